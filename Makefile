@@ -1,0 +1,39 @@
+# Entry points for a fresh machine: `make run` and `make test`.
+PRESET ?= debug
+BUILD_DIR := build/$(PRESET)
+JOBS ?= $(shell nproc)
+
+DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
+  qt6-charts-dev libqt6sql6-sqlite libqt6opengl6-dev xvfb xauth socat sqlite3 \
+  fonts-wqy-microhei python3 python3-pyvisa-py python3-serial
+
+.PHONY: deps configure build run test test-asan clean
+
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing: $$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing packages. Run:"; echo "  sudo apt-get install -y $$missing"; exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./scripts/run-with-sim.sh $(BUILD_DIR)
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-asan:
+	$(MAKE) test PRESET=asan
+
+clean:
+	rm -rf build

@@ -1,0 +1,494 @@
+#include "CommTasker.h"
+
+#include "GpibDevice.h"
+#include "platform/CallByName.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/Trace.h"
+
+#include <QEventLoop>
+
+namespace qle {
+namespace {
+
+qint16 nextSlot(qint16 index)
+{
+    return static_cast<qint16>(index >= CommTasker::RingSize - 1 ? 0 : index + 1);
+}
+
+} // namespace
+
+CommTasker::CommTasker(QObject *parent) : QObject(parent)
+{
+    WriterTimer.setInterval(WriterIntervalMsec);
+    connect(&WriterTimer, &QTimer::timeout, this, [this] { DoWriterTimer(WriterTimer.interval()); });
+    WriterTimer.start();
+
+    DevTimer.setInterval(100);
+    connect(&DevTimer, &QTimer::timeout, this, &CommTasker::onDevTimer);
+
+    connect(&MSComm1, &QSerialPort::readyRead, this, &CommTasker::onSerialReadyRead);
+    connect(&MSComm1, &QSerialPort::errorOccurred, this, &CommTasker::onSerialError);
+}
+
+CommTasker::~CommTasker() = default;
+
+double CommTasker::now() const
+{
+    return platform::clock().monotonicSec();
+}
+
+// ---------------------------------------------------------------- queues
+
+void CommTasker::fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRspType, QObject *xObj,
+                          const QString &xCallName, qint32 xCallType, bool xIsNeedingAck)
+{
+    slot.xOutString = xOutString;
+    slot.xRspType = xRspType;
+    slot.xObj = xObj;
+    slot.xCallName = xCallName;
+    slot.xCallType = xCallType;
+    slot.xIsNeedingAck = xIsNeedingAck;
+    slot.RspValue = QVariant();
+    slot.State = TaskSetup;
+    slot.IsCancelled = false;
+}
+
+bool CommTasker::ExecQueryTask(const QString &xOutString, qint32 xRspType, QObject *xObj,
+                               const QString &xCallName, qint32 xCallType, bool xIsNeedingAck)
+{
+    Trace("ExecQueryTask:" + QString::number(QueryTaskCount));
+    if (IsRejectAnyTask)
+        return false;
+    if (QueryTaskCount >= MaxQueuedTasks) {
+        Trace("Q overflowed, just dropped:" + xOutString);
+        return false;
+    }
+    Trace("ExecQueryTask " + xOutString);
+    fillSlot(QueryTasks[static_cast<std::size_t>(QueryHeadI)], xOutString, xRspType, xObj, xCallName, xCallType,
+             xIsNeedingAck);
+    QueryHeadI = nextSlot(QueryHeadI);
+    ++QueryTaskCount;
+    scheduleConsume();
+    return true;
+}
+
+void CommTasker::ExecCmdTask(const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
+                             qint32 xCallType, bool /*xIsNeedingAck*/)
+{
+    if (IsRejectAnyTask)
+        return;
+    if (CmdTaskCount >= MaxQueuedTasks) {
+        Trace("C overflowed, just dropped it:" + xOutString);
+        return;
+    }
+    Trace("ExecCmdTask " + xOutString);
+    // Commands never hold the engine for an acknowledgement.
+    fillSlot(CmdTasks[static_cast<std::size_t>(CmdHeadI)], xOutString, xRspType, xObj, xCallName, xCallType, false);
+    CmdHeadI = nextSlot(CmdHeadI);
+    ++CmdTaskCount;
+    scheduleConsume();
+}
+
+qint16 CommTasker::ValidTaskArraySize(int Size, int HeadI, int TailI)
+{
+    return static_cast<qint16>(HeadI >= TailI ? HeadI - TailI : Size - TailI + HeadI);
+}
+
+void CommTasker::ResetTasks()
+{
+    QueryHeadI = QueryTailI = CmdHeadI = CmdTailI = 0;
+    QueryTaskCount = CmdTaskCount = 0;
+    m_rsp.ResetRspArray();
+    CurTaskQueue = 0;
+    ++m_ringGeneration;
+}
+
+void CommTasker::ResetQueryTasks()
+{
+    for (TaskItem &task : QueryTasks)
+        task.IsCancelled = true;
+}
+
+bool CommTasker::ClearAllTasks()
+{
+    IsRejectAnyTask = true;
+    bool answer = true;
+    if (m_waitDialog) {
+        answer = m_waitDialog->Execute();
+    } else {
+        // No dialog installed: wait the same way, without showing anything.
+        QEventLoop loop;
+        QTimer check;
+        check.setInterval(100);
+        connect(&check, &QTimer::timeout, &loop, [&] {
+            DoWriterTimer(100);
+            if (!IsQueryPending && !IsCommandPending)
+                loop.quit();
+        });
+        if (IsQueryPending || IsCommandPending) {
+            check.start();
+            loop.exec();
+        }
+    }
+    if (answer) {
+        QueryHeadI = QueryTailI = CmdHeadI = CmdTailI = 0;
+        QueryTaskCount = CmdTaskCount = 0;
+        m_rsp.ResetRspArray();
+        ++m_ringGeneration;
+    }
+    IsRejectAnyTask = false;
+    return answer;
+}
+
+// ---------------------------------------------------------------- consumer
+
+void CommTasker::DoWriterTimer(int IntervalMsec)
+{
+    if (LastRspTimeSec < 0)
+        LastRspTimeSec = now();
+
+    ConsumeTask();
+
+    if (IsQueryPending || IsCommandPending) {
+        RspTimeSec = now() - LastRspTimeSec;
+        if (RspTimeSec > MaxRspTimeSec)
+            MaxRspTimeSec = RspTimeSec;
+        if (RspTimeSec > ResponseTimeoutSec)
+            TimeoutTask();
+    } else {
+        LastRspTimeSec = now();
+    }
+
+    if (!m_host || !m_host->isQueryTimerEnabled()) {
+        CurQueryCmdCnt = 0;
+        CurQuerySpentMsec = 0;
+        return;
+    }
+    if (CurQueryCmdCnt < QueryCmdCnt) {
+        CurQuerySpentMsec = static_cast<qint16>(CurQuerySpentMsec + IntervalMsec);
+    } else {
+        CurQueryCmdCnt = 0;
+        CurQuerySpentMsec = 0;
+    }
+    if (QueryCmdMaxMsec < 1) {
+        CurQuerySpentMsec = 0;
+    } else if (CurQuerySpentMsec > QueryCmdMaxMsec) {
+        m_host->ReportStatus("Read Times Failed!", 2000);
+        CurQuerySpentMsec = 0;
+    }
+}
+
+void CommTasker::ConsumeTask()
+{
+    ConsumeCmdTask();
+    ConsumeQueryTask();
+}
+
+int CommTasker::ConsumeQueryTask()
+{
+    const qint64 n = QueryPassCount++;
+    const QString passEnd = "Q-" + QString::number(n);
+    int result = 0;
+    if (IsWaitingAck || IsCommandPending || IsQueueLocked != 0)
+        return 0;
+    IsQueueLocked = 1;
+    if (QueryHeadI == QueryTailI) {
+        IsQueueLocked -= 1;
+        Trace(passEnd);
+        return 0;
+    }
+
+    const quint64 generation = m_ringGeneration;
+    TaskItem &task = QueryTasks[static_cast<std::size_t>(QueryTailI)];
+    bool progress = true;
+    while (progress) {
+        progress = false;
+        const qint32 before = task.State;
+        switch (task.State) {
+        case TaskSetup:
+            Trace("Q setup");
+            if (task.IsCancelled) {
+                task.State = TaskFinished;
+                progress = true;
+            } else {
+                task.State = TaskWaitWrite;
+                progress = task.xRspType == 0;
+            }
+            break;
+        case TaskWaitWrite:
+            Trace("Q waitwrite");
+            if (task.IsCancelled) {
+                task.State = TaskFinished;
+                progress = true;
+                break;
+            }
+            if (OpMode > 0) {
+                Trace("OpMode " + QString::number(OpMode));
+            }
+            if (OpMode > 0 || (QueryWriteErrTime > 0 && now() - QueryWriteErrTime < 2.0)) {
+                IsQueueLocked -= 1;
+                Trace("QueryWaitWriteErrorWait");
+                return 0;
+            }
+            IsQueryPending = true;
+            CurTaskQueue = 0;
+            QueryWriteErrTime = 0;
+            if (writeTask(task.xOutString, false) == WriteResult::Failed) {
+                QueryWriteErrTime = now();
+                IsQueueLocked -= 1;
+                Trace("QueryWaitWrite Error");
+                Trace(passEnd);
+                return 0;
+            }
+            if (generation != m_ringGeneration) {
+                IsQueueLocked -= 1;
+                return 0;
+            }
+            task.State = TaskWaitRsp;
+            progress = true;
+            break;
+        case TaskWaitRsp:
+            Trace("Q waitrsp");
+            if (task.xRspType == 0) {
+                task.State = TaskFinished;
+                progress = true;
+            } else if (m_rsp.RspCount() > 0) {
+                const QString reply = m_rsp.RspPop();
+                task.RspValue = reply;
+                Trace("query paired:'" + task.xOutString + "' '" + reply + "'");
+                if (task.IsCancelled)
+                    Trace("query paired but cancelled");
+                task.State = TaskWaitCall;
+                progress = true;
+            }
+            break;
+        case TaskWaitCall:
+            Trace("Q waitcall");
+            if (!task.IsCancelled) {
+                deliver(task);
+                if (generation != m_ringGeneration) {
+                    // The rings were emptied while the receiver ran.
+                    IsQueueLocked -= 1;
+                    return 0;
+                }
+                Trace("Q x called");
+            }
+            task.State = TaskFinished;
+            progress = true;
+            break;
+        case TaskFinished:
+            Trace("Q finished");
+            result = 1;
+            if (task.IsCancelled)
+                m_rsp.ResetRspArray();
+            IsQueryPending = false;
+            IsWaitingAck = task.xIsNeedingAck;
+            if (CurQueryCmdCnt < QueryCmdCnt)
+                ++CurQueryCmdCnt;
+            QueryTailI = nextSlot(QueryTailI);
+            QueryTaskCount = ValidTaskArraySize(RingSize, QueryHeadI, QueryTailI);
+            break;
+        default:
+            // A state no step knows: finish the task rather than hang the ring.
+            task.State = TaskFinished;
+            progress = true;
+            break;
+        }
+        if (task.State != before || result)
+            ++m_stepCount;
+        if (result)
+            break;
+    }
+    IsQueueLocked -= 1;
+    Trace(passEnd);
+    return result;
+}
+
+int CommTasker::ConsumeCmdTask()
+{
+    int result = 0;
+    if (IsWaitingAck || IsQueryPending || IsQueueLocked != 0)
+        return 0;
+    IsQueueLocked = 1;
+    Trace("C+");
+    if (CmdHeadI == CmdTailI) {
+        IsQueueLocked -= 1;
+        Trace("C-");
+        return 0;
+    }
+
+    const quint64 generation = m_ringGeneration;
+    TaskItem &task = CmdTasks[static_cast<std::size_t>(CmdTailI)];
+    bool progress = true;
+    while (progress) {
+        progress = false;
+        const qint32 before = task.State;
+        switch (task.State) {
+        case TaskSetup:
+            Trace("C Setup");
+            if (task.IsCancelled) {
+                task.State = TaskFinished;
+                progress = true;
+            } else {
+                task.State = TaskWaitWrite;
+                progress = task.xRspType == 0;
+            }
+            break;
+        case TaskWaitWrite:
+            Trace("C setup");
+            if (task.IsCancelled) {
+                task.State = TaskFinished;
+                progress = true;
+                break;
+            }
+            if (OpMode > 0) {
+                Trace("C OpMode " + QString::number(OpMode));
+                IsQueueLocked -= 1;
+                Trace("C-");
+                Trace("CmdWaitWriteErrorWait");
+                return 0;
+            }
+            IsCommandPending = true;
+            CurTaskQueue = 1;
+            Trace("C WaitWrite");
+            Trace(task.xOutString);
+            if (writeTask(task.xOutString, true) == WriteResult::Failed) {
+                Trace("CmdWaitWriteRetry");
+                Trace("C-");
+                IsQueueLocked -= 1;
+                return 0;
+            }
+            if (generation != m_ringGeneration) {
+                IsQueueLocked -= 1;
+                return 0;
+            }
+            task.State = TaskWaitRsp;
+            progress = true;
+            break;
+        case TaskWaitRsp:
+            if (task.xRspType == 0) {
+                task.State = TaskFinished;
+                progress = true;
+            } else if (m_rsp.RspCount() > 0) {
+                const QString reply = m_rsp.RspPop();
+                task.RspValue = reply;
+                Trace("command paired:'" + task.xOutString + "' '" + reply + "'");
+                if (task.IsCancelled)
+                    Trace("cmd paired but cancelled");
+                task.State = TaskWaitCall;
+                progress = true;
+            }
+            break;
+        case TaskWaitCall:
+            if (!task.IsCancelled) {
+                deliver(task);
+                if (generation != m_ringGeneration) {
+                    IsQueueLocked -= 1;
+                    return 0;
+                }
+            }
+            task.State = TaskFinished;
+            progress = true;
+            break;
+        case TaskFinished:
+            result = 1;
+            IsWaitingAck = task.xIsNeedingAck;
+            CmdTailI = nextSlot(CmdTailI);
+            CmdTaskCount = ValidTaskArraySize(RingSize, CmdHeadI, CmdTailI);
+            IsCommandPending = false;
+            break;
+        default:
+            task.State = TaskFinished;
+            progress = true;
+            break;
+        }
+        if (task.State != before || result)
+            ++m_stepCount;
+        if (result)
+            break;
+    }
+    IsQueueLocked -= 1;
+    Trace("C-");
+    return result;
+}
+
+void CommTasker::deliver(TaskItem &task)
+{
+    // Copy what the call needs: the receiver may queue tasks or run a dialog.
+    const QPointer<QObject> receiver = task.xObj;
+    const QString name = task.xCallName;
+    const qint32 kind = task.xCallType;
+    const QString reply = task.RspValue.toString();
+    callByName(receiver.data(), name, kind, reply);
+}
+
+void CommTasker::SetupTimeoutTask(QObject *xObj, const QString &xCallName)
+{
+    TimeoutObj = xObj;
+    TimeoutCallName = xCallName;
+}
+
+void CommTasker::ResetTimeoutTask()
+{
+    TimeoutObj = nullptr;
+    TimeoutCallName.clear();
+}
+
+void CommTasker::TimeoutTask()
+{
+    IsQueryPending = false;
+    IsCommandPending = false;
+    // Take the registration first: the routine may register another one.
+    const QPointer<QObject> receiver = TimeoutObj;
+    const QString name = TimeoutCallName;
+    if (receiver)
+        callByName(receiver.data(), name);
+    ResetAll();
+}
+
+void CommTasker::ResetAll()
+{
+    ResetTasks();
+    if (m_gpib)
+        m_gpib->reset();
+    ResetTimeoutTask();
+    OpMode = 0;
+    IsQueryPending = false;
+    IsCommandPending = false;
+    IsWaitingAck = false;
+    IsRejectAnyTask = false;
+    LastRspTimeSec = -1;
+    MaxRspTimeSec = 0;
+    CurQueryCmdCnt = 0;
+    CurQuerySpentMsec = 0;
+    m_serialErrorShown = false;
+}
+
+// A pass runs soon after new work or a new reply line, instead of waiting for
+// the next tick; it repeats while it moves a task along.
+void CommTasker::scheduleConsume()
+{
+    if (m_consumeScheduled)
+        return;
+    m_consumeScheduled = true;
+    QMetaObject::invokeMethod(this, &CommTasker::runScheduledConsume, Qt::QueuedConnection);
+}
+
+void CommTasker::runScheduledConsume()
+{
+    m_consumeScheduled = false;
+    const quint64 before = m_stepCount;
+    ConsumeTask();
+    if (m_stepCount != before)
+        scheduleConsume();
+}
+
+void CommTasker::onDevTimer()
+{
+    DevTimer.stop();
+    if (m_host)
+        m_host->DevSetupMachineType2();
+}
+
+} // namespace qle

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "CommTaskerHost.h"
+#include "GpibDevice.h"
+#include "ResponseRing.h"
+#include "TaskItem.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <array>
+
+namespace qle {
+
+
+// The one object every exchange with the instrument goes through: two task
+// rings, a consumer that keeps one transaction on the wire, the reply store
+// and the serial and GPIB transports.
+class CommTasker final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int RingSize = 200;
+    static constexpr int MaxQueuedTasks = 99;
+    static constexpr double ResponseTimeoutSec = 20.0;
+    static constexpr int WriterIntervalMsec = 10;
+
+    explicit CommTasker(QObject *parent = nullptr);
+    ~CommTasker() override;
+
+    void setHost(ICommTaskerHost *host) { m_host = host; }
+    void setWaitRspDialog(IWaitRspDialog *dialog) { m_waitDialog = dialog; }
+    void setGpibDevice(GpibDevice *device);
+    [[nodiscard]] GpibDevice *gpibDevice() const { return m_gpib; }
+
+    // Queues.
+    bool ExecQueryTask(const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
+                       qint32 xCallType, bool xIsNeedingAck);
+    void ExecCmdTask(const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
+                     qint32 xCallType, bool xIsNeedingAck);
+    static qint16 ValidTaskArraySize(int Size, int HeadI, int TailI);
+    void ResetTasks();
+    void ResetQueryTasks();
+    bool ClearAllTasks();
+
+    // Consumer.
+    void DoWriterTimer(int IntervalMsec);
+    void ConsumeTask();
+    int ConsumeQueryTask();
+    int ConsumeCmdTask();
+    void TaskAck() { IsWaitingAck = false; }
+    void SetupTimeoutTask(QObject *xObj, const QString &xCallName);
+    void ResetTimeoutTask();
+    void TimeoutTask();
+    void ResetAll();
+
+    // Reply store.
+    void RspPush(const QString &data) { m_rsp.RspPush(data); }
+    QString RspPop() { return m_rsp.RspPop(); }
+    void ResetRspArray() { m_rsp.ResetRspArray(); }
+    void RspTask(const QString &data);
+    [[nodiscard]] int RspCount() const { return m_rsp.RspCount(); }
+
+    // Ring inspection (read-only), for the dialogs and tests.
+    [[nodiscard]] const TaskItem &queryTask(int slot) const { return QueryTasks.at(slot); }
+    [[nodiscard]] const TaskItem &cmdTask(int slot) const { return CmdTasks.at(slot); }
+    [[nodiscard]] int queryHead() const { return QueryHeadI; }
+    [[nodiscard]] int queryTail() const { return QueryTailI; }
+    [[nodiscard]] int cmdHead() const { return CmdHeadI; }
+    [[nodiscard]] int cmdTail() const { return CmdTailI; }
+    [[nodiscard]] int opMode() const { return OpMode; }
+    [[nodiscard]] bool isWaitingAck() const { return IsWaitingAck; }
+    [[nodiscard]] bool hasTimeoutReceiver() const { return !TimeoutObj.isNull(); }
+
+    // The serial port the shell opens and configures.
+    QSerialPort MSComm1;
+    QTimer WriterTimer;
+    QTimer DevTimer;
+
+    // Public engine state.
+    qint16 QueryTaskCount = 0;
+    qint16 CmdTaskCount = 0;
+    bool IsQueryPending = false;
+    bool IsCommandPending = false;
+    bool IsRejectAnyTask = false;
+    QString CommType;
+    double RspTimeSec = 0;
+    double MaxRspTimeSec = 0;
+    double LastRspTimeSec = -1;
+    qint16 QueryCmdCnt = 0;
+    qint16 QueryCmdMaxMsec = 0;
+    qint16 CurQueryCmdCnt = 0;
+    qint16 CurQuerySpentMsec = 0;
+    qint32 IsQueueLocked = 0;
+    bool bGetSerialData = false;
+    QString Text1;  // last complete serial reply line
+
+signals:
+    // A complete serial reply line arrived (mirrors Text1).
+    void text1Changed(const QString &text);
+
+private:
+    enum class WriteResult { Written, Failed };
+
+    void fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRspType, QObject *xObj,
+                  const QString &xCallName, qint32 xCallType, bool xIsNeedingAck);
+    void deliver(TaskItem &task);
+    WriteResult writeTask(const QString &text, bool isCommand);
+    WriteResult SerialWrite(const QString &text);
+    void reportSerialError(const QString &description);
+    void scheduleConsume();
+    void runScheduledConsume();
+    void onSerialReadyRead();
+    void onSerialError(QSerialPort::SerialPortError error);
+    void onGpibWriteComplete();
+    void onGpibDataRead(const QByteArray &data);
+    void onGpibError(const QString &description);
+    void onDevTimer();
+    [[nodiscard]] double now() const;
+
+    std::array<TaskItem, RingSize> QueryTasks{};
+    std::array<TaskItem, RingSize> CmdTasks{};
+    qint16 QueryHeadI = 0;
+    qint16 QueryTailI = 0;
+    qint16 CmdHeadI = 0;
+    qint16 CmdTailI = 0;
+
+    bool IsWaitingAck = false;
+    qint16 OpMode = 0;
+    qint16 CurTaskQueue = 0;
+    QPointer<QObject> TimeoutObj;
+    QString TimeoutCallName;
+    qint64 QueryPassCount = 0;
+    double QueryWriteErrTime = 0;
+
+    ResponseRing m_rsp;
+    ICommTaskerHost *m_host = nullptr;
+    IWaitRspDialog *m_waitDialog = nullptr;
+    QPointer<GpibDevice> m_gpib;
+
+    // Bumped whenever the rings are emptied, so a pass that called out (a
+    // delivery, a write) notices that its task slot no longer belongs to it.
+    quint64 m_ringGeneration = 0;
+    // Bumped on every task state change; the scheduled pass repeats while it moves.
+    quint64 m_stepCount = 0;
+    bool m_consumeScheduled = false;
+    bool m_serialErrorShown = false;
+};
+
+} // namespace qle

@@ -1,0 +1,144 @@
+// The lower half of the engine: writing a task's line on the serial or GPIB
+// link and feeding what comes back into the reply store.
+#include "CommTasker.h"
+
+#include "GpibDevice.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/Trace.h"
+
+namespace qle {
+
+CommTasker::WriteResult CommTasker::writeTask(const QString &text, bool isCommand)
+{
+    if (CommType == QLatin1String("RS232")) {
+        Trace(isCommand ? "C opmode = 1" : "opmode = 1");
+        const WriteResult result = SerialWrite(text);
+        if (result == WriteResult::Written)
+            bGetSerialData = text.contains(u'?');
+        return result;
+    }
+    if (CommType == QLatin1String("GPIB")) {
+        if (!m_gpib)
+            return WriteResult::Failed;
+        m_gpib->write(text.toLatin1());
+        OpMode = 1;
+        Trace(isCommand ? "C opmode = 1" : "opmode = 1");
+        return WriteResult::Written;
+    }
+    // No link selected: nothing is written and the reply never comes.
+    return WriteResult::Written;
+}
+
+CommTasker::WriteResult CommTasker::SerialWrite(const QString &text)
+{
+    OpMode = 1;
+    QByteArray line = text.toLatin1();
+    line.append("\r\n");
+    const bool ok = MSComm1.isOpen() && MSComm1.write(line) == line.size();
+    bGetSerialData = false;
+    OpMode = 0;
+    if (!ok) {
+        reportSerialError(MSComm1.isOpen() ? MSComm1.errorString() : QStringLiteral("Port is not open"));
+        return WriteResult::Failed;
+    }
+    m_serialErrorShown = false;
+    return WriteResult::Written;
+}
+
+// The box is shown from the event loop, not from inside the consumer pass, so
+// a write error never opens a nested loop while the rings are locked. While
+// the writes keep failing (a command is retried every tick) one box is enough.
+void CommTasker::reportSerialError(const QString &description)
+{
+    if (m_serialErrorShown)
+        return;
+    m_serialErrorShown = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, description] {
+            platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok,
+                                        IMessageBox::Icon::Critical);
+        },
+        Qt::QueuedConnection);
+}
+
+void CommTasker::onSerialReadyRead()
+{
+    const QByteArray data = MSComm1.readAll();
+    if (data.isEmpty())
+        return;
+    const quint64 before = m_rsp.linesEnded();
+    RspTask(QString::fromLatin1(data));
+    if (m_rsp.linesEnded() != before) {
+        bGetSerialData = false;
+        Text1 = m_rsp.lastLine();
+        emit text1Changed(Text1);
+        scheduleConsume();
+    }
+}
+
+void CommTasker::RspTask(const QString &data)
+{
+    m_rsp.RspTask(data);
+}
+
+void CommTasker::onSerialError(QSerialPort::SerialPortError error)
+{
+    // The port vanished under us (cable pulled, adapter unplugged): give up
+    // the transaction now instead of after 20 s of silence.
+    if (error == QSerialPort::ResourceError) {
+        Trace("RS232 resource error: " + MSComm1.errorString());
+        if (MSComm1.isOpen())
+            MSComm1.close();
+        TimeoutTask();
+    }
+}
+
+void CommTasker::setGpibDevice(GpibDevice *device)
+{
+    if (m_gpib)
+        disconnect(m_gpib, nullptr, this, nullptr);
+    m_gpib = device;
+    if (!device)
+        return;
+    connect(device, &GpibDevice::writeComplete, this, &CommTasker::onGpibWriteComplete);
+    connect(device, &GpibDevice::dataRead, this, &CommTasker::onGpibDataRead);
+    connect(device, &GpibDevice::error, this, &CommTasker::onGpibError);
+}
+
+void CommTasker::onGpibWriteComplete()
+{
+    Trace("GPIB WriteComplete");
+    const TaskItem &task = CurTaskQueue == 0 ? QueryTasks[static_cast<std::size_t>(QueryTailI)]
+                                             : CmdTasks[static_cast<std::size_t>(CmdTailI)];
+    const bool expectsReply = task.xRspType != 0;
+    OpMode = 0;
+    if (expectsReply && m_gpib) {
+        m_gpib->readAsync();
+        Trace("GPIB ReadAsync");
+        OpMode = 2;
+    }
+    scheduleConsume();
+}
+
+void CommTasker::onGpibDataRead(const QByteArray &data)
+{
+    Trace("GPIB DataRead");
+    QString text = QString::fromLatin1(data);
+    // A GPIB read ends at the end-of-message signal, so it is a whole reply
+    // even when the instrument sends no line end.
+    if (!text.endsWith(u'\n') && !text.endsWith(u'\r'))
+        text.append(u'\n');
+    RspTask(text);
+    OpMode = 0;
+    scheduleConsume();
+}
+
+void CommTasker::onGpibError(const QString &description)
+{
+    Trace("GPIB error: " + description);
+    TimeoutTask();
+}
+
+} // namespace qle

@@ -1,0 +1,24 @@
+#include "Trace.h"
+
+namespace qle {
+namespace {
+ITraceSink *g_sink = nullptr;
+}
+
+void setTraceSink(ITraceSink *sink)
+{
+    g_sink = sink;
+}
+
+bool isTraceOn()
+{
+    return g_sink != nullptr;
+}
+
+void Trace(const QString &message)
+{
+    if (g_sink)
+        g_sink->printd(message);
+}
+
+} // namespace qle

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace qle {
+
+// Receiver of engine trace lines; none is installed unless tracing is switched on.
+class ITraceSink {
+public:
+    virtual ~ITraceSink() = default;
+    virtual void printd(const QString &message) = 0;
+};
+
+void setTraceSink(ITraceSink *sink);
+[[nodiscard]] bool isTraceOn();
+
+// One trace line. Discarded unless a sink is installed; never fails.
+void Trace(const QString &message);
+
+} // namespace qle

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+
+#include <QList>
+#include <QString>
+
+namespace qle::testing {
+
+// Records every box the program shows and answers from a script (then Ok/Yes
+// by default when the script runs out). Installs itself while it lives.
+class ScriptedMessageBox final : public IMessageBox {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        Buttons buttons;
+        Icon icon;
+    };
+
+    ScriptedMessageBox();
+    ~ScriptedMessageBox() override;
+
+    Answer show(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
+
+    void script(Answer answer) { m_script.append(answer); }
+    [[nodiscard]] const QList<Shown> &shown() const { return m_shown; }
+    [[nodiscard]] QStringList texts() const;
+    void clear() { m_shown.clear(); }
+
+private:
+    QList<Answer> m_script;
+    QList<Shown> m_shown;
+};
+
+} // namespace qle::testing
