@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "MessageBox.h"
+#include "SettingsStore.h"
 #include "Trace.h"
 
 namespace qle::platform {
@@ -23,6 +24,9 @@ public:
 NoMessageBox g_noMessageBox;
 IMessageBox *g_messageBox = &g_noMessageBox;
 
+QSettingsStore g_userSettings;
+ISettingsStore *g_settings = &g_userSettings;
+
 } // namespace
 
 IClock &clock()
@@ -43,6 +47,20 @@ IMessageBox &messageBox()
 void setMessageBox(IMessageBox *box)
 {
     g_messageBox = box ? box : &g_noMessageBox;
+}
+
+} // namespace qle::platform
+
+namespace qle::platform {
+
+ISettingsStore &settings()
+{
+    return *g_settings;
+}
+
+void setSettings(ISettingsStore *store)
+{
+    g_settings = store ? store : &g_userSettings;
 }
 
 } // namespace qle::platform

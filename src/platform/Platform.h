@@ -4,6 +4,7 @@ namespace qle {
 
 class IClock;
 class IMessageBox;
+class ISettingsStore;
 
 // The services the program reaches the outside world through. The program
 // installs the real ones at start; tests install doubles.
@@ -14,6 +15,9 @@ void setClock(IClock *clock);  // nullptr restores the system clock
 
 IMessageBox &messageBox();
 void setMessageBox(IMessageBox *box);  // must be set before the first box is shown
+
+ISettingsStore &settings();
+void setSettings(ISettingsStore *store);  // nullptr restores the per-user store
 
 } // namespace platform
 } // namespace qle
