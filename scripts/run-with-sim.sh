@@ -3,8 +3,8 @@
 # that port offered in its serial port list. Stops the instrument on exit.
 set -euo pipefail
 build_dir=${1:-build/debug}
-sim="$build_dir/sim/psu-sim"
-app="$build_dir/src/qle"
+sim="$build_dir/bin/psu-sim"
+app="$build_dir/bin/qle"
 link="${XDG_RUNTIME_DIR:-/tmp}/qle-virtual-psu"
 
 args=()

@@ -1,0 +1,60 @@
+// The status line, and the reaction to an engine time-out once a panel is open.
+#include "MDIForm1.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+
+#include <QStatusBar>
+
+namespace qle {
+
+void MDIForm1::ReportStatus(const QString &msg, int msec)
+{
+    StatusLineLiveMsec = msec;
+    StatusLine = msg;
+}
+
+void MDIForm1::setStatusText(const QString &text)
+{
+    statusBar()->showMessage(text);
+}
+
+QString MDIForm1::statusText() const
+{
+    return statusBar()->currentMessage();
+}
+
+void MDIForm1::onStatusTimer()
+{
+    AliveNumber = static_cast<qint16>((AliveNumber + 1) % 1000);
+    QString text;
+    switch (static_cast<quint32>(MainFormState)) {
+    case 0:
+        text = "Setup";
+        break;
+    case 1:
+        text = "Getting the machine type..." + QString(AliveNumber % 30, u'*');
+        break;
+    case 2:
+    case 3:
+        text = "Ready";
+        break;
+    default:
+        break;
+    }
+    setStatusText(text);
+    if (StatusLineLiveMsec > 0) {
+        StatusLineLiveMsec -= StatusTimer.interval();
+        if (StatusLineLiveMsec < 0)
+            StatusLineLiveMsec = 0;
+        setStatusText(StatusLine);
+    }
+}
+
+void MDIForm1::OperationTimeout()
+{
+    platform::messageBox().show("Operation Timeout, Causes Reset Now.", "TIMEOUT!", IMessageBox::Buttons::Ok,
+                                IMessageBox::Icon::None);
+    ResetAll();
+}
+
+} // namespace qle
