@@ -1,23 +1,13 @@
 #pragma once
 
+#include "protocol/CatalogueRow.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 namespace qle {
-
-// One row of the model catalogue, addressed by column position.
-struct CatalogueRow {
-    QVariantList columns;
-
-    [[nodiscard]] QVariant column(int index) const { return columns.value(index); }
-    [[nodiscard]] QString mtype() const { return column(0).toString(); }
-    // An empty value counts as false.
-    [[nodiscard]] bool offered() const { return column(1).toInt() != 0; }
-    [[nodiscard]] int layout() const { return column(2).toInt(); }
-    [[nodiscard]] bool perChannel() const { return column(3).toInt() != 0; }
-};
 
 // Holds the catalogue database open for the whole run, on the connection the
 // record tables share.

@@ -3,8 +3,15 @@
 #include "DataForm.h"
 #include "FrmProxy.h"
 #include "MainMenu.h"
+#include "MainToolbar.h"
+#include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgConfigRS232.h"
+#include "dialogs/dlgDelay.h"
 #include "dialogs/dlgGPIB.h"
+#include "dialogs/dlgQueryInitial.h"
+#include "dialogs/dlgReadTimes.h"
+#include "dialogs/dlgRecallData.h"
+#include "dialogs/dlgSaveData.h"
 #include "dialogs/dlgWaitRsp.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
@@ -16,8 +23,11 @@
 #include <QDir>
 #include <QEvent>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 namespace qle {
 
@@ -31,14 +41,20 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     setCentralWidget(m_mdiArea);
     statusBar()->setObjectName("StatusBar1");
     m_menu = new MainMenu(menuBar(), this);
+    m_toolbar = new MainToolbar(addToolBar("Toolbar1"), this);
     connectMenus();
 
     StatusTimer.setInterval(100);
-    connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::onStatusTimer);
+    connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::StatusTimer_Timer);
     QueryTimer.setInterval(3000);
     GetMachineTypeTimer.setInterval(7500);
     connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::onGetMachineTypeTimer);
     RecallTimer.setInterval(100);
+    connect(&RecallTimer, &QTimer::timeout, this, &MDIForm1::RecallTimer_Timer);
+    connect(&QueryTimer, &QTimer::timeout, this, [this] {
+        if (Panel *panel = currentPanel())
+            panel->DoQuery();
+    });
 
     m_engine->setHost(this);
     m_dlgWaitRsp = std::make_unique<dlgWaitRsp>(*m_engine, this);
@@ -53,10 +69,16 @@ MDIForm1::~MDIForm1()
     m_engine->setWaitRspDialog(nullptr);
     m_engine.reset();
     m_dataForm.reset();
+    m_dlgAutoMode.reset();
     m_dlgConfigRS232.reset();
+    m_dlgDelay.reset();
+    m_dlgQueryInitial.reset();
+    m_dlgReadTimes.reset();
+    m_dlgRecallData.reset();
+    m_dlgSaveData.reset();
     m_dlgGPIB.reset();
-    m_dlgWaitRsp.reset();
     m_proxy.reset();
+    m_dlgWaitRsp.reset();
 }
 
 MDIForm1::StartResult MDIForm1::Start()
@@ -64,9 +86,8 @@ MDIForm1::StartResult MDIForm1::Start()
     tableOperation1 = false;
     waveOperation1 = false;
     m_commands.IdnCommand = "*IDN?";
-    m_menu->ResetMenu();
-    tableOperation1 = false;
-    waveOperation1 = false;
+    ResetMenu();
+    ResetToolbar();
 
     const DataForm::OpenResult opened = m_dataForm->open(m_options.dataFolder, m_options.shippedCatalogue);
     if (opened != DataForm::OpenResult::Ok) {
@@ -102,12 +123,87 @@ dlgGPIB &MDIForm1::gpibDialog()
     return *m_dlgGPIB;
 }
 
+dlgAutoMode &MDIForm1::autoModeDialog()
+{
+    if (!m_dlgAutoMode)
+        m_dlgAutoMode = std::make_unique<dlgAutoMode>(this);
+    return *m_dlgAutoMode;
+}
+
+dlgDelay &MDIForm1::delayDialog()
+{
+    if (!m_dlgDelay)
+        m_dlgDelay = std::make_unique<dlgDelay>(this);
+    return *m_dlgDelay;
+}
+
+dlgReadTimes &MDIForm1::readTimesDialog()
+{
+    if (!m_dlgReadTimes)
+        m_dlgReadTimes = std::make_unique<dlgReadTimes>(this);
+    return *m_dlgReadTimes;
+}
+
+dlgSaveData &MDIForm1::saveDataDialog()
+{
+    if (!m_dlgSaveData)
+        m_dlgSaveData = std::make_unique<dlgSaveData>(this);
+    return *m_dlgSaveData;
+}
+
+dlgRecallData &MDIForm1::recallDataDialog()
+{
+    if (!m_dlgRecallData)
+        m_dlgRecallData = std::make_unique<dlgRecallData>(this);
+    return *m_dlgRecallData;
+}
+
+dlgQueryInitial &MDIForm1::queryInitialDialog()
+{
+    if (!m_dlgQueryInitial)
+        m_dlgQueryInitial = std::make_unique<dlgQueryInitial>(*m_engine, this);
+    return *m_dlgQueryInitial;
+}
+
+int MDIForm1::gpibAddress() const
+{
+    if (const GpibDevice *device = m_engine->gpibDevice())
+        return device->address();
+    return m_dlgGPIB ? m_dlgGPIB->Address() : 0;
+}
+
+const CatalogueRow *MDIForm1::catalogueRow(const QString &mtype) const
+{
+    return m_dataForm->findFirst(mtype);
+}
+
 void MDIForm1::connectMenus()
 {
-    connect(m_menu->mnuExit, &QAction::triggered, this, &MDIForm1::mnuExit_Click);
-    connect(m_menu->mnuRS232, &QAction::triggered, this, &MDIForm1::mnuRS232_Click);
-    connect(m_menu->mnuGPIB, &QAction::triggered, this, &MDIForm1::mnuGPIB_Click);
-    connect(m_menu->mnuUSB, &QAction::triggered, this, &MDIForm1::mnuUSB_Click);
+    // Check marks follow the program's state, not the click: a checkable item
+    // gets its mark back before its command runs.
+    auto onClick = [this](QAction *action, void (MDIForm1::*command)()) {
+        connect(action, &QAction::triggered, this, [this, action, command](bool) {
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
+            (this->*command)();
+        });
+    };
+    onClick(m_menu->mnuExit, &MDIForm1::mnuExit_Click);
+    onClick(m_menu->mnuRS232, &MDIForm1::mnuRS232_Click);
+    onClick(m_menu->mnuGPIB, &MDIForm1::mnuGPIB_Click);
+    onClick(m_menu->mnuUSB, &MDIForm1::mnuUSB_Click);
+    onClick(m_menu->mnuSaveMemory, &MDIForm1::mnuSaveMemory_Click);
+    onClick(m_menu->mnuRecallMemory, &MDIForm1::mnuRecallMemory_Click);
+    onClick(m_menu->mnuDelay, &MDIForm1::mnuDelay_Click);
+    onClick(m_menu->mnuReadTimes, &MDIForm1::mnuReadTimes_Click);
+    onClick(m_menu->mnuIndep, &MDIForm1::mnuIndep_Click);
+    onClick(m_menu->mnuParallel, &MDIForm1::mnuParallel_Click);
+    onClick(m_menu->mnuTrack, &MDIForm1::mnuTrack_Click);
+    onClick(m_menu->mnuAutoMode, &MDIForm1::mnuAutoMode_Click);
+    onClick(m_menu->mnuOutput, &MDIForm1::mnuOutput_Click);
+    onClick(m_menu->mnuAutoRun, &MDIForm1::mnuAutoRun_Click);
+    onClick(m_menu->mnuClearErrorOfProtection, &MDIForm1::mnuClearErrorOfProtection_Click);
+    connect(m_toolbar, &MainToolbar::ButtonClick, this, &MDIForm1::Toolbar1_ButtonClick);
 }
 
 // ---------------------------------------------------------------- connection
@@ -193,25 +289,90 @@ void MDIForm1::ResetAll()
     CommType.clear();
     MainFormState = 0;
     QueryTimer.stop();
-    if (OperatorForm)
-        OperatorForm->deleteLater();
+    closeChild(OperatorForm);
     OperatorForm = nullptr;
-    if (tableDataForm1)
-        tableDataForm1->deleteLater();
+    closeChild(tableDataForm1);
     tableDataForm1 = nullptr;
-    if (waveForm1)
-        waveForm1->deleteLater();
+    closeChild(waveForm1);
     waveForm1 = nullptr;
+    ResetMenu();
+    ResetToolbar();
+}
+
+// Unloads a child window. Deletion waits for the event loop, because the
+// window may be the one whose reply or button led here.
+void MDIForm1::closeChild(QWidget *child)
+{
+    if (!child)
+        return;
+    child->hide();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(child->parentWidget()))
+        sub->deleteLater();
+    else
+        child->deleteLater();
+}
+
+void MDIForm1::ResetMenu()
+{
     m_menu->ResetMenu();
     tableOperation1 = false;
     waveOperation1 = false;
+}
+
+void MDIForm1::ResetToolbar()
+{
+    m_toolbar->ResetToolbar();
+}
+
+void MDIForm1::SetupMenu()
+{
+    m_menu->mnuRS232->setChecked(CommType == QLatin1String("RS232"));
+    m_menu->mnuGPIB->setChecked(CommType == QLatin1String("GPIB"));
+}
+
+void MDIForm1::SetupToolBar()
+{
+    m_toolbar->SetupToolBar(LayoutType, CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB"));
+}
+
+void MDIForm1::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == "GPIB") {
+        mnuGPIB_Click();
+    } else if (key == "RS232") {
+        mnuRS232_Click();
+    } else if (key == "OnOffLine") {
+        const QString link = platform::settings().GetSetting("Common", "CommType", QString());
+        const QString model = platform::settings().GetSetting("Common", "MType", QString());
+        if (!link.isEmpty())
+            Setup(link, model, true);
+        else
+            m_toolbar->setPressed("OnOffLine", true);
+    } else if (key == "SaveMemory") {
+        mnuSaveMemory_Click();
+    } else if (key == "RecallMemory") {
+        mnuRecallMemory_Click();
+    } else if (key == "Delay") {
+        mnuDelay_Click();
+    } else if (key == "ReadTimes") {
+        mnuReadTimes_Click();
+    } else if (key == "Output") {
+        mnuOutput_Click();
+        m_toolbar->setPressed("Output", m_menu->mnuOutput->isChecked());
+    } else if (key == "AutoRun") {
+        mnuAutoRun_Click();
+        m_toolbar->setPressed("AutoRun", m_menu->mnuAutoRun->isChecked());
+    } else if (key == "ClearError") {
+        mnuClearErrorOfProtection_Click();
+    }
 }
 
 void MDIForm1::AdjustWindowSize()
 {
     if (!OperatorForm)
         return;
-    const QSize panel = OperatorForm->frameGeometry().size();
+    const QWidget *frame = OperatorForm->parentWidget() ? OperatorForm->parentWidget() : OperatorForm.data();
+    const QSize panel = frame->frameGeometry().size();
     const QSize client = m_mdiArea->viewport()->size();
     const int dh = panel.height() - client.height();
     const int dw = panel.width() - client.width();

@@ -2,7 +2,10 @@
 
 #include "ShellOptions.h"
 #include "comm/CommTasker.h"
+#include "panels/Panel.h"
+#include "panels/PanelHost.h"
 #include "protocol/Commands.h"
+#include "protocol/DeviceCommands.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,6 +20,7 @@ namespace qle {
 
 class DataForm;
 class MainMenu;
+class MainToolbar;
 class dlgAutoMode;
 class dlgConfigRS232;
 class dlgDelay;
@@ -31,7 +35,7 @@ class frmProxy;
 
 // The main window: start-up, link opening, identification of the model,
 // status line and the menus that drive a connection.
-class MDIForm1 final : public QMainWindow, public ICommTaskerHost {
+class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost {
     Q_OBJECT
 public:
     enum class StartResult { Ready, CatalogueMissing, CatalogueUnusable };
@@ -57,6 +61,55 @@ public:
     void FailGetMachineType();
     void EndGetMachineType();
 
+    // Layout activation.
+    bool SetupLayout();
+    void NewLayout1();
+    void ResetTableandWave();
+    void NewTable1(qint16 idx);
+    void NewWave1(qint16 idx);
+    bool QueryInitialValues();
+    [[nodiscard]] Panel *currentPanel() const { return OperatorForm.data(); }
+
+    // Menus and toolbar.
+    void SetupMenu();
+    void SetupToolBar();
+    void ResetMenu();
+    void ResetToolbar();
+    void Toolbar1_ButtonClick(const QString &key);
+
+    // Device-wide operations.
+    void DoOutput(bool value) override;
+    void CheckOutput();
+    void ToggleOutput();
+    void mnuOutput_Click();
+    void DoAutoRun(bool value) override;
+    void ToggleAutoRun();
+    void mnuAutoRun_Click();
+    void mnuIndep_Click() override;
+    void mnuParallel_Click() override;
+    void mnuTrack_Click() override;
+    void SetMenuOutputModeAllUnchecked() override;
+    void mnuAutoMode_Click() override;
+    void mnuDelay_Click();
+    void mnuReadTimes_Click();
+    void mnuClearErrorOfProtection_Click();
+    void mnuSaveMemory_Click() override;
+    void mnuRecallMemory_Click() override;
+    void RecallTimer_Timer();
+    void RecallMemory2();
+
+    // What the panel reads of the main window.
+    [[nodiscard]] int mainFormState() const override { return MainFormState; }
+    [[nodiscard]] QString commType() const override { return CommType; }
+    [[nodiscard]] QString machineType() const override { return MachineType; }
+    [[nodiscard]] bool isQueryInitialValues() const override { return IsQueryInitialValues; }
+    [[nodiscard]] int gpibAddress() const override;
+    CommTasker &engine() override { return *m_engine; }
+    [[nodiscard]] const Commands &commands() const override { return m_commands; }
+    [[nodiscard]] const CatalogueRow *catalogueRow(const QString &mtype) const override;
+    bool runQueryInitialDialog() override;
+    [[nodiscard]] int readTimesSetting() const override;
+
     // Status line.
     void ReportStatus(const QString &msg, int msec) override;
     [[nodiscard]] bool isQueryTimerEnabled() const override { return QueryTimer.isActive(); }
@@ -72,13 +125,19 @@ public:
     void mnuKMCItem_Click(int Index);
     void mnuQLEItem_Click(int Index);
 
-    [[nodiscard]] CommTasker &engine() { return *m_engine; }
     [[nodiscard]] MainMenu &menu() { return *m_menu; }
+    [[nodiscard]] MainToolbar &toolbar() { return *m_toolbar; }
     [[nodiscard]] DataForm &dataForm() { return *m_dataForm; }
     [[nodiscard]] Commands &commands() { return m_commands; }
     [[nodiscard]] frmProxy &proxy() { return *m_proxy; }
     dlgConfigRS232 &rs232Dialog();
     dlgGPIB &gpibDialog();
+    dlgAutoMode &autoModeDialog();
+    dlgDelay &delayDialog();
+    dlgReadTimes &readTimesDialog();
+    dlgSaveData &saveDataDialog();
+    dlgRecallData &recallDataDialog();
+    dlgQueryInitial &queryInitialDialog();
 
     // Public members the other windows read.
     QString CommType;
@@ -86,7 +145,7 @@ public:
     qint32 MainFormState = 0;
     qint16 AliveNumber = 0;
     qint16 LayoutType = 0;
-    QPointer<QWidget> OperatorForm;
+    QPointer<Panel> OperatorForm;
     bool IsSuspendOutput = false;
     bool IsQueryInitialValues = false;
     int StatusLineLiveMsec = 0;
@@ -112,14 +171,21 @@ protected:
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
+public:
+    void StatusTimer_Timer();
+
 private:
     void setStatusText(const QString &text);
-    void onStatusTimer();
     void onGetMachineTypeTimer();
     void familyItemClicked(const QList<QAction *> &items, int index);
     void connectMenus();
     bool openSerialLink();
     bool configureGpibLink();
+    void installPanel(Panel *panel, int layoutType);
+    void closeChild(QWidget *child);
+    void applyCoupling(Coupling coupling);
+    void queueDeviceCommand(const QString &text);
+    [[nodiscard]] CommandFamily family() const;
 
     ShellOptions m_options;
     std::unique_ptr<CommTasker> m_engine;
@@ -128,8 +194,15 @@ private:
     std::unique_ptr<dlgConfigRS232> m_dlgConfigRS232;
     std::unique_ptr<dlgGPIB> m_dlgGPIB;
     std::unique_ptr<dlgWaitRsp> m_dlgWaitRsp;
+    std::unique_ptr<dlgAutoMode> m_dlgAutoMode;
+    std::unique_ptr<dlgDelay> m_dlgDelay;
+    std::unique_ptr<dlgQueryInitial> m_dlgQueryInitial;
+    std::unique_ptr<dlgReadTimes> m_dlgReadTimes;
+    std::unique_ptr<dlgRecallData> m_dlgRecallData;
+    std::unique_ptr<dlgSaveData> m_dlgSaveData;
     Commands m_commands;
     MainMenu *m_menu = nullptr;
+    MainToolbar *m_toolbar = nullptr;
     QMdiArea *m_mdiArea = nullptr;
     bool m_menuItemsCreated = false;
 };

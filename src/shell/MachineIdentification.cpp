@@ -174,7 +174,27 @@ void MDIForm1::OkGetMachineType()
     MainFormState = 3;
     SetSettings();
     EndGetMachineType();
+    if (!SetupLayout())
+        return;
     SetupCommTasker();
+    SetupToolBar();
+    SetupMenu();
+    if (QueryInitialValues()) {
+        Trace("QueryInitialValues cancelled");
+        ResetAll();
+        return;
+    }
+    // The initial reading may have ended in a time-out and a reset.
+    Panel *panel = currentPanel();
+    if (MainFormState != 3 || !panel)
+        return;
+    CheckOutput();
+    panel->AfterQueryInitialValuesBeforeShow();
+    panel->show();
+    if (auto *sub = panel->parentWidget())
+        sub->show();
+    AdjustWindowSize();
+    Trace("Q Ini OK");
 }
 
 void MDIForm1::FailGetMachineType()

@@ -23,7 +23,7 @@ QString MDIForm1::statusText() const
     return statusBar()->currentMessage();
 }
 
-void MDIForm1::onStatusTimer()
+void MDIForm1::StatusTimer_Timer()
 {
     AliveNumber = static_cast<qint16>((AliveNumber + 1) % 1000);
     QString text;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "protocol/DeviceCommands.h"
+
+#include <QWidget>
+
+namespace qle {
+
+// What the main window and the device operations call on the open control
+// panel. Routines a layout does not have do nothing.
+class Panel : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    [[nodiscard]] virtual int channelCount() const = 0;
+
+    virtual void SetupLayout() = 0;
+    // Queues the initial reading and runs the wait dialog; true when cancelled.
+    virtual bool QueryInitialValues() = 0;
+    virtual void AfterQueryInitialValuesBeforeShow() = 0;
+    virtual void DoQuery() = 0;
+    virtual void QuerySECMemory() {}
+    virtual void QueryMemory() {}
+    virtual void QueryDelay() {}
+
+    virtual void SetAllEnabled() = 0;
+    virtual void SetAllDisabled() = 0;
+    virtual void SetParallelDisableMode() = 0;
+    virtual void SetTrackDisableMode() = 0;
+    virtual void SetAutoRunDisableMode() {}
+    virtual void SetOutputModeEnabled() {}
+    virtual void SetOutputOffDisplay() = 0;
+
+    // The panel's mirrors of the device-wide states.
+    virtual void setOutputValue(bool value) = 0;
+    virtual void setAutoRunValue(bool) {}
+    virtual void selectCoupling(Coupling) {}
+
+    // The displayed readings, as the recorders take them.
+    [[nodiscard]] virtual QString voltageText(int channel) const = 0;
+    [[nodiscard]] virtual QString currentText(int channel) const = 0;
+
+    bool IsQueryInitialOK = false;
+    bool IsOutput = false;
+
+public slots:
+    // Replies delivered by name.
+    virtual void SetupOutputOnOff(const QString &) {}
+    virtual void SetupOutputMode(const QString &) {}
+    virtual void SetupAutoRun(const QString &) {}
+};
+
+} // namespace qle

@@ -1,0 +1,246 @@
+#include "PanelBase.h"
+
+#include "comm/CommTasker.h"
+#include "platform/FormatPattern.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/Trace.h"
+#include "platform/widgets/CWButton.h"
+#include "platform/widgets/CWNumEdit.h"
+#include "protocol/Commands.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+namespace qle {
+
+PanelBase::PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent)
+    : Panel(parent), m_host(host), m_family(family)
+{
+    txtError = new TextBox(QString(), this);
+    txtError->setObjectName("txtError");
+    txtError->hide();
+    connect(txtError, &QLineEdit::textChanged, this, &PanelBase::onErrorReply);
+    txtCommType = new TextBox(QString(), this);
+    txtCommType->setObjectName("txtCommType");
+    tbnOutput = new CWButton("Output", 0, this);
+    tbnOutput->setObjectName("tbnOutput");
+    connect(tbnOutput, &CWButton::ValueChanged, this, [this](bool value) { m_host.DoOutput(value); });
+    btnClearErrorOfProtection = new QPushButton("Clear Error", this);
+    btnClearErrorOfProtection->setObjectName("btnClearErrorOfProtection");
+    connect(btnClearErrorOfProtection, &QPushButton::clicked, this, [this] {
+        if (m_host.mainFormState() == 3)
+            sendCommand(ClearProtectionCommand());
+    });
+}
+
+bool PanelBase::queueQuery(int index, QObject *sink)
+{
+    return m_host.engine().ExecQueryTask(m_host.commands().query(index), 5, sink, "Text", 4, false);
+}
+
+bool PanelBase::queueRoutine(int index, const char *routine)
+{
+    return m_host.engine().ExecQueryTask(m_host.commands().query(index), 5, this, QString::fromLatin1(routine), 1,
+                                         false);
+}
+
+void PanelBase::sendCommand(const QString &text)
+{
+    m_host.engine().ExecCmdTask(text, 0, this, QString(), 1, false);
+}
+
+QString PanelBase::voltageText(int channel) const
+{
+    return channel >= 0 && channel < m_channels.size() ? m_channels.at(channel).txtVoltage->text() : QString();
+}
+
+QString PanelBase::currentText(int channel) const
+{
+    return channel >= 0 && channel < m_channels.size() ? m_channels.at(channel).txtCurrent->text() : QString();
+}
+
+ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool withProtection)
+{
+    ChannelControls c;
+    c.Frame1 = new QGroupBox(caption, this);
+    c.Frame1->setObjectName("Frame1");
+    auto *grid = new QGridLayout(c.Frame1);
+    auto makeText = [&](const char *name, const QString &initial, bool visible) {
+        auto *box = new TextBox(initial, c.Frame1);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setProperty("Index", index);
+        box->setVisible(visible);
+        return box;
+    };
+    auto makeNumber = [&](const char *name) {
+        auto *field = new CWNumEdit(index, c.Frame1);
+        field->setObjectName(QString::fromLatin1(name));
+        return field;
+    };
+    c.txtVoltage = makeText("txtVoltage", "0.00", true);
+    c.txtCurrent = makeText("txtCurrent", "0.00", true);
+    c.txtVoltage->setAlignment(Qt::AlignRight);
+    c.txtCurrent->setAlignment(Qt::AlignRight);
+    c.numVoltage = makeNumber("numVoltage");
+    c.numCurrent = makeNumber("numCurrent");
+    c.txtSetVolt = makeText("txtSetVolt", QString(), false);
+    c.txtSetCurr = makeText("txtSetCurr", QString(), false);
+    int row = 0;
+    grid->addWidget(new QLabel("Voltage [V]", c.Frame1), row, 0);
+    grid->addWidget(c.txtVoltage, row++, 1);
+    grid->addWidget(new QLabel("Current [A]", c.Frame1), row, 0);
+    grid->addWidget(c.txtCurrent, row++, 1);
+    grid->addWidget(new QLabel("Set Voltage", c.Frame1), row, 0);
+    grid->addWidget(c.numVoltage, row++, 1);
+    grid->addWidget(new QLabel("Set Current", c.Frame1), row, 0);
+    grid->addWidget(c.numCurrent, row++, 1);
+    if (withProtection) {
+        c.numOVP = makeNumber("numOVP");
+        c.tbnOCP = new CWButton("OCP", index, c.Frame1);
+        c.tbnOCP->setObjectName("tbnOCP");
+        c.txtOVP = makeText("txtOVP", QString(), false);
+        c.txtOCP = makeText("txtOCP", QString(), false);
+        grid->addWidget(new QLabel("OVP", c.Frame1), row, 0);
+        grid->addWidget(c.numOVP, row++, 1);
+        grid->addWidget(c.tbnOCP, row++, 1);
+        connect(c.numOVP, &CWNumEdit::ValueChanged, this, [this, field = c.numOVP](int i, double v, double p) {
+            onNumericEdit(ChannelSetting::OverVoltage, field, i, v, p);
+        });
+        connect(c.tbnOCP, &CWButton::Clicked, this, &PanelBase::onOcpClicked);
+    }
+    connect(c.numVoltage, &CWNumEdit::ValueChanged, this, [this, field = c.numVoltage](int i, double v, double p) {
+        onNumericEdit(ChannelSetting::Voltage, field, i, v, p);
+    });
+    connect(c.numCurrent, &CWNumEdit::ValueChanged, this, [this, field = c.numCurrent](int i, double v, double p) {
+        onNumericEdit(ChannelSetting::Current, field, i, v, p);
+    });
+    m_channels.append(c);
+    return m_channels.last();
+}
+
+const CatalogueRow *PanelBase::channelRow(int index) const
+{
+    const QString model = m_host.machineType();
+    const CatalogueRow *row = m_host.catalogueRow(model);
+    if (row && row->perChannel())
+        return m_host.catalogueRow(model + "#" + QString::number(index + 1));
+    return row;
+}
+
+QString PanelBase::zeroReading(const CWNumEdit *field)
+{
+    return field->textForValue(0) + "0";
+}
+
+void PanelBase::configureChannel(int index, bool setMinimum, bool resetReadouts)
+{
+    const CatalogueRow *row = channelRow(index);
+    if (!row)
+        return;
+    ChannelControls &c = m_channels[index];
+    CWNumEdit *fields[3] = {c.numVoltage, c.numCurrent, c.numOVP};
+    for (int f = 0; f < 3; ++f) {
+        if (!fields[f])
+            continue;
+        fields[f]->setMaximum(row->maximum(f));
+        if (setMinimum)
+            fields[f]->setMinimum(0);
+        fields[f]->setIncrement(row->step(f));
+        fields[f]->setFormatString(row->pattern(f));
+        fields[f]->setValue(0);
+    }
+    if (resetReadouts) {
+        c.txtVoltage->setText(zeroReading(c.numVoltage));
+        c.txtCurrent->setText(zeroReading(c.numCurrent));
+    }
+}
+
+void PanelBase::fillCommTypeText()
+{
+    const QString link = m_host.commType();
+    if (link == QLatin1String("Menu"))
+        txtCommType->setText("Testing mode");
+    else if (link == QLatin1String("RS232"))
+        txtCommType->setText("RS-232 9600BPS / 8bits/None/1bits");
+    else if (link == QLatin1String("GPIB"))
+        txtCommType->setText("Interface: GPIB;Address:" + QString::number(m_host.gpibAddress()));
+}
+
+void PanelBase::AfterQueryInitialValuesBeforeShow()
+{
+    m_host.engine().QueryCmdMaxMsec = static_cast<qint16>(m_host.readTimesSetting() * 1000);
+}
+
+void PanelBase::onNumericEdit(ChannelSetting setting, CWNumEdit *field, int index, double value, double previous)
+{
+    if (value < field->Minimum()) {
+        field->setValue(previous);
+        return;
+    }
+    if (m_host.mainFormState() != 3 || !acceptsEdit(setting, index))
+        return;
+    // "###0.###" always with a point, whatever the user's locale.
+    const QString text = FormatPattern(value, "###0.###");
+    sendCommand(ChannelCommand(m_family, index + 1, setting, text));
+}
+
+void PanelBase::onOcpClicked(int index)
+{
+    const ChannelControls &c = m_channels.at(index);
+    const QString state = c.tbnOCP->Value() ? "1" : "0";
+    if (m_host.mainFormState() == 3)
+        sendCommand(ChannelCommand(m_family, index + 1, ChannelSetting::OverCurrent, state));
+}
+
+void PanelBase::applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage)
+{
+    bool ok = false;
+    const double value = ReadNumber(text, &ok);
+    if (ok || zeroOnGarbage)
+        field->setValue(value);
+}
+
+void PanelBase::onErrorReply(const QString &text)
+{
+    if (text.left(2) == QLatin1String("0,"))
+        return;
+    m_host.DoOutput(false);
+    // Shown from the event loop, so the engine is not held while the box is open.
+    QTimer::singleShot(0, this, [text] {
+        platform::messageBox().show("Error detected: '" + text + "'", QString(), IMessageBox::Buttons::Ok,
+                                    IMessageBox::Icon::None);
+    });
+}
+
+void PanelBase::setControlsEnabled(bool enabled)
+{
+    for (QWidget *child : findChildren<QWidget *>())
+        child->setEnabled(enabled);
+}
+
+void PanelBase::SetAllDisabled()
+{
+    setControlsEnabled(false);
+}
+
+void PanelBase::blankReadings()
+{
+    for (ChannelControls &c : m_channels) {
+        c.txtVoltage->clear();
+        c.txtCurrent->clear();
+    }
+}
+
+void PanelBase::setOutputValue(bool value)
+{
+    // The device operation that calls this has already done the work.
+    const QSignalBlocker block(tbnOutput);
+    tbnOutput->setValue(value);
+}
+
+} // namespace qle

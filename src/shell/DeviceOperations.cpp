@@ -1,0 +1,240 @@
+// Operations on the instrument as a whole: output, coupling, auto-run, delay,
+// polling limit, memories and protection clearing. Every change, whether the
+// user's or the instrument's reply, goes through the same routine so that
+// menus, toolbar and panel agree.
+#include "MDIForm1.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
+#include "dialogs/dlgAutoMode.h"
+#include "dialogs/dlgDelay.h"
+#include "dialogs/dlgReadTimes.h"
+#include "dialogs/dlgRecallData.h"
+#include "dialogs/dlgSaveData.h"
+#include "panels/Panel.h"
+#include "protocol/DeviceCommands.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace qle {
+
+CommandFamily MDIForm1::family() const
+{
+    return familyFor(MachineType);
+}
+
+void MDIForm1::queueDeviceCommand(const QString &text)
+{
+    m_engine->ExecCmdTask(text, 0, this, QString(), 1, false);
+}
+
+void MDIForm1::DoOutput(bool value)
+{
+    if (MainFormState != 3)
+        return;
+    m_menu->mnuRecord->menuAction()->setEnabled(value);
+    m_toolbar->setPressed("Output", value);
+    if (Panel *panel = currentPanel()) {
+        panel->setOutputValue(value);
+        panel->IsOutput = value;
+    }
+    m_menu->mnuOutput->setChecked(value);
+    queueDeviceCommand(OutputCommand(family(), value));
+    CheckOutput();
+}
+
+void MDIForm1::CheckOutput()
+{
+    if (MainFormState != 3 || IsSuspendOutput)
+        return;
+    Panel *panel = currentPanel();
+    if (CommType == QLatin1String("Menu")) {
+        if (panel)
+            panel->SetOutputOffDisplay();
+        return;
+    }
+    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
+        if (m_menu->mnuOutput->isChecked()) {
+            QueryTimer.start();
+            return;
+        }
+        QueryTimer.stop();
+        m_engine->ResetQueryTasks();
+        if (panel)
+            panel->SetOutputOffDisplay();
+    }
+}
+
+void MDIForm1::ToggleOutput()
+{
+    DoOutput(!m_menu->mnuOutput->isChecked());
+}
+
+void MDIForm1::mnuOutput_Click()
+{
+    ToggleOutput();
+}
+
+void MDIForm1::DoAutoRun(bool value)
+{
+    if (MainFormState != 3)
+        return;
+    queueDeviceCommand(AutoRunCommand(value));
+    Panel *panel = currentPanel();
+    if (value) {
+        if (panel)
+            panel->SetAutoRunDisableMode();
+    } else if (panel) {
+        panel->SetAllEnabled();
+        panel->SetOutputModeEnabled();
+    }
+    m_toolbar->setPressed("AutoRun", value);
+    if (Panel *current = currentPanel())
+        current->setAutoRunValue(value);
+    m_menu->mnuAutoRun->setChecked(value);
+}
+
+void MDIForm1::ToggleAutoRun()
+{
+    DoAutoRun(!m_menu->mnuAutoRun->isChecked());
+}
+
+void MDIForm1::mnuAutoRun_Click()
+{
+    ToggleAutoRun();
+}
+
+void MDIForm1::SetMenuOutputModeAllUnchecked()
+{
+    m_menu->SetMenuOutputModeAllUnchecked();
+    if (Panel *panel = currentPanel())
+        panel->SetAllEnabled();
+}
+
+void MDIForm1::applyCoupling(Coupling coupling)
+{
+    if (MainFormState != 3)
+        return;
+    queueDeviceCommand(CouplingCommand(family(), coupling));
+    if (!IsQueryInitialValues)
+        m_engine->ResetQueryTasks();
+    SetMenuOutputModeAllUnchecked();
+    QAction *item = coupling == Coupling::Independent ? m_menu->mnuIndep
+                    : coupling == Coupling::Parallel  ? m_menu->mnuParallel
+                                                      : m_menu->mnuTrack;
+    item->setChecked(true);
+    Panel *panel = currentPanel();
+    if (!panel)
+        return;
+    if (coupling == Coupling::Parallel)
+        panel->SetParallelDisableMode();
+    else if (coupling == Coupling::Track)
+        panel->SetTrackDisableMode();
+    panel->selectCoupling(coupling);
+}
+
+void MDIForm1::mnuIndep_Click()
+{
+    applyCoupling(Coupling::Independent);
+}
+
+void MDIForm1::mnuParallel_Click()
+{
+    applyCoupling(Coupling::Parallel);
+}
+
+void MDIForm1::mnuTrack_Click()
+{
+    applyCoupling(Coupling::Track);
+}
+
+void MDIForm1::mnuAutoMode_Click()
+{
+    if (MainFormState != 3)
+        return;
+    dlgAutoMode &dialog = autoModeDialog();
+    if (!dialog.Execute())
+        return;
+    queueDeviceCommand(AutoStartMemoryCommand(dialog.StartMemory()));
+    queueDeviceCommand(AutoEndMemoryCommand(dialog.EndMemory()));
+    queueDeviceCommand(AutoCycleCommand(dialog.Cycle()));
+    if (Panel *panel = currentPanel())
+        panel->QuerySECMemory();
+}
+
+void MDIForm1::mnuDelay_Click()
+{
+    if (MainFormState != 3)
+        return;
+    dlgDelay &dialog = delayDialog();
+    if (!dialog.Execute())
+        return;
+    queueDeviceCommand(AutoDelayCommand(QString::number(dialog.Delay())));
+    if (Panel *panel = currentPanel())
+        panel->QueryDelay();
+}
+
+void MDIForm1::mnuReadTimes_Click()
+{
+    dlgReadTimes &dialog = readTimesDialog();
+    if (!dialog.Execute())
+        return;
+    m_engine->QueryCmdMaxMsec = static_cast<qint16>(dialog.ReadTimes() * 1000);
+}
+
+void MDIForm1::mnuClearErrorOfProtection_Click()
+{
+    if (MainFormState != 3)
+        return;
+    queueDeviceCommand(ClearProtectionCommand());
+}
+
+void MDIForm1::mnuSaveMemory_Click()
+{
+    if (MainFormState != 3)
+        return;
+    dlgSaveData &dialog = saveDataDialog();
+    if (!dialog.Execute())
+        return;
+    queueDeviceCommand(SaveMemoryCommand(family(), dialog.Memory()));
+    if (Panel *panel = currentPanel())
+        panel->QueryMemory();
+}
+
+void MDIForm1::mnuRecallMemory_Click()
+{
+    RecallTimer.start();
+}
+
+void MDIForm1::RecallTimer_Timer()
+{
+    RecallTimer.stop();
+    RecallMemory2();
+}
+
+void MDIForm1::RecallMemory2()
+{
+    if (MainFormState != 3)
+        return;
+    dlgRecallData &dialog = recallDataDialog();
+    if (!dialog.Execute())
+        return;
+    DoOutput(false);
+    QueryTimer.stop();
+    if (m_engine->ClearAllTasks()) {
+        queueDeviceCommand(RecallMemoryCommand(family(), dialog.Memory()));
+        QueryInitialValues();
+    }
+    // The re-read may have reset the connection (cancelled, timed out).
+    if (MainFormState != 3)
+        return;
+    if (m_menu->mnuOutput->isChecked())
+        QueryTimer.start();
+    else
+        QueryTimer.stop();
+    CheckOutput();
+    if (Panel *panel = currentPanel())
+        panel->QueryMemory();
+}
+
+} // namespace qle

@@ -1,0 +1,120 @@
+// Opening the panel the model needs, with its two recorder windows, and the
+// panel's initial reading of every value.
+#include "DataForm.h"
+#include "MDIForm1.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
+#include "dialogs/dlgQueryInitial.h"
+#include "dialogs/dlgReadTimes.h"
+#include "panels/frmLayout1.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/Trace.h"
+#include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
+
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace qle {
+
+bool MDIForm1::SetupLayout()
+{
+    m_engine->SetupTimeoutTask(this, "OperationTimeout");
+    const CatalogueRow *row = m_dataForm->findFirst(MachineType);
+    const int layout = row ? row->layout() : 0;
+    switch (layout) {
+    case 1:
+        NewLayout1();
+        m_menu->ResetMenuLayout1();
+        m_toolbar->ResetToolBarLayout1();
+        break;
+    default:
+        // No panel for this model: the catalogue row is gone or names a layout
+        // this program does not have.
+        platform::messageBox().show("The model " + MachineType + " has no control panel (layout " +
+                                        QString::number(layout) + ").",
+                                    QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+        ResetAll();
+        return false;
+    }
+    Panel *panel = currentPanel();
+    panel->SetupLayout();
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(panel, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    sub->hide();
+    sub->adjustSize();
+    sub->move(0, 0);
+    AdjustWindowSize();
+    return true;
+}
+
+void MDIForm1::installPanel(Panel *panel, int layoutType)
+{
+    LayoutType = static_cast<qint16>(layoutType);
+    OperatorForm = panel;
+    ResetTableandWave();
+    NewTable1(static_cast<qint16>(panel->channelCount() - 1));
+    NewWave1(static_cast<qint16>(panel->channelCount() - 1));
+}
+
+void MDIForm1::NewLayout1()
+{
+    installPanel(new frmLayout1(*this), 1);
+}
+
+void MDIForm1::ResetTableandWave()
+{
+    if (waveOperation1 && waveForm1)
+        closeChild(waveForm1);
+    if (tableOperation1 && tableDataForm1)
+        closeChild(tableDataForm1);
+    waveOperation1 = false;
+    tableOperation1 = false;
+}
+
+void MDIForm1::NewTable1(qint16 idx)
+{
+    auto *table = new frmDataTable;
+    table->ContrlIdx = idx;
+    m_mdiArea->addSubWindow(table)->hide();
+    tableOperation1 = true;
+    tableDataForm1 = table;
+}
+
+void MDIForm1::NewWave1(qint16 idx)
+{
+    auto *wave = new frmGraphicRecord;
+    wave->txtChannels->setText(QString::number(idx + 1));
+    m_mdiArea->addSubWindow(wave)->hide();
+    waveOperation1 = true;
+    waveForm1 = wave;
+}
+
+bool MDIForm1::QueryInitialValues()
+{
+    bool result = false;
+    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
+        IsSuspendOutput = true;
+        IsQueryInitialValues = true;
+        if (Panel *panel = currentPanel())
+            result = panel->QueryInitialValues();
+        IsQueryInitialValues = false;
+        IsSuspendOutput = false;
+    }
+    return result;
+}
+
+bool MDIForm1::runQueryInitialDialog()
+{
+    return queryInitialDialog().Execute();
+}
+
+int MDIForm1::readTimesSetting() const
+{
+    auto &dialog = const_cast<MDIForm1 *>(this)->readTimesDialog();
+    dialog.GetSettings();
+    return dialog.ReadTimes();
+}
+
+} // namespace qle
