@@ -1,12 +1,15 @@
-#include "comm/CommTasker.h"
+#include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/Trace.h"
 #include "platform/widgets/FrmDebug.h"
 #include "platform/widgets/WidgetMessageBox.h"
+#include "shell/MDIForm1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMainWindow>
+#include <QDir>
+#include <QIcon>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -14,15 +17,18 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QLE");
-    QApplication::setApplicationVersion("1.0");
+    QApplication::setApplicationVersion(QStringLiteral(QLE_VERSION));
+    QApplication::setWindowIcon(QIcon(":/app/qle.svg"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Remote control and data logging for programmable DC power supplies.");
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption serialDevice("serial-device", "Offer PATH as a serial port (repeatable).", "PATH");
+    const QCommandLineOption dataDir("data-dir", "Keep the catalogue and recordings (mtype.mdb) in DIR.", "DIR");
     const QCommandLineOption trace("trace", "Show the engine's trace in the Report window and KMAxLog.txt.");
     parser.addOption(serialDevice);
+    parser.addOption(dataDir);
     parser.addOption(trace);
     parser.process(app);
 
@@ -36,12 +42,26 @@ int main(int argc, char *argv[])
         traceWindow->show();
     }
 
-    qle::CommTasker engine;
-    QMainWindow window;
-    window.setWindowTitle("QLE");
-    window.resize(640, 480);
-    window.show();
-    const int result = QApplication::exec();
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString shipped = qle::DataFolder::shippedCatalogue(exeDir);
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const qle::DataFolder::Choice folder = qle::DataFolder::resolve(parser.value(dataDir), exeDir, perUser, shipped);
+
+    qle::ShellOptions options;
+    options.dataFolder = folder.folder;
+    options.shippedCatalogue = shipped;
+    options.serialDevices = parser.values(serialDevice);
+
+    int result = 1;
+    {
+        qle::MDIForm1 window(options);
+        messageBox.setParent(&window);
+        if (window.Start() == qle::MDIForm1::StartResult::Ready) {
+            window.show();
+            result = QApplication::exec();
+        }
+        messageBox.setParent(nullptr);
+    }
     qle::setTraceSink(nullptr);
     return result;
 }

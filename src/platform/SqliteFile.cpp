@@ -22,11 +22,13 @@ bool open(const QString &connectionName, const QString &path, QString *error)
             *error = db.lastError().text();
         return false;
     }
-    QSqlQuery pragma(db);
-    // Failing here means the file is not a usable database; the caller checks.
-    pragma.exec("PRAGMA journal_mode=WAL");
-    pragma.exec("PRAGMA synchronous=NORMAL");
     return true;
+}
+
+bool enableWriteAheadLog(QSqlDatabase &db)
+{
+    QSqlQuery pragma(db);
+    return pragma.exec("PRAGMA journal_mode=WAL") && pragma.exec("PRAGMA synchronous=NORMAL");
 }
 
 void close(const QString &connectionName)
@@ -68,6 +70,24 @@ bool compactInto(QSqlDatabase &db, const QString &target, QString *error)
         return false;
     }
     return true;
+}
+
+bool rebuildIndexes(const QString &path, QString *error)
+{
+    const QString name = QStringLiteral("qle-reindex");
+    if (!open(name, path, error))
+        return false;
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name);
+        QSqlQuery reindex(db);
+        ok = reindex.exec("REINDEX");
+        if (!ok && error)
+            *error = reindex.lastError().text();
+        ok = ok && isIntact(db, error);
+    }
+    close(name);
+    return ok;
 }
 
 } // namespace qle::sqlite

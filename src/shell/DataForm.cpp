@@ -52,6 +52,7 @@ bool DataForm::openAndRead()
         m_error = detail;
         return false;
     }
+    sqlite::enableWriteAheadLog(db);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec("select * from data1")) {
@@ -98,8 +99,11 @@ bool DataForm::repair()
 
     bool compacted = db.isOpen() && sqlite::compactInto(db, repaired, &m_error);
     sqlite::close(ConnectionName);
+    // The compacted copy keeps the indexes as they were: rebuild them.
+    compacted = compacted && sqlite::rebuildIndexes(repaired, &m_error);
     if (!compacted) {
         Trace("catalogue compaction failed: " + m_error);
+        QFile::remove(repaired);
         if (m_shipped.isEmpty() || !QFile::copy(m_shipped, repaired))
             return false;
         QFile::setPermissions(repaired, QFile::ReadOwner | QFile::WriteOwner);

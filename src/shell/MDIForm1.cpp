@@ -29,6 +29,13 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+// The pictures live in this static library; its resources must be registered
+// by hand, outside any namespace.
+static void initShellResources()
+{
+    Q_INIT_RESOURCE(shell);
+}
+
 namespace qle {
 
 MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
@@ -36,6 +43,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
       m_dataForm(std::make_unique<DataForm>()),
       m_proxy(std::make_unique<frmProxy>([this](const QString &text) { DevSetupMachineType(text); }))
 {
+    initShellResources();
     setWindowTitle("QLE");
     m_mdiArea = new QMdiArea(this);
     setCentralWidget(m_mdiArea);

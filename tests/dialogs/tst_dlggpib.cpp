@@ -1,0 +1,129 @@
+#include "MemorySettings.h"
+#include "ScriptedModalRunner.h"
+#include "dialogs/dlgGPIB.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace qle;
+using namespace qle::testing;
+
+class TestDlgGPIB : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listPositionsEqualTheirNumbers()
+    {
+        dlgGPIB dlg;
+        QCOMPARE(dlg.windowTitle(), QString("Dialog Caption"));
+        QCOMPARE(dlg.findChild<QLabel *>("lblGPIBn")->text(), QString("GPIBn:"));
+        QCOMPARE(dlg.findChild<QLabel *>("lblAddress")->text(), QString("Address"));
+        const struct {
+            const char *name;
+            int last;
+        } lists[] = {{"cmbGPIBn", 10}, {"cmbAddress", 30}};
+        for (const auto &list : lists) {
+            auto *combo = dlg.findChild<QComboBox *>(list.name);
+            QVERIFY2(combo, list.name);
+            QStringList texts;
+            for (int i = 0; i < combo->count(); ++i)
+                texts.append(combo->itemText(i));
+            QStringList expected;
+            for (int n = 0; n <= list.last; ++n)
+                expected.append(QString::number(n));
+            QCOMPARE(texts, expected);
+        }
+    }
+
+    // IsDirect: nothing is shown, the stored values are taken (in range) and
+    // written again.
+    void directUseTakesTheStoredValues_data()
+    {
+        QTest::addColumn<QString>("storedBoard");  // empty: nothing stored
+        QTest::addColumn<QString>("storedAddress");
+        QTest::addColumn<int>("board");
+        QTest::addColumn<int>("address");
+
+        QTest::newRow("first run") << "" << "" << 0 << 0;
+        QTest::newRow("stored") << "7" << "22" << 7 << 22;
+        QTest::newRow("highest") << "10" << "30" << 10 << 30;
+        QTest::newRow("above the lists") << "12" << "31" << 10 << 30;
+        QTest::newRow("garbage and negative") << "abc" << "-4" << 0 << 0;
+    }
+    void directUseTakesTheStoredValues()
+    {
+        QFETCH(QString, storedBoard);
+        QFETCH(QString, storedAddress);
+        QFETCH(int, board);
+        QFETCH(int, address);
+        MemorySettings settings;
+        if (!storedBoard.isEmpty()) {
+            settings.preset("GPIB/GPIBn", storedBoard);
+            settings.preset("GPIB/Address", storedAddress);
+        }
+        ScriptedModalRunner runner;
+        dlgGPIB dlg;
+        QVERIFY(dlg.Execute(true));
+        QVERIFY(runner.shownTitles.isEmpty());
+        QCOMPARE(dlg.GPIBn(), board);
+        QCOMPARE(dlg.Address(), address);
+        QCOMPARE(settings.writes, (QStringList{"GPIB/GPIBn=" + QString::number(board),
+                                               "GPIB/Address=" + QString::number(address)}));
+    }
+
+    void okTakesTheSelectedPositions()
+    {
+        MemorySettings settings;
+        settings.preset("GPIB/GPIBn", "3");
+        settings.preset("GPIB/Address", "9");
+        ScriptedModalRunner runner;
+        int shownBoard = -1;
+        int shownAddress = -1;
+        runner.script([&](QDialog &d) {
+            auto *board = d.findChild<QComboBox *>("cmbGPIBn");
+            auto *address = d.findChild<QComboBox *>("cmbAddress");
+            shownBoard = board->currentIndex();
+            shownAddress = address->currentIndex();
+            board->setCurrentIndex(5);
+            address->setCurrentIndex(17);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        dlgGPIB dlg;
+        QVERIFY(dlg.Execute(false));
+        QCOMPARE(runner.shownTitles, QStringList{"Dialog Caption"});
+        QCOMPARE(shownBoard, 3);
+        QCOMPARE(shownAddress, 9);
+        QCOMPARE(dlg.GPIBn(), 5);
+        QCOMPARE(dlg.Address(), 17);
+        QCOMPARE(settings.writes, (QStringList{"GPIB/GPIBn=5", "GPIB/Address=17"}));
+    }
+
+    void cancelChangesNothing()
+    {
+        MemorySettings settings;
+        settings.preset("GPIB/GPIBn", "3");
+        settings.preset("GPIB/Address", "9");
+        ScriptedModalRunner runner;
+        runner.script([](QDialog &d) {
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        runner.script([](QDialog &d) {
+            d.findChild<QComboBox *>("cmbAddress")->setCurrentIndex(20);
+            d.findChild<QPushButton *>("CancelButton")->click();
+            return QDialog::Rejected;
+        });
+        dlgGPIB dlg;
+        QVERIFY(dlg.Execute(false));
+        settings.writes.clear();
+        QVERIFY(!dlg.Execute(false));
+        QVERIFY(settings.writes.isEmpty());
+        QCOMPARE(settings.values.value("GPIB/Address"), QString("9"));
+    }
+};
+
+QTEST_MAIN(TestDlgGPIB)
+#include "tst_dlggpib.moc"
