@@ -12,8 +12,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <QTimer>
 
 namespace qle {
@@ -184,9 +187,14 @@ void PanelBase::onNumericEdit(ChannelSetting setting, CWNumEdit *field, int inde
     }
     if (m_host.mainFormState() != 3 || !acceptsEdit(setting, index))
         return;
-    // "###0.###" always with a point, whatever the user's locale.
-    const QString text = FormatPattern(value, "###0.###");
-    sendCommand(ChannelCommand(m_family, index + 1, setting, text));
+    sendCommand(ChannelCommand(m_family, index + 1, setting, valueText(value)));
+    afterEdit(setting, index);
+}
+
+QString PanelBase::valueText(double value) const
+{
+    // Always with a point, whatever the user's locale.
+    return FormatPattern(value, "###0.###");
 }
 
 void PanelBase::onOcpClicked(int index)
@@ -234,6 +242,113 @@ void PanelBase::blankReadings()
         c.txtVoltage->clear();
         c.txtCurrent->clear();
     }
+}
+
+QGroupBox *PanelBase::addCouplingGroup()
+{
+    auto *group = new QGroupBox("Out Mode", this);
+    auto *layout = new QVBoxLayout(group);
+    optIndep = new QRadioButton("INDEP", group);
+    optParal = new QRadioButton("PARALL", group);
+    optTrack = new QRadioButton("TRACK", group);
+    optIndep->setObjectName("optIndep");
+    optParal->setObjectName("optParal");
+    optTrack->setObjectName("optTrack");
+    optIndep->setChecked(true);
+    for (QRadioButton *option : {optIndep, optParal, optTrack})
+        layout->addWidget(option);
+    connect(optIndep, &QRadioButton::clicked, this, [this] { onCouplingClicked(Coupling::Independent); });
+    connect(optParal, &QRadioButton::clicked, this, [this] { onCouplingClicked(Coupling::Parallel); });
+    connect(optTrack, &QRadioButton::clicked, this, [this] { onCouplingClicked(Coupling::Track); });
+    return group;
+}
+
+void PanelBase::onCouplingClicked(Coupling coupling)
+{
+    switch (coupling) {
+    case Coupling::Independent:
+        m_host.mnuIndep_Click();
+        break;
+    case Coupling::Parallel:
+        m_host.mnuParallel_Click();
+        break;
+    case Coupling::Track:
+        m_host.mnuTrack_Click();
+        break;
+    }
+}
+
+QGroupBox *PanelBase::addMemoryGroup(TextBox **memoryText)
+{
+    auto *memory = new QGroupBox("Memory", this);
+    auto *layout = new QHBoxLayout(memory);
+    auto *text = new TextBox("0", memory);
+    text->setObjectName("txtMemory");
+    text->setAlignment(Qt::AlignRight);
+    auto *btnRecall = new QPushButton("Recall", memory);
+    auto *btnSave = new QPushButton("Save", memory);
+    btnRecall->setObjectName("btnRecall");
+    btnSave->setObjectName("btnSave");
+    layout->addWidget(text);
+    layout->addWidget(btnRecall);
+    layout->addWidget(btnSave);
+    connect(btnRecall, &QPushButton::clicked, this, &PanelBase::onRecallClicked);
+    connect(btnSave, &QPushButton::clicked, this, [this] { m_host.mnuSaveMemory_Click(); });
+    *memoryText = text;
+    return memory;
+}
+
+void PanelBase::onRecallClicked()
+{
+    m_host.mnuRecallMemory_Click();
+}
+
+void PanelBase::selectCoupling(Coupling coupling)
+{
+    if (!optIndep)
+        return;
+    QRadioButton *option = coupling == Coupling::Independent ? optIndep
+                           : coupling == Coupling::Parallel  ? optParal
+                                                              : optTrack;
+    option->setChecked(true);
+}
+
+void PanelBase::SetOutputModeEnabled()
+{
+    if (!optIndep)
+        return;
+    if (optIndep->isChecked())
+        m_host.mnuIndep_Click();
+    if (optParal->isChecked())
+        m_host.mnuParallel_Click();
+    if (optTrack->isChecked())
+        m_host.mnuTrack_Click();
+}
+
+void PanelBase::SetupOutputOnOff(const QString &reply)
+{
+    m_host.DoOutput(reply != QLatin1String("0"));
+}
+
+void PanelBase::SetupOutputMode(const QString &reply)
+{
+    m_host.SetMenuOutputModeAllUnchecked();
+    switch (CouplingFromReply(reply)) {
+    case Coupling::Independent:
+        m_host.mnuIndep_Click();
+        break;
+    case Coupling::Parallel:
+        m_host.mnuParallel_Click();
+        break;
+    case Coupling::Track:
+        m_host.mnuTrack_Click();
+        break;
+    }
+}
+
+void PanelBase::SetupAutoRun(const QString &reply)
+{
+    m_host.DoAutoRun(reply != QLatin1String("0"));
 }
 
 void PanelBase::setOutputValue(bool value)

@@ -9,6 +9,7 @@
 
 class QGroupBox;
 class QPushButton;
+class QRadioButton;
 
 namespace qle {
 
@@ -42,7 +43,9 @@ public:
     [[nodiscard]] QString currentText(int channel) const override;
     void AfterQueryInitialValuesBeforeShow() override;
     void SetAllDisabled() override;
+    void SetOutputModeEnabled() override;
     void setOutputValue(bool value) override;
+    void selectCoupling(Coupling coupling) override;
 
     [[nodiscard]] const ChannelControls &channel(int index) const { return m_channels.at(index); }
     [[nodiscard]] TextBox *errorSink() const { return txtError; }
@@ -50,12 +53,29 @@ public:
     [[nodiscard]] CWButton *outputButton() const { return tbnOutput; }
     [[nodiscard]] QPushButton *clearErrorButton() const { return btnClearErrorOfProtection; }
 
+    // The coupling choice, on the panels that have one.
+    QRadioButton *optIndep = nullptr;
+    QRadioButton *optParal = nullptr;
+    QRadioButton *optTrack = nullptr;
+
+public slots:
+    void SetupOutputOnOff(const QString &reply) override;
+    void SetupOutputMode(const QString &reply) override;
+    void SetupAutoRun(const QString &reply) override;
+
 protected:
     PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent);
 
     bool queueQuery(int index, QObject *sink);
     bool queueRoutine(int index, const char *routine);
     void sendCommand(const QString &text);
+
+    // The "Out Mode" group; a click on an option runs onCouplingClicked.
+    QGroupBox *addCouplingGroup();
+    virtual void onCouplingClicked(Coupling coupling);
+    // The memory group with its Recall and Save buttons.
+    QGroupBox *addMemoryGroup(TextBox **memoryText);
+    virtual void onRecallClicked();
 
     // Builds channel `index` (0-based) inside a group box.
     ChannelControls &addChannel(int index, const QString &caption, bool withProtection);
@@ -68,6 +88,10 @@ protected:
 
     // A user edit of a numeric field, as a set command.
     virtual bool acceptsEdit(ChannelSetting, int) const { return true; }
+    // The value as it is sent; "###0.###" with a point unless a panel differs.
+    [[nodiscard]] virtual QString valueText(double value) const;
+    // Runs after a set command was queued.
+    virtual void afterEdit(ChannelSetting, int) {}
     void onNumericEdit(ChannelSetting setting, CWNumEdit *field, int index, double value, double previous);
     void onOcpClicked(int index);
     // A set-value reply put into its field. Text that is not a number gives 0

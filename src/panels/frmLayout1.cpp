@@ -36,21 +36,7 @@ void frmLayout1::buildDeviceControls()
 {
     auto *row = new QHBoxLayout;
 
-    auto *outMode = new QGroupBox("Out Mode", this);
-    auto *modeLayout = new QVBoxLayout(outMode);
-    optIndep = new QRadioButton("INDEP", outMode);
-    optParal = new QRadioButton("PARALL", outMode);
-    optTrack = new QRadioButton("TRACK", outMode);
-    optIndep->setObjectName("optIndep");
-    optParal->setObjectName("optParal");
-    optTrack->setObjectName("optTrack");
-    optIndep->setChecked(true);
-    for (QRadioButton *option : {optIndep, optParal, optTrack})
-        modeLayout->addWidget(option);
-    connect(optIndep, &QRadioButton::clicked, this, [this] { m_host.mnuIndep_Click(); });
-    connect(optParal, &QRadioButton::clicked, this, [this] { m_host.mnuParallel_Click(); });
-    connect(optTrack, &QRadioButton::clicked, this, [this] { m_host.mnuTrack_Click(); });
-    row->addWidget(outMode);
+    row->addWidget(addCouplingGroup());
 
     auto *autoMode = new QGroupBox("Auto Mode", this);
     auto *autoGrid = new QGridLayout(autoMode);
@@ -82,19 +68,7 @@ void frmLayout1::buildDeviceControls()
     delayLayout->addWidget(txtDelay);
     delayLayout->addWidget(new QLabel("X 100 ms", delay));
     side->addWidget(delay);
-    auto *memory = new QGroupBox("Memory", this);
-    auto *memoryLayout = new QHBoxLayout(memory);
-    txtMemory = makeReadout("txtMemory", memory);
-    auto *btnRecall = new QPushButton("Recall", memory);
-    auto *btnSave = new QPushButton("Save", memory);
-    btnRecall->setObjectName("btnRecall");
-    btnSave->setObjectName("btnSave");
-    memoryLayout->addWidget(txtMemory);
-    memoryLayout->addWidget(btnRecall);
-    memoryLayout->addWidget(btnSave);
-    connect(btnRecall, &QPushButton::clicked, this, [this] { m_host.mnuRecallMemory_Click(); });
-    connect(btnSave, &QPushButton::clicked, this, [this] { m_host.mnuSaveMemory_Click(); });
-    side->addWidget(memory);
+    side->addWidget(addMemoryGroup(&txtMemory));
     row->addLayout(side);
 
     auto *switches = new QVBoxLayout;
@@ -209,32 +183,6 @@ void frmLayout1::DoQuery()
         QueryStep = static_cast<qint16>((QueryStep + 1) % StepWrap);
 }
 
-void frmLayout1::SetupOutputOnOff(const QString &reply)
-{
-    m_host.DoOutput(reply != QLatin1String("0"));
-}
-
-void frmLayout1::SetupOutputMode(const QString &reply)
-{
-    m_host.SetMenuOutputModeAllUnchecked();
-    switch (CouplingFromReply(reply)) {
-    case Coupling::Independent:
-        m_host.mnuIndep_Click();
-        break;
-    case Coupling::Parallel:
-        m_host.mnuParallel_Click();
-        break;
-    case Coupling::Track:
-        m_host.mnuTrack_Click();
-        break;
-    }
-}
-
-void frmLayout1::SetupAutoRun(const QString &reply)
-{
-    m_host.DoAutoRun(reply != QLatin1String("0"));
-}
-
 void frmLayout1::SetAllEnabled()
 {
     setControlsEnabled(true);
@@ -265,16 +213,6 @@ void frmLayout1::SetAutoRunDisableMode()
     }
 }
 
-void frmLayout1::SetOutputModeEnabled()
-{
-    if (optIndep->isChecked())
-        m_host.mnuIndep_Click();
-    if (optParal->isChecked())
-        m_host.mnuParallel_Click();
-    if (optTrack->isChecked())
-        m_host.mnuTrack_Click();
-}
-
 void frmLayout1::SetOutputOffDisplay()
 {
     blankReadings();
@@ -284,14 +222,6 @@ void frmLayout1::setAutoRunValue(bool value)
 {
     const QSignalBlocker block(tbnAutoRun);
     tbnAutoRun->setValue(value);
-}
-
-void frmLayout1::selectCoupling(Coupling coupling)
-{
-    QRadioButton *option = coupling == Coupling::Independent ? optIndep
-                           : coupling == Coupling::Parallel  ? optParal
-                                                              : optTrack;
-    option->setChecked(true);
 }
 
 } // namespace qle

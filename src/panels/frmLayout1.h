@@ -2,8 +2,6 @@
 
 #include "PanelBase.h"
 
-class QRadioButton;
-
 namespace qle {
 
 // The panel of three-output instruments of the colon command family.
@@ -26,29 +24,19 @@ public:
     void SetParallelDisableMode() override;
     void SetTrackDisableMode() override;
     void SetAutoRunDisableMode() override;
-    void SetOutputModeEnabled() override;
     void SetOutputOffDisplay() override;
 
     void setAutoRunValue(bool value) override;
-    void selectCoupling(Coupling coupling) override;
 
     [[nodiscard]] int queryStep() const { return QueryStep; }
     void setQueryStep(int step) { QueryStep = static_cast<qint16>(step); }
 
-    QRadioButton *optIndep = nullptr;
-    QRadioButton *optParal = nullptr;
-    QRadioButton *optTrack = nullptr;
     CWButton *tbnAutoRun = nullptr;
     TextBox *txtStartMemory = nullptr;
     TextBox *txtEndMemory = nullptr;
     TextBox *txtCycle = nullptr;
     TextBox *txtDelay = nullptr;
     TextBox *txtMemory = nullptr;
-
-public slots:
-    void SetupOutputOnOff(const QString &reply) override;
-    void SetupOutputMode(const QString &reply) override;
-    void SetupAutoRun(const QString &reply) override;
 
 private:
     void buildDeviceControls();

@@ -7,6 +7,8 @@
 #include "dialogs/dlgQueryInitial.h"
 #include "dialogs/dlgReadTimes.h"
 #include "panels/frmLayout1.h"
+#include "panels/frmLayout2.h"
+#include "panels/frmLayout3.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/Trace.h"
@@ -29,6 +31,16 @@ bool MDIForm1::SetupLayout()
         NewLayout1();
         m_menu->ResetMenuLayout1();
         m_toolbar->ResetToolBarLayout1();
+        break;
+    case 2:
+        NewLayout2();
+        m_menu->ResetMenuLayout2();
+        m_toolbar->ResetToolBarLayout2();
+        break;
+    case 3:
+        NewLayout3();
+        m_menu->ResetMenuLayout3();
+        m_toolbar->ResetToolBarLayout3();
         break;
     default:
         // No panel for this model: the catalogue row is gone or names a layout
@@ -61,6 +73,16 @@ void MDIForm1::installPanel(Panel *panel, int layoutType)
 void MDIForm1::NewLayout1()
 {
     installPanel(new frmLayout1(*this), 1);
+}
+
+void MDIForm1::NewLayout2()
+{
+    installPanel(new frmLayout2(*this), 2);
+}
+
+void MDIForm1::NewLayout3()
+{
+    installPanel(new frmLayout3(*this), 3);
 }
 
 void MDIForm1::ResetTableandWave()

@@ -64,6 +64,8 @@ public:
     // Layout activation.
     bool SetupLayout();
     void NewLayout1();
+    void NewLayout2();
+    void NewLayout3();
     void ResetTableandWave();
     void NewTable1(qint16 idx);
     void NewWave1(qint16 idx);

@@ -1,0 +1,238 @@
+#include "frmLayout3.h"
+
+#include "comm/CommTasker.h"
+#include "platform/FormatPattern.h"
+#include "platform/Trace.h"
+#include "platform/widgets/CWButton.h"
+#include "platform/widgets/CWNumEdit.h"
+#include "protocol/Commands.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace qle {
+namespace {
+
+qint16 stateOf(Coupling coupling)
+{
+    return coupling == Coupling::Independent ? 0 : (coupling == Coupling::Track ? 1 : 2);
+}
+
+// A set-value reply: the number followed by its unit letter. Anything else,
+// or a body that is not a number, reads as 0.
+double setValueOf(const QString &text, QChar unit)
+{
+    if (!text.endsWith(unit))
+        return 0;
+    return ReadNumber(text.chopped(1));
+}
+
+} // namespace
+
+frmLayout3::frmLayout3(IPanelHost &host, QWidget *parent) : PanelBase(host, CommandFamily::Legacy, parent)
+{
+    setWindowTitle(host.machineType());
+    auto *top = new QVBoxLayout(this);
+    auto *channels = new QHBoxLayout;
+    const char *captions[2] = {"CHANNEL 1", "CHANNEL 2"};
+    for (int i = 0; i < 2; ++i) {
+        ChannelControls &c = addChannel(i, captions[i], false);
+        channels->addWidget(c.Frame1);
+        connectSinks(i);
+    }
+    top->addLayout(channels);
+    auto *row = new QHBoxLayout;
+    row->addWidget(addCouplingGroup());
+    row->addWidget(addMemoryGroup(&txtMemory));
+    row->addWidget(tbnOutput);
+    top->addLayout(row);
+    top->addWidget(txtCommType);
+    btnClearErrorOfProtection->hide();
+
+    txtStatus = new TextBox("Text1", this);
+    txtStatus->setObjectName("txtStatus");
+    txtStatus->hide();
+    connect(txtStatus, &QLineEdit::textChanged, this, &frmLayout3::onStatusWord);
+}
+
+void frmLayout3::connectSinks(int i)
+{
+    ChannelControls &c = m_channels[i];
+    connect(c.txtSetVolt, &QLineEdit::textChanged, this, [this, i](const QString &text) {
+        Trace("txtSetVolt_Change" + QString::number(i) + ":" + text);
+        if (!text.isEmpty())
+            m_channels[i].numVoltage->setValue(setValueOf(text, u'V'));
+    });
+    connect(c.txtSetCurr, &QLineEdit::textChanged, this, [this, i](const QString &text) {
+        if (!text.isEmpty())
+            m_channels[i].numCurrent->setValue(setValueOf(text, u'A'));
+    });
+    connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, i](const QString &text) {
+        TextBox *box = m_channels[i].txtVoltage;
+        if (i == 1 && optParal->isChecked()) {
+            box->clear();
+            return;
+        }
+        if (!text.isEmpty() && text.endsWith(u'V'))
+            box->setText(text.chopped(1));
+    });
+    connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, i](const QString &text) {
+        ChannelControls &ch = m_channels[i];
+        if (i == 1 && optParal->isChecked()) {
+            ch.txtVoltage->clear();
+            ch.txtCurrent->clear();
+            return;
+        }
+        if (text.endsWith(u'A'))
+            ch.txtCurrent->setText(text.chopped(1));
+    });
+}
+
+void frmLayout3::SetupLayout()
+{
+    IsQueryInitialOK = false;
+    for (int i = 0; i < 2; ++i)
+        configureChannel(i, true, true);
+    fillCommTypeText();
+    m_host.engine().QueryCmdCnt = PollSteps;
+    m_host.engine().QueryCmdMaxMsec = 0;
+}
+
+bool frmLayout3::QueryInitialValues()
+{
+    queueQuery(query::SetVolt1, m_channels[0].txtSetVolt);
+    queueQuery(query::SetVolt1 + 1, m_channels[1].txtSetVolt);
+    queueQuery(query::SetCurr1, m_channels[0].txtSetCurr);
+    queueQuery(query::SetCurr1 + 1, m_channels[1].txtSetCurr);
+    queueQuery(query::MeasVolt1, m_channels[0].txtVoltage);
+    queueQuery(query::MeasCurr1, m_channels[0].txtCurrent);
+    queueQuery(query::MeasVolt2, m_channels[1].txtVoltage);
+    queueQuery(query::MeasCurr2, m_channels[1].txtCurrent);
+    queueQuery(query::LegacyStatus, txtStatus);
+    return m_host.runQueryInitialDialog();
+}
+
+void frmLayout3::DoQuery()
+{
+    const int step = QueryStep % PollSteps;
+    QObject *sink = nullptr;
+    int index = 0;
+    if (step < 4) {
+        const ChannelControls &c = m_channels[step / 2];
+        sink = step % 2 == 0 ? static_cast<QObject *>(c.txtVoltage) : c.txtCurrent;
+        index = step;
+    } else if (step < 6) {
+        sink = m_channels[step - 4].txtSetVolt;
+        index = query::SetVolt1 + step - 4;
+    } else if (step < 8) {
+        sink = m_channels[step - 6].txtSetCurr;
+        index = query::SetCurr1 + step - 6;
+    } else {
+        sink = txtStatus;
+        index = query::LegacyStatus;
+    }
+    if (queueQuery(index, sink))
+        QueryStep = static_cast<qint16>((QueryStep + 1) % StepWrap);
+}
+
+void frmLayout3::afterEdit(ChannelSetting setting, int index)
+{
+    // The next polled reply is applied even when it repeats the text
+    // received before the edit.
+    const ChannelControls &c = m_channels[index];
+    (setting == ChannelSetting::Voltage ? c.txtSetVolt : c.txtSetCurr)->clear();
+}
+
+void frmLayout3::onCouplingClicked(Coupling coupling)
+{
+    const qint16 wanted = stateOf(coupling);
+    if (coupling == Coupling::Independent) {
+        if (OutModeState != 0) {
+            m_host.mnuIndep_Click();
+            tbnOutput->setValue(false);
+        }
+        OutModeState = 0;
+        return;
+    }
+    if (OutModeState == wanted)
+        return;
+    m_host.engine().ResetQueryTasks();
+    if (coupling == Coupling::Parallel)
+        m_host.mnuParallel_Click();
+    else
+        m_host.mnuTrack_Click();
+    // A coupling change shows the output as off; the button's change switches it off.
+    tbnOutput->setValue(false);
+    OutModeState = wanted;
+}
+
+void frmLayout3::onRecallClicked()
+{
+    m_host.mnuRecallMemory_Click();
+    tbnOutput->setValue(false);
+}
+
+void frmLayout3::onStatusWord(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    QString word = text;
+    word.remove(u' ');
+    const QString coupling = word.mid(2, 2);
+    const QString output = word.mid(6, 1);
+
+    bool changed = false;
+    QRadioButton *option = coupling == QLatin1String("01")   ? optIndep
+                           : coupling == QLatin1String("11") ? optTrack
+                           : coupling == QLatin1String("10") ? optParal
+                                                             : nullptr;
+    if (option) {
+        changed = !option->isChecked();
+        option->setChecked(true);
+        onCouplingClicked(option == optIndep ? Coupling::Independent
+                          : option == optTrack ? Coupling::Track
+                                               : Coupling::Parallel);
+    }
+    if (output == QLatin1String("0") && tbnOutput->Value())
+        tbnOutput->setValue(false);
+    else if (output == QLatin1String("1") && !tbnOutput->Value())
+        tbnOutput->setValue(true);
+    if (changed)
+        rereadSetValues();
+}
+
+void frmLayout3::rereadSetValues()
+{
+    queueQuery(query::SetVolt1, m_channels[0].txtSetVolt);
+    queueQuery(query::SetVolt1 + 1, m_channels[1].txtSetVolt);
+    queueQuery(query::SetCurr1, m_channels[0].txtSetCurr);
+    queueQuery(query::SetCurr1 + 1, m_channels[1].txtSetCurr);
+}
+
+void frmLayout3::SetAllEnabled()
+{
+    setControlsEnabled(true);
+    blankReadings();
+}
+
+void frmLayout3::SetParallelDisableMode()
+{
+    SetAllEnabled();
+    m_channels[1].numVoltage->setEnabled(false);
+    m_channels[1].numCurrent->setEnabled(false);
+}
+
+void frmLayout3::SetTrackDisableMode()
+{
+    SetAllEnabled();
+    m_channels[1].numVoltage->setEnabled(false);
+}
+
+void frmLayout3::SetOutputOffDisplay()
+{
+    blankReadings();
+}
+
+} // namespace qle
