@@ -24,6 +24,7 @@ public:
         addRow({"KMA-3303T#3", 0, 1, 0, 5, 3, 5.5, 0.01, 0.001, 0.01, "0.00", "0.000", "0.00"});
         addRow({"KMC-3303T", 1, 1, 0, 32, 2, 35, 0.01, 0.001, 0.01, "0.000", "0.000", "0.0"});
         addRow({"QLE-5505", 1, 3, 0, 30, 5, 0, 0.01, 0.001, 0, "0.00", "0.000", "0.00"});
+        addRow({"KMA-3005", 1, 2, 0, 30, 5, 33, 0.01, 0.001, 0.01, "0.00", "0.000", "0.00"});
     }
 
     void addRow(const QVariantList &columns) { rows_.insert(columns.first().toString(), CatalogueRow{columns}); }
@@ -35,6 +36,11 @@ public:
     [[nodiscard]] int gpibAddress() const override { return 7; }
     CommTasker &engine() override { return engine_; }
     [[nodiscard]] const Commands &commands() const override { return commands_; }
+    void useLegacyCommands()
+    {
+        model = "QLE-5505";
+        commands_.LoadLegacyCommands();
+    }
     [[nodiscard]] const CatalogueRow *catalogueRow(const QString &mtype) const override
     {
         auto it = rows_.constFind(mtype);
