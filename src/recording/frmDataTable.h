@@ -1,17 +1,151 @@
 #pragma once
 
+#include "RecordDatabase.h"
+#include "SampleReducer.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QTimer>
 #include <QWidget>
+
+#include <array>
+#include <optional>
+
+class QComboBox;
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableView;
 
 namespace qle {
 
-// The table recorder window: the recorded rows of the current connection.
+class IRecorderHost;
+class RecordTableModel;
+
+// The table recorder, "Data Table": once a second during a recording it reads
+// the panel's displayed readings, folds them over the sample interval into
+// one row, writes the row to the working table and shows it in the grid. It
+// also saves, lists, loads and clears records and takes comments per row.
 class frmDataTable final : public QWidget {
     Q_OBJECT
 public:
-    explicit frmDataTable(QWidget *parent = nullptr);
+    frmDataTable(IRecorderHost &host, QSqlDatabase db, QWidget *parent = nullptr);
+    ~frmDataTable() override;
 
-    // Channel count minus one: 0, 1 or 2.
-    qint16 ContrlIdx = 0;
+    // Recording, driven by the main window and the graph window.
+    void RecordPeriod(qint16 Days, qint16 Hours, qint16 Miniutes, qint16 Seconds, qint16 iScale, qint16 iOpmode);
+    void BeginRecordData();
+    void EndRecordData(int index);
+    // One tick of TimerRecordData.
+    void TimerRecordData_Timer();
+
+    // What the graph window asks of single rows of the last recording.
+    void RowSelected(qint32 index);
+    [[nodiscard]] QString GetValuePrimary(qint32 index) const;
+    [[nodiscard]] QString GetValueSecond(qint32 index) const;
+    [[nodiscard]] QString GetDate(qint32 index) const;
+
+    // Empties the window and the working table.
+    void ClearData();
+
+    // Buttons, lists and the grid.
+    void cmdSave_Click();
+    void cmdLoadRecord_Click();
+    void cmdClear_Click();
+    void List1_Click(int line);
+    void CmbSample_Click();
+    void grdHelQuest_Click(int row, int column);
+    void cmdProcOK_Click();
+    void cmdProcCancel_Click();
+    void cmdGenerate_Click();
+    void cmdGenerateMin_Click();
+
+    [[nodiscard]] RecordDatabase &database() { return m_records; }
+    [[nodiscard]] const RecordTableModel &gridModel() const { return *m_model; }
+    [[nodiscard]] int visibleRows() const { return m_visibleRows; }
+    [[nodiscard]] int intervalLimit() const { return m_limit; }
+    [[nodiscard]] bool isRecording() const { return TimerRecordData.isActive(); }
+
+    qint32 iCurrentRow = 0;        // rows recorded or shown; the next row number
+    qint16 ContrlIdx = 0;          // channels shown minus one
+    qint32 CountRecordCount = 0;   // seconds of recording still to run
+    QTimer TimerRecordData;
+
+    // The value being formed for the current row, per channel.
+    QLineEdit *txtCh1V;
+    QLineEdit *txtCh1A;
+    QLineEdit *txtCh2V;
+    QLineEdit *txtCh2A;
+    QLineEdit *txtCh3V;
+    QLineEdit *txtCh3A;
+    QLineEdit *txtTick;
+    QLineEdit *txtTime;
+    // The record shown: number (empty until saved), start, end, description.
+    QLineEdit *txtRecno;
+    QLineEdit *txtStartTime;
+    QLineEdit *txtEndTime;
+    QLineEdit *txtDataDesc;
+    QComboBox *CmbSample;
+    QTableView *grdHelQuest;
+    QListWidget *List1;
+    QFrame *pnlDataComment;
+    QLineEdit *txtDataComment;
+    QPushButton *cmdProcOK;
+    QPushButton *cmdProcCancel;
+    QPushButton *cmdSave;
+    QPushButton *cmdLoadRecord;
+    QPushButton *cmdClear;
+    QPushButton *cmdGenerate;
+    QPushButton *cmdGenerateMin;
+
+signals:
+    // The graph window clears and captions its start button "Record...".
+    void recordingStarted();
+    // The graph window's start button back to "Start".
+    void recordingStopped();
+    // A saved record is now the working table: the graph window redraws.
+    void recordLoaded();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void placeControls();
+    void rebuildHeader();
+    // Puts the row at the top of the grid, as far as the grid can scroll.
+    void scrollGridTo(int topRow);
+    void setRecordingControls(bool recording);
+    void stopRecording();
+    void failRecording(const QString &description);
+    [[nodiscard]] std::optional<QString> appendSample(double tickTime);
+    [[nodiscard]] std::optional<QString> writeRow(double tickTime);
+    [[nodiscard]] int channelsShown() const;
+    [[nodiscard]] const RecordRow *recordedRow(qint32 index) const;
+    void showSystemError();
+    void showError();
+    void startTimeEdited(const QString &text);
+
+    IRecorderHost &m_host;
+    RecordDatabase m_records;
+    RecordTableModel *m_model;
+    QWidget *m_strip;
+    std::array<QLineEdit *, 3> m_boxV{};
+    std::array<QLineEdit *, 3> m_boxA{};
+
+    SampleReducer m_reducer;
+    qint16 m_scale = 0;
+    int m_limit = 0;
+    qint16 m_tickCounter = 0;
+    QDateTime m_startTime;
+    std::optional<double> m_firstRowTime;  // monotonic seconds of the first row
+    qint64 m_runningSeconds = 0;
+    QList<RecordRow> m_rows;  // the rows of the last recording
+    int m_visibleRows = 0;
+    int m_commentRow = -1;
 };
 
 } // namespace qle

@@ -1,0 +1,310 @@
+#include "RecordDatabase.h"
+
+#include <QSqlRecord>
+
+namespace qle {
+namespace {
+
+const QString ClearWorking = QStringLiteral("delete from datatemp");
+const QString CountWorking = QStringLiteral("select count(*) from datatemp");
+const QString AddSample = QStringLiteral(
+    "insert into DataTemp (SeqNo,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3,Comment,TimeTick,"
+    "DiffLastTime) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+const QString ShowAll = QStringLiteral("select * from datatemp order by seqno asc");
+const QString ShowReason = QStringLiteral("select * from datatemp where reason=? order by seqno asc");
+const QString SetComment = QStringLiteral("update DataTemp set Comment =?  where rectime=?");
+// Record numbers are text; the highest is taken as a number, so that 10 comes after 9.
+const QString MaxRecNo = QStringLiteral("select max(CAST(RecNo AS INTEGER)) from datamain");
+const QString SaveHeader = QStringLiteral(
+    "insert into datamain (RecNo,StartTime,EndTime,Comment,PUnit,SUnit,RecStyle,ShowStyle) values(?,?,?,?,?,?,?,?)");
+const QString SaveRows = QStringLiteral(
+    "insert into datadetail (recno,SeqWindow,SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
+    "Comment, TimeTick, DiffLastTime) select ? as recno, 0 as SeqWindow,SeqNo,RecTime,PVal,SVal,Reason,PVal2,SVal2,"
+    "Reason2,PVal3,SVal3,Reason3, Comment, TimeTick, DiffLastTime  from datatemp");
+const QString ReplaceComment = QStringLiteral("update datamain set comment=? where recno=?");
+const QString DropRows = QStringLiteral("delete from datadetail where recno=?");
+const QString ListRecords = QStringLiteral(
+    "select RecNo as [編號], StartTime as [開始時間], EndTime as [結束時間], Comment as [註  解] from datamain "
+    "order by CAST(RecNo AS INTEGER) desc");
+const QString ReadHeader = QStringLiteral(
+    "select RecNo, StartTime, EndTime, Comment,Punit,SUnit,RecStyle from datamain where recno=?");
+const QString LoadRows = QStringLiteral(
+    "insert into datatemp select SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
+    "Comment,timetick,difflasttime from datadetail where recno=?");
+
+// Column positions of a datatemp result, looked up once per result.
+struct RowColumns {
+    explicit RowColumns(const QSqlRecord &record)
+        : seqNo(record.indexOf("SeqNo")), recTime(record.indexOf("RecTime")),
+          pval{record.indexOf("PVal"), record.indexOf("PVal2"), record.indexOf("PVal3")},
+          sval{record.indexOf("SVal"), record.indexOf("SVal2"), record.indexOf("SVal3")},
+          reason{record.indexOf("Reason"), record.indexOf("Reason2"), record.indexOf("Reason3")},
+          comment(record.indexOf("Comment")), timeTick(record.indexOf("TimeTick")),
+          diffLastTime(record.indexOf("DiffLastTime"))
+    {
+    }
+
+    [[nodiscard]] RecordRow read(const QSqlQuery &query) const
+    {
+        RecordRow row;
+        row.seqNo = query.value(seqNo).toLongLong();
+        row.recTime = query.value(recTime).toString();
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            row.pval[ch] = query.value(pval[ch]).toString();
+            row.sval[ch] = query.value(sval[ch]).toString();
+            row.reason[ch] = query.value(reason[ch]).toString();
+        }
+        row.comment = query.value(comment).toString();
+        row.timeTick = query.value(timeTick).toLongLong();
+        row.diffLastTime = query.value(diffLastTime).toLongLong();
+        return row;
+    }
+
+    int seqNo, recTime;
+    std::array<int, 3> pval, sval, reason;
+    int comment, timeTick, diffLastTime;
+};
+
+// Empty text is stored as '' like every other text, not as NULL.
+QString stored(const QString &text)
+{
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+} // namespace
+
+RecordDatabase::RecordDatabase(QSqlDatabase db) : m_db(std::move(db)), m_insertSample(m_db) {}
+
+QString RecordDatabase::errorDescription() const
+{
+    return m_error.databaseText().isEmpty() ? m_error.driverText() : m_error.databaseText();
+}
+
+void RecordDatabase::fail(const QString &description)
+{
+    m_error = QSqlError(QString(), description, QSqlError::UnknownError);
+}
+
+bool RecordDatabase::prepare(QSqlQuery &query, const QString &sql)
+{
+    if (query.prepare(sql))
+        return true;
+    m_error = query.lastError();
+    return false;
+}
+
+bool RecordDatabase::exec(QSqlQuery &query)
+{
+    ++m_statements;
+    if (query.exec())
+        return true;
+    m_error = query.lastError();
+    return false;
+}
+
+bool RecordDatabase::run(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery query(m_db);
+    if (!prepare(query, sql))
+        return false;
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return exec(query);
+}
+
+bool RecordDatabase::inTransaction(const std::function<bool()> &work)
+{
+    if (!m_db.transaction()) {
+        m_error = m_db.lastError();
+        return false;
+    }
+    if (work()) {
+        if (m_db.commit())
+            return true;
+        m_error = m_db.lastError();
+    }
+    m_db.rollback();
+    return false;
+}
+
+bool RecordDatabase::clearWorking()
+{
+    return run(ClearWorking, {});
+}
+
+bool RecordDatabase::countWorking(qint64 *count)
+{
+    QSqlQuery query(m_db);
+    if (!prepare(query, CountWorking) || !exec(query))
+        return false;
+    *count = query.next() ? query.value(0).toLongLong() : 0;
+    return true;
+}
+
+bool RecordDatabase::addSample(const RecordRow &row)
+{
+    // One prepared statement for the whole recording: a row costs one execution,
+    // whatever the number of rows before it.
+    if (!m_insertPrepared) {
+        ++m_samplePrepares;
+        if (!prepare(m_insertSample, AddSample))
+            return false;
+        m_insertPrepared = true;
+    }
+    m_insertSample.addBindValue(row.seqNo);
+    m_insertSample.addBindValue(stored(row.recTime));
+    static const std::array<QString, 3> Reasons{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        m_insertSample.addBindValue(stored(row.pval[ch]));
+        m_insertSample.addBindValue(stored(row.sval[ch]));
+        m_insertSample.addBindValue(Reasons[ch]);
+    }
+    m_insertSample.addBindValue(stored(QString()));
+    m_insertSample.addBindValue(row.timeTick);
+    m_insertSample.addBindValue(row.diffLastTime);
+    return exec(m_insertSample);
+}
+
+bool RecordDatabase::workingRows(ReasonFilter filter, QList<RecordRow> *rows)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (filter == ReasonFilter::All) {
+        if (!prepare(query, ShowAll))
+            return false;
+    } else {
+        if (!prepare(query, ShowReason))
+            return false;
+        query.addBindValue(reasonCode(filter));
+    }
+    if (!exec(query))
+        return false;
+    rows->clear();
+    const RowColumns columns(query.record());
+    while (query.next())
+        rows->append(columns.read(query));
+    return true;
+}
+
+bool RecordDatabase::setRowComment(const QString &recTime, const QString &comment)
+{
+    return run(SetComment, {stored(comment), recTime});
+}
+
+bool RecordDatabase::nextRecordNumber(QString *recNo)
+{
+    QSqlQuery query(m_db);
+    if (!prepare(query, MaxRecNo) || !exec(query))
+        return false;
+    qint64 highest = 0;
+    if (query.next() && !query.value(0).isNull())
+        highest = query.value(0).toLongLong();
+    *recNo = QString::number(highest + 1).trimmed();
+    return true;
+}
+
+bool RecordDatabase::saveRecord(const RecordHeader &header, QString *recNo)
+{
+    QString number;
+    const bool saved = inTransaction([&] {
+        return nextRecordNumber(&number)
+            && run(SaveHeader, {number, stored(header.startTime), stored(header.endTime), stored(header.comment),
+                                QStringLiteral("V"), QStringLiteral("A"), stored(header.recStyle),
+                                stored(header.showStyle)})
+            && run(SaveRows, {number});
+    });
+    if (saved && recNo)
+        *recNo = number;
+    return saved;
+}
+
+bool RecordDatabase::replaceRecord(const QString &recNo, const QString &comment)
+{
+    return inTransaction([&] {
+        return run(ReplaceComment, {stored(comment), recNo}) && run(DropRows, {recNo}) && run(SaveRows, {recNo});
+    });
+}
+
+bool RecordDatabase::listRecords(QList<RecordHeader> *records)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!prepare(query, ListRecords) || !exec(query))
+        return false;
+    records->clear();
+    while (query.next()) {
+        RecordHeader record;
+        record.recNo = query.value(0).toString();
+        record.startTime = query.value(1).toString();
+        record.endTime = query.value(2).toString();
+        record.comment = query.value(3).toString();
+        records->append(record);
+    }
+    return true;
+}
+
+bool RecordDatabase::readHeader(const QString &recNo, std::optional<RecordHeader> *header)
+{
+    header->reset();
+    QSqlQuery query(m_db);
+    if (!prepare(query, ReadHeader))
+        return false;
+    query.addBindValue(recNo);
+    if (!exec(query))
+        return false;
+    if (!query.next())
+        return true;
+    RecordHeader found;
+    found.recNo = query.value(0).toString();
+    found.startTime = query.value(1).toString();
+    found.endTime = query.value(2).toString();
+    found.comment = query.value(3).toString();
+    found.pUnit = query.value(4).toString();
+    found.sUnit = query.value(5).toString();
+    found.recStyle = query.value(6).toString();
+    *header = found;
+    return true;
+}
+
+bool RecordDatabase::loadRecord(const QString &recNo)
+{
+    return inTransaction([&] { return run(ClearWorking, {}) && run(LoadRows, {recNo}); });
+}
+
+QString RecordDatabase::reasonCode(ReasonFilter filter)
+{
+    switch (filter) {
+    case ReasonFilter::Time:
+        return QStringLiteral("0");
+    case ReasonFilter::AboveUpper:
+        return QStringLiteral("1");
+    case ReasonFilter::BelowLower:
+        return QStringLiteral("2");
+    case ReasonFilter::ConditionMet:
+        return QStringLiteral("3");
+    case ReasonFilter::All:
+        break;
+    }
+    return {};
+}
+
+QString RecordDatabase::reasonLabel(const QString &code)
+{
+    if (code == QLatin1String("0"))
+        return QStringLiteral("Time");
+    if (code == QLatin1String("1"))
+        return QStringLiteral("超過上限");
+    if (code == QLatin1String("2"))
+        return QStringLiteral("超過下限");
+    if (code == QLatin1String("3"))
+        return QStringLiteral("符合條件");
+    return {};
+}
+
+QString RecordDatabase::listLine(const RecordHeader &record, int startWidth)
+{
+    return record.recNo.leftJustified(6, u' ', true) + record.startTime.leftJustified(startWidth, u' ', true)
+         + QLatin1Char(' ') + record.comment.leftJustified(25, u' ', true);
+}
+
+} // namespace qle

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "RecordRow.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+#include <optional>
+
+namespace qle {
+
+// The working rows a display asks for: all of them, or those of one reason code.
+enum class ReasonFilter { All, Time, AboveUpper, BelowLower, ConditionMet };
+
+// The record tables of mtype.mdb: the working table datatemp that a recording
+// fills row by row, and the saved records (datamain headers, datadetail rows).
+// Every value goes into its statement as a bound parameter. A routine returns
+// false on a database error, which lastError() then describes.
+class RecordDatabase {
+public:
+    explicit RecordDatabase(QSqlDatabase db);
+
+    // Working table.
+    bool clearWorking();
+    bool countWorking(qint64 *count);
+    // Stores the row's number, time, readings and seconds; the reason codes are
+    // always "1", "2", "3" and the comment empty, as the sampler writes them.
+    bool addSample(const RecordRow &row);
+    bool workingRows(ReasonFilter filter, QList<RecordRow> *rows);
+    bool setRowComment(const QString &recTime, const QString &comment);
+
+    // Saved records. A save takes the next record number, writes the header
+    // and copies every working row, all or nothing; *recNo gets the number.
+    bool nextRecordNumber(QString *recNo);
+    bool saveRecord(const RecordHeader &header, QString *recNo);
+    // New comment for the header, the record's rows replaced by the working
+    // rows (every column), all or nothing. Start and end times stay.
+    bool replaceRecord(const QString &recNo, const QString &comment);
+    // Highest record number first.
+    bool listRecords(QList<RecordHeader> *records);
+    // *header stays empty when the record does not exist.
+    bool readHeader(const QString &recNo, std::optional<RecordHeader> *header);
+    // Replaces every working row by the rows of the record.
+    bool loadRecord(const QString &recNo);
+
+    // Test data in datacopy, from the fixed records 10019 and 10018.
+    bool generateSampleData();
+    bool generateSampleDataMin();
+
+    [[nodiscard]] static QString reasonCode(ReasonFilter filter);
+    // "Time", "超過上限", "超過下限", "符合條件" for the codes "0" to "3".
+    [[nodiscard]] static QString reasonLabel(const QString &code);
+    // One line of the record list: number in 6 characters, start time in
+    // startWidth, one space, comment in 25 (padded with spaces or cut).
+    [[nodiscard]] static QString listLine(const RecordHeader &record, int startWidth);
+
+    [[nodiscard]] const QSqlError &lastError() const { return m_error; }
+    [[nodiscard]] QString errorNumber() const { return m_error.nativeErrorCode(); }
+    [[nodiscard]] QString errorDescription() const;
+
+    // Statements run so far, and how often the per-sample insert was prepared.
+    [[nodiscard]] quint64 statementCount() const { return m_statements; }
+    [[nodiscard]] int samplePrepareCount() const { return m_samplePrepares; }
+
+private:
+    bool prepare(QSqlQuery &query, const QString &sql);
+    bool exec(QSqlQuery &query);
+    bool run(const QString &sql, const QVariantList &values);
+    bool inTransaction(const std::function<bool()> &work);
+    bool retimeSampleRecord();
+    bool copySampleRecord();
+    void fail(const QString &description);
+
+    QSqlDatabase m_db;
+    QSqlQuery m_insertSample;
+    bool m_insertPrepared = false;
+    QSqlError m_error;
+    quint64 m_statements = 0;
+    int m_samplePrepares = 0;
+};
+
+} // namespace qle

@@ -1,0 +1,190 @@
+// The table recorder's recording: start, stop and the one-second tick.
+#include "frmDataTable.h"
+
+#include "RecordTableModel.h"
+#include "RecordTime.h"
+#include "RecorderHost.h"
+#include "SampleInterval.h"
+#include "frmGraphicRecord.h"
+#include "panels/Panel.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace qle {
+namespace {
+
+constexpr int ConnectedState = 3;
+
+QDateTime nowToTheSecond()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    return now.addMSecs(-now.time().msec());
+}
+
+} // namespace
+
+void frmDataTable::RecordPeriod(qint16 Days, qint16 Hours, qint16 Miniutes, qint16 Seconds, qint16 iScale,
+                                qint16 iOpmode)
+{
+    CountRecordCount = ((qint32{Days} * 24 + Hours) * 60 + Miniutes) * 60 + Seconds;
+    TimerRecordData.setInterval(1000);
+    m_scale = iScale;
+    m_reducer.setMode(iOpmode);
+    m_limit = iScale == 0 ? 0 : sampleinterval::reductionLimit(iScale);
+}
+
+void frmDataTable::BeginRecordData()
+{
+    ClearData();
+    if (m_host.mainFormState() != ConnectedState) {
+        stopRecording();
+        platform::messageBox().show("Please check connection with device and then try again!", QString(),
+                                    IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
+        return;
+    }
+    const Panel *panel = m_host.currentPanel();
+    if (!panel || !panel->IsOutput) {
+        stopRecording();
+        platform::messageBox().show("Please setup Device into Auto Run mode and then try again!", QString(),
+                                    IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
+        return;
+    }
+    emit recordingStarted();
+    const QDateTime start = nowToTheSecond();
+    txtStartTime->setText(formatRecordTime(start));
+    m_startTime = start;
+    // The recording runs CountRecordCount seconds, whatever the sample interval.
+    txtEndTime->setText(formatRecordTime(start.addSecs(CountRecordCount)));
+    m_reducer.reset();
+    TimerRecordData.start();
+    setRecordingControls(true);
+}
+
+void frmDataTable::EndRecordData(int /*index*/)
+{
+    stopRecording();
+}
+
+void frmDataTable::stopRecording()
+{
+    const bool wasRecording = TimerRecordData.isActive();
+    TimerRecordData.stop();
+    setRecordingControls(false);
+    if (wasRecording)
+        emit recordingStopped();
+}
+
+// Changing the filter or loading a record renumbers the grid's rows: not
+// while rows are being added to it.
+void frmDataTable::setRecordingControls(bool recording)
+{
+    CmbSample->setEnabled(!recording);
+    cmdLoadRecord->setEnabled(!recording);
+}
+
+void frmDataTable::failRecording(const QString &description)
+{
+    TimerRecordData.stop();
+    setRecordingControls(false);
+    emit recordingStopped();
+    platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+void frmDataTable::TimerRecordData_Timer()
+{
+    // Seconds on a clock that does not wrap at midnight.
+    const double tickTime = platform::clock().monotonicSec();
+    if (const std::optional<QString> error = appendSample(tickTime)) {
+        failRecording(*error);
+        return;
+    }
+    --CountRecordCount;
+    if (CountRecordCount < 0)
+        stopRecording();
+}
+
+std::optional<QString> frmDataTable::appendSample(double tickTime)
+{
+    const Panel *panel = m_host.currentPanel();
+    if (!panel)
+        return QStringLiteral("No control panel is open.");
+    const int channels = channelsShown();
+    if (m_scale == 0) {
+        for (int ch = 0; ch < channels; ++ch) {
+            m_boxV[static_cast<std::size_t>(ch)]->setText(panel->voltageText(ch));
+            m_boxA[static_cast<std::size_t>(ch)]->setText(panel->currentText(ch));
+        }
+        return writeRow(tickTime);
+    }
+
+    for (int ch = 0; ch < channels; ++ch) {
+        QString bad;
+        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad))
+            return QStringLiteral("The reading \"") + bad + QStringLiteral("\" is not a number.");
+        m_boxV[static_cast<std::size_t>(ch)]->setText(m_reducer.voltage(ch));
+        m_boxA[static_cast<std::size_t>(ch)]->setText(m_reducer.current(ch));
+    }
+    txtTick->setText(QString::number(m_tickCounter));
+    txtTime->setText(formatRecordTime(QDateTime::currentDateTime()));
+    if (m_tickCounter < m_limit) {
+        ++m_tickCounter;
+        return std::nullopt;
+    }
+    m_tickCounter = 0;
+    std::optional<QString> error = writeRow(tickTime);
+    m_reducer.reset();
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        m_boxV[ch]->setText("0");
+        m_boxA[ch]->setText("0");
+    }
+    txtTick->setText("0");
+    return error;
+}
+
+std::optional<QString> frmDataTable::writeRow(double tickTime)
+{
+    // Whole seconds since the first row, rounded once per row, so that the
+    // differences add up to the elapsed time instead of drifting.
+    qint64 diff = 0;
+    if (!m_firstRowTime) {
+        m_firstRowTime = tickTime;
+        m_runningSeconds = 0;
+    } else {
+        const qint64 elapsed = std::llround(tickTime - *m_firstRowTime);
+        diff = elapsed - m_runningSeconds;
+        m_runningSeconds = elapsed;
+    }
+
+    RecordRow row;
+    row.seqNo = iCurrentRow;
+    row.recTime = formatRecordTime(m_startTime.addSecs(m_runningSeconds));
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        row.pval[ch] = m_boxV[ch]->text();
+        row.sval[ch] = m_boxA[ch]->text();
+    }
+    row.reason = {QStringLiteral("Time"), QStringLiteral("1"), QStringLiteral("2")};
+    row.comment = QLatin1String("");
+    row.timeTick = m_runningSeconds;
+    row.diffLastTime = diff;
+    if (!m_records.addSample(row))
+        return m_records.errorDescription();
+
+    m_rows.append(row);
+    m_model->appendRow(row);
+    // Once the grid is full, the previous row goes to the top and the new one under it.
+    if (iCurrentRow > m_visibleRows)
+        scrollGridTo(m_model->rowCount() - 2);
+    if (frmGraphicRecord *graph = m_host.graphWindow())
+        graph->ShowGraph(row);
+    ++iCurrentRow;
+    return std::nullopt;
+}
+
+} // namespace qle

@@ -1,0 +1,262 @@
+// The table recorder's records: the grid's filter and comments, and Save,
+// Load and Clear on the record tables.
+#include "frmDataTable.h"
+
+#include "RecordTableModel.h"
+#include "RecorderHost.h"
+#include "frmGraphicRecord.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <algorithm>
+
+namespace qle {
+namespace {
+
+// Characters of the start time in a line of this window's record list.
+constexpr int ListStartWidth = 14;
+
+IMessageBox::Answer ask(const QString &text)
+{
+    return platform::messageBox().show(text, QString(), IMessageBox::Buttons::YesNo, IMessageBox::Icon::Question);
+}
+
+// The filter entries in list order.
+ReasonFilter filterAt(int entry)
+{
+    switch (entry) {
+    case 1:
+        return ReasonFilter::Time;
+    case 2:
+        return ReasonFilter::AboveUpper;
+    case 3:
+        return ReasonFilter::BelowLower;
+    case 4:
+        return ReasonFilter::ConditionMet;
+    default:
+        return ReasonFilter::All;
+    }
+}
+
+} // namespace
+
+void frmDataTable::ClearData()
+{
+    m_rows.clear();
+    rebuildHeader();
+    iCurrentRow = 0;
+    m_tickCounter = 0;
+    m_commentRow = -1;
+    pnlDataComment->hide();
+    if (!m_records.clearWorking())
+        showError();
+    txtRecno->clear();
+    txtDataDesc->clear();
+    txtStartTime->clear();
+    txtEndTime->clear();
+    CmbSample->setCurrentIndex(0);
+    m_runningSeconds = 0;
+    m_firstRowTime.reset();
+}
+
+const RecordRow *frmDataTable::recordedRow(qint32 index) const
+{
+    return index >= 0 && index < m_rows.size() ? &m_rows.at(index) : nullptr;
+}
+
+QString frmDataTable::GetValuePrimary(qint32 index) const
+{
+    const RecordRow *row = recordedRow(index);
+    return row ? row->pval[0] : QString();
+}
+
+QString frmDataTable::GetValueSecond(qint32 index) const
+{
+    const RecordRow *row = recordedRow(index);
+    return row ? row->sval[0] : QString();
+}
+
+QString frmDataTable::GetDate(qint32 index) const
+{
+    const RecordRow *row = recordedRow(index);
+    return row ? row->recTime : QString();
+}
+
+void frmDataTable::RowSelected(qint32 index)
+{
+    if (index < 0 || index >= iCurrentRow || index >= m_model->rowCount())
+        return;
+    m_model->setSelectedRow(index);
+    // The highlighted row comes third from the top, when there are rows above it.
+    scrollGridTo(std::max(0, index - 3));
+}
+
+void frmDataTable::CmbSample_Click()
+{
+    if (isRecording())
+        return;
+    rebuildHeader();
+    const ReasonFilter filter = filterAt(CmbSample->currentIndex());
+    QList<RecordRow> rows;
+    if (!m_records.workingRows(filter, &rows)) {
+        showError();
+        return;
+    }
+    const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
+    for (RecordRow &row : rows)
+        row.reason[0] = label;
+    iCurrentRow = static_cast<qint32>(rows.size());
+    m_model->setRows(std::move(rows));
+}
+
+// Comments belong to the last column, whatever the number of channels.
+void frmDataTable::grdHelQuest_Click(int row, int column)
+{
+    if (row < 0 || row >= m_model->rowCount() || column != m_model->commentColumn())
+        return;
+    m_commentRow = row;
+    txtDataComment->setText(m_model->row(row).comment);
+    pnlDataComment->show();
+    pnlDataComment->raise();
+    txtDataComment->setFocus();
+}
+
+void frmDataTable::cmdProcOK_Click()
+{
+    pnlDataComment->hide();
+    if (m_commentRow < 0 || m_commentRow >= m_model->rowCount())
+        return;
+    const QString comment = txtDataComment->text();
+    m_model->setComment(m_commentRow, comment);
+    if (!m_records.setRowComment(m_model->row(m_commentRow).recTime.trimmed(), comment))
+        showSystemError();
+}
+
+void frmDataTable::cmdProcCancel_Click()
+{
+    pnlDataComment->hide();
+}
+
+void frmDataTable::cmdSave_Click()
+{
+    qint64 count = 0;
+    if (!m_records.countWorking(&count)) {
+        showSystemError();
+        return;
+    }
+    if (count == 0) {
+        platform::messageBox().show("You need do record first and then try this again!", QString(),
+                                    IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
+        return;
+    }
+    if (txtRecno->text().trimmed().isEmpty()) {
+        if (ask("Do you want to save this record data?") != IMessageBox::Answer::Yes)
+            return;
+        RecordHeader header;
+        header.startTime = txtStartTime->text();
+        header.endTime = txtEndTime->text();
+        header.comment = txtDataDesc->text();
+        header.recStyle = QString::number(m_host.recordScaleSetting());
+        const frmGraphicRecord *graph = m_host.graphWindow();
+        header.showStyle = QString::number(graph ? graph->xLengthIndex() : 0);
+        QString recNo;
+        if (!m_records.saveRecord(header, &recNo)) {
+            showSystemError();
+            return;
+        }
+        // The number is shown once the record is there, so a failed save is not "replaced" later.
+        txtRecno->setText(recNo);
+        return;
+    }
+    if (ask("Do you replace existing data with current record?") != IMessageBox::Answer::Yes)
+        return;
+    if (!m_records.replaceRecord(txtRecno->text().trimmed(), txtDataDesc->text()))
+        showSystemError();
+}
+
+void frmDataTable::cmdLoadRecord_Click()
+{
+    if (isRecording())
+        return;
+    QList<RecordHeader> records;
+    if (!m_records.listRecords(&records)) {
+        showError();
+        return;
+    }
+    List1->clear();
+    for (const RecordHeader &record : records)
+        List1->addItem(RecordDatabase::listLine(record, ListStartWidth));
+    List1->show();
+    List1->raise();
+}
+
+void frmDataTable::List1_Click(int line)
+{
+    if (line < 0 || line >= List1->count()) {
+        List1->hide();
+        return;
+    }
+    const QString recNo = List1->item(line)->text().left(6).trimmed();
+    std::optional<RecordHeader> header;
+    if (!m_records.readHeader(recNo, &header)) {
+        showError();
+    } else if (header) {
+        txtRecno->setText(header->recNo);
+        txtStartTime->setText(header->startTime);
+        txtEndTime->setText(header->endTime);
+        txtDataDesc->setText(header->comment);
+        if (m_records.loadRecord(txtRecno->text())) {
+            CmbSample_Click();
+            emit recordLoaded();
+        } else {
+            showError();
+        }
+    }
+    List1->hide();
+}
+
+void frmDataTable::cmdClear_Click()
+{
+    qint64 count = 0;
+    if (!m_records.countWorking(&count)) {
+        showError();
+        return;
+    }
+    if (count > 0 && ask("Do you want to clear all of data records?") != IMessageBox::Answer::Yes)
+        return;
+    ClearData();
+}
+
+void frmDataTable::cmdGenerate_Click()
+{
+    if (!m_records.generateSampleData())
+        showError();
+}
+
+void frmDataTable::cmdGenerateMin_Click()
+{
+    if (!m_records.generateSampleDataMin())
+        showError();
+}
+
+void frmDataTable::showSystemError()
+{
+    platform::messageBox().show("System Error caused by " + m_records.errorNumber() + ":"
+                                    + m_records.errorDescription(),
+                                QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+void frmDataTable::showError()
+{
+    const QString number = m_records.errorNumber();
+    platform::messageBox().show(number.isEmpty() ? m_records.errorDescription()
+                                                 : number + ":" + m_records.errorDescription(),
+                                QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+} // namespace qle
