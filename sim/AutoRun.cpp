@@ -7,8 +7,8 @@
 namespace psusim {
 
 AutoRun::AutoRun(PowerSupply &supply, int unitMs, QObject *parent)
-    : QObject(parent), m_supply(supply), m_unitMs(unitMs > 0 ? unitMs : kDefaultUnitMs),
-      m_start(supply.firstMemory()), m_end(supply.firstMemory())
+    : QObject(parent), m_supply(supply), m_unitMs(unitMs > 0 ? unitMs : kDefaultUnitMs), m_start(supply.firstMemory()),
+      m_end(supply.firstMemory())
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);

@@ -44,7 +44,9 @@ const ColonInterpreter::Entry *ColonInterpreter::table(qsizetype &count)
     return entries;
 }
 
-ColonInterpreter::ColonInterpreter(InstrumentCore &core, Scope scope) : m_core(core), m_scope(scope) {}
+ColonInterpreter::ColonInterpreter(InstrumentCore &core, Scope scope) : m_core(core), m_scope(scope)
+{
+}
 
 ColonInterpreter::Reply ColonInterpreter::fail(int code, const char *text)
 {

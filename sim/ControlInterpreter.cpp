@@ -45,17 +45,16 @@ ControlInterpreter::ControlInterpreter(QMap<int, Instrument *> instruments, Faul
 
 QString ControlInterpreter::help()
 {
-    return QStringLiteral(
-        "  load <ch> <ohms|open>          resistive load on an output\n"
-        "  trip ovp|ocp <ch>              force a protection trip\n"
-        "  set volt|curr|ovp <ch> <value> front-panel change of a set value\n"
-        "  output on|off                  front-panel output switch\n"
-        "  coupling indep|track|parallel  front-panel coupling\n"
-        "  fault <name> <args>            add a fault (see --help), 'fault clear' removes all\n"
-        "  model <name>                   become another model (power cycle)\n"
-        "  select <gpib address>          direct these commands to another instrument\n"
-        "  status                         one-line state summary after 'ok'\n"
-        "  quit                           end the simulator\n");
+    return QStringLiteral("  load <ch> <ohms|open>          resistive load on an output\n"
+                          "  trip ovp|ocp <ch>              force a protection trip\n"
+                          "  set volt|curr|ovp <ch> <value> front-panel change of a set value\n"
+                          "  output on|off                  front-panel output switch\n"
+                          "  coupling indep|track|parallel  front-panel coupling\n"
+                          "  fault <name> <args>            add a fault (see --help), 'fault clear' removes all\n"
+                          "  model <name>                   become another model (power cycle)\n"
+                          "  select <gpib address>          direct these commands to another instrument\n"
+                          "  status                         one-line state summary after 'ok'\n"
+                          "  quit                           end the simulator\n");
 }
 
 Instrument &ControlInterpreter::current()

@@ -36,23 +36,24 @@ std::optional<bool> flag(const QStringList &args)
 
 } // namespace
 
-FaultInjector::FaultInjector(std::uint32_t seed) : m_engine(seed) {}
+FaultInjector::FaultInjector(std::uint32_t seed) : m_engine(seed)
+{
+}
 
 QString FaultInjector::help()
 {
-    return QStringLiteral(
-        "  noreply TEXT       no reply to the command TEXT (case-insensitive)\n"
-        "  noreply-after N    no reply to anything after N more commands\n"
-        "  delay MS           every reply starts MS later\n"
-        "  idn-late MS        the identification reply starts MS later\n"
-        "  garbage [off]      random bytes instead of each reply\n"
-        "  noterm [off]       replies without line terminator\n"
-        "  split K P          each reply in K pieces with P ms pauses\n"
-        "  extra N            N unsolicited lines after each reply\n"
-        "  bit [off]          a line containing \"bit\" before each reply\n"
-        "  flood N            N junk lines before the next reply (once)\n"
-        "  disconnect N       drop the link after N more commands (once)\n"
-        "  clear              remove every fault\n");
+    return QStringLiteral("  noreply TEXT       no reply to the command TEXT (case-insensitive)\n"
+                          "  noreply-after N    no reply to anything after N more commands\n"
+                          "  delay MS           every reply starts MS later\n"
+                          "  idn-late MS        the identification reply starts MS later\n"
+                          "  garbage [off]      random bytes instead of each reply\n"
+                          "  noterm [off]       replies without line terminator\n"
+                          "  split K P          each reply in K pieces with P ms pauses\n"
+                          "  extra N            N unsolicited lines after each reply\n"
+                          "  bit [off]          a line containing \"bit\" before each reply\n"
+                          "  flood N            N junk lines before the next reply (once)\n"
+                          "  disconnect N       drop the link after N more commands (once)\n"
+                          "  clear              remove every fault\n");
 }
 
 void FaultInjector::clear()
@@ -133,8 +134,9 @@ QString FaultInjector::apply(const QString &faultText)
         const auto on = flag(args);
         if (!on)
             return QStringLiteral("%1 takes no argument but on or off").arg(name);
-        (name == QLatin1String("garbage") ? m_garbage : name == QLatin1String("noterm") ? m_noTerminator : m_bitLine) =
-            *on;
+        (name == QLatin1String("garbage")  ? m_garbage
+         : name == QLatin1String("noterm") ? m_noTerminator
+                                           : m_bitLine) = *on;
         return {};
     }
     return QStringLiteral("unknown fault '%1'").arg(name);
@@ -200,9 +202,7 @@ FaultInjector::Shaped FaultInjector::shapeReply(const QByteArray &reply, const Q
         notBefore += m_idnLateMs;
         shaped.notes << QStringLiteral("fault idn-late %1 ms").arg(m_idnLateMs);
     }
-    auto addLine = [&](const QByteArray &text) {
-        shaped.pieces.append({text + terminator, notBefore, 0, text});
-    };
+    auto addLine = [&](const QByteArray &text) { shaped.pieces.append({text + terminator, notBefore, 0, text}); };
 
     if (m_floodLines > 0) {
         shaped.notes << QStringLiteral("fault flood %1 lines").arg(m_floodLines);
@@ -232,7 +232,8 @@ FaultInjector::Shaped FaultInjector::shapeReply(const QByteArray &reply, const Q
     qsizetype offset = 0;
     for (int i = 0; i < chunks; ++i) {
         const qsizetype size = i == chunks - 1 ? bytes.size() - offset : base;
-        shaped.pieces.append({bytes.mid(offset, size), notBefore, i == 0 ? 0 : m_splitPauseMs, i == 0 ? body : QByteArray()});
+        shaped.pieces.append(
+            {bytes.mid(offset, size), notBefore, i == 0 ? 0 : m_splitPauseMs, i == 0 ? body : QByteArray()});
         offset += size;
     }
 

@@ -56,8 +56,8 @@ private:
     int m_commands = 0;
 
     QList<QByteArray> m_noReplyTo;
-    int m_muteFrom = -1;      // command number from which replies stop
-    int m_disconnectAt = -1;  // command number after which the link drops
+    int m_muteFrom = -1;     // command number from which replies stop
+    int m_disconnectAt = -1; // command number after which the link drops
     int m_delayMs = 0;
     int m_idnLateMs = 0;
     bool m_garbage = false;

@@ -78,18 +78,18 @@ std::optional<QByteArray> Instrument::execute(const QByteArray &line)
 QByteArray Instrument::statusSummary() const
 {
     const PowerSupply &s = m_core->supply;
-    QByteArray text = "model=" + s.model().name.toLatin1() + " output=" + (s.outputOn() ? "on" : "off")
-                      + " coupling=" + couplingName(s.coupling())
-                      + " autorun=" + (m_core->autoRun.isRunning() ? "on" : "off")
-                      + " memory=" + QByteArray::number(s.currentMemory());
+    QByteArray text = "model=" + s.model().name.toLatin1() + " output=" + (s.outputOn() ? "on" : "off") +
+                      " coupling=" + couplingName(s.coupling()) +
+                      " autorun=" + (m_core->autoRun.isRunning() ? "on" : "off") +
+                      " memory=" + QByteArray::number(s.currentMemory());
     for (int ch = 1; ch <= s.channelCount(); ++ch) {
         const ChannelSettings &set = s.settings(ch);
         const OperatingPoint point = s.reading(ch);
         const QByteArray load = std::isinf(s.load(ch)) ? QByteArray("open") : QByteArray::number(s.load(ch));
-        text += " ch" + QByteArray::number(ch) + "=" + formatFixed3(set.volt) + "V/" + formatFixed3(set.curr) + "A"
-                + ",ovp=" + formatFixed3(set.ovp) + ",ocp=" + (set.ocp ? "1" : "0") + ",load=" + load
-                + ",out=" + formatFixed3(point.volt) + "V/" + formatFixed3(point.curr) + "A"
-                + (point.constantCurrent ? ",CC" : ",CV") + ",trip=" + tripName(s.trip(ch));
+        text += " ch" + QByteArray::number(ch) + "=" + formatFixed3(set.volt) + "V/" + formatFixed3(set.curr) + "A" +
+                ",ovp=" + formatFixed3(set.ovp) + ",ocp=" + (set.ocp ? "1" : "0") + ",load=" + load +
+                ",out=" + formatFixed3(point.volt) + "V/" + formatFixed3(point.curr) + "A" +
+                (point.constantCurrent ? ",CC" : ",CV") + ",trip=" + tripName(s.trip(ch));
     }
     return text;
 }

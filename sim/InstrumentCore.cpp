@@ -3,15 +3,13 @@
 namespace psusim {
 
 InstrumentCore::InstrumentCore(const ModelInfo &model, const InstrumentConfig &cfg)
-    : config(cfg), supply(model), autoRun(supply, cfg.autoRunUnitMs),
-      noise(cfg.seed, cfg.voltNoise, cfg.currNoise)
+    : config(cfg), supply(model), autoRun(supply, cfg.autoRunUnitMs), noise(cfg.seed, cfg.voltNoise, cfg.currNoise)
 {
 }
 
 QByteArray InstrumentCore::identification() const
 {
-    return config.maker + ',' + supply.model().name.toLatin1() + ',' + config.serialNumber + ','
-           + config.firmware;
+    return config.maker + ',' + supply.model().name.toLatin1() + ',' + config.serialNumber + ',' + config.firmware;
 }
 
 double InstrumentCore::measuredVolt(int ch)

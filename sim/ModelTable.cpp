@@ -56,11 +56,11 @@ QString modelTableText()
             text += model.hasOvp() ? QStringLiteral(" (OVP %1)").arg(out.ovpMax) : QStringLiteral(" (no OVP)");
             outs << text;
         }
-        QString line = QStringLiteral("%1  %2  %3")
-                           .arg(model.name, -10)
-                           .arg(model.family == CommandFamily::Colon ? QStringLiteral("colon ")
-                                                                     : QStringLiteral("legacy"))
-                           .arg(outs.join(QStringLiteral(", ")));
+        QString line =
+            QStringLiteral("%1  %2  %3")
+                .arg(model.name, -10)
+                .arg(model.family == CommandFamily::Colon ? QStringLiteral("colon ") : QStringLiteral("legacy"))
+                .arg(outs.join(QStringLiteral(", ")));
         if (model.discontinued)
             line += QStringLiteral("  [discontinued]");
         lines << line;

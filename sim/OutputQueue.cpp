@@ -8,8 +8,8 @@
 namespace psusim {
 
 namespace {
-constexpr int kRetryMs = 5;    // link buffer full
-constexpr int kMinTickMs = 2;  // paced output leaves in small bursts
+constexpr int kRetryMs = 5;   // link buffer full
+constexpr int kMinTickMs = 2; // paced output leaves in small bursts
 } // namespace
 
 OutputQueue::OutputQueue(ByteLink &link, const MonotonicClock &clock, QObject *parent)

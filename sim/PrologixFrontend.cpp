@@ -27,7 +27,9 @@ QByteArray unescaped(const QByteArray &line)
 }
 } // namespace
 
-PrologixFrontend::PrologixFrontend(int latencyMs) : m_latencyMs(latencyMs) {}
+PrologixFrontend::PrologixFrontend(int latencyMs) : m_latencyMs(latencyMs)
+{
+}
 
 void PrologixFrontend::attach(int address, Instrument *instrument)
 {

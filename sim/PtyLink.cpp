@@ -83,10 +83,11 @@ bool PtyLink::updateSymlink(QString *error)
     const QByteArray link = QFile::encodeName(m_symlink);
     const QByteArray temporary = link + ".new";
     ::unlink(temporary.constData());
-    if (::symlink(target.constData(), temporary.constData()) != 0
-        || ::rename(temporary.constData(), link.constData()) != 0) {
+    if (::symlink(target.constData(), temporary.constData()) != 0 ||
+        ::rename(temporary.constData(), link.constData()) != 0) {
         if (error)
-            *error = QStringLiteral("cannot create link %1: %2").arg(m_symlink, QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("cannot create link %1: %2")
+                         .arg(m_symlink, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     return true;

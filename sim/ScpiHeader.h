@@ -13,9 +13,9 @@ struct HeaderNode {
 };
 
 struct CommandLine {
-    bool valid = false;   // false when the header is not keyword[:keyword...]
-    bool common = false;  // "*IDN?" style
-    bool query = false;   // header ends with '?'
+    bool valid = false;    // false when the header is not keyword[:keyword...]
+    bool common = false;   // "*IDN?" style
+    bool query = false;    // header ends with '?'
     QByteArray commonName; // upper case, without '*' and '?'
     QList<HeaderNode> nodes;
     QByteArray parameter; // trimmed text after the header

@@ -9,8 +9,8 @@ namespace psusim {
 
 Session::Session(ByteLink &link, Frontend &frontend, FaultInjector &faults, const MonotonicClock &clock,
                  Transcript &transcript, QObject *parent)
-    : QObject(parent), m_link(link), m_frontend(frontend), m_faults(faults), m_clock(clock),
-      m_transcript(transcript), m_output(link, clock)
+    : QObject(parent), m_link(link), m_frontend(frontend), m_faults(faults), m_clock(clock), m_transcript(transcript),
+      m_output(link, clock)
 {
     connect(&m_link, &ByteLink::received, this, &Session::onReceived);
     connect(&m_link, &ByteLink::peerChanged, this, &Session::onPeerChanged);

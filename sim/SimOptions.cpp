@@ -42,62 +42,74 @@ std::optional<double> nonNegative(const QString &text)
 ParsedOptions parseOptions(const QStringList &arguments)
 {
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "A simulated programmable DC power supply. It prints where to connect on its first line of\n"
-        "output (a pseudo-terminal path, or tcp:PORT) and then answers the instrument protocol."));
+    p.setApplicationDescription(
+        QStringLiteral("A simulated programmable DC power supply. It prints where to connect on its first line of\n"
+                       "output (a pseudo-terminal path, or tcp:PORT) and then answers the instrument protocol."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model to be (default KMA-3303T)."),
                                    QStringLiteral("NAME"));
-    const QCommandLineOption listModels(QStringLiteral("list-models"), QStringLiteral("Print the model table and exit."));
-    const QCommandLineOption maker(QStringLiteral("maker"), QStringLiteral("Maker field of *IDN? (default \"QV Instruments\")."),
+    const QCommandLineOption listModels(QStringLiteral("list-models"),
+                                        QStringLiteral("Print the model table and exit."));
+    const QCommandLineOption maker(QStringLiteral("maker"),
+                                   QStringLiteral("Maker field of *IDN? (default \"QV Instruments\")."),
                                    QStringLiteral("TEXT"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number field of *IDN? (default SN000123)."),
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number field of *IDN? (default SN000123)."),
                                     QStringLiteral("TEXT"));
-    const QCommandLineOption firmware(QStringLiteral("firmware"), QStringLiteral("Version field of *IDN? (default 1.0)."),
-                                      QStringLiteral("TEXT"));
-    const QCommandLineOption tcp(QStringLiteral("tcp"),
-                                 QStringLiteral("Listen on 127.0.0.1:PORT instead of a pseudo-terminal (0 picks a port)."),
-                                 QStringLiteral("PORT"));
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Keep a symbolic link at PATH to the pseudo-terminal (removed at exit)."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Pace output like a serial line at N baud, 10 bits a byte (default: unpaced)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption latency(QStringLiteral("latency"), QStringLiteral("Processing time before each reply starts."),
-                                     QStringLiteral("MS"));
+    const QCommandLineOption firmware(QStringLiteral("firmware"),
+                                      QStringLiteral("Version field of *IDN? (default 1.0)."), QStringLiteral("TEXT"));
+    const QCommandLineOption tcp(
+        QStringLiteral("tcp"),
+        QStringLiteral("Listen on 127.0.0.1:PORT instead of a pseudo-terminal (0 picks a port)."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption link(
+        QStringLiteral("link"),
+        QStringLiteral("Keep a symbolic link at PATH to the pseudo-terminal (removed at exit)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral("Pace output like a serial line at N baud, 10 bits a byte (default: unpaced)."),
+        QStringLiteral("N"));
+    const QCommandLineOption latency(QStringLiteral("latency"),
+                                     QStringLiteral("Processing time before each reply starts."), QStringLiteral("MS"));
     const QCommandLineOption term(QStringLiteral("term"), QStringLiteral("Reply terminator: lf (default), crlf or cr."),
                                   QStringLiteral("lf|crlf|cr"));
-    const QCommandLineOption prologix(QStringLiteral("prologix"),
-                                      QStringLiteral("Act as a Prologix GPIB-USB controller with instruments behind it."));
-    const QCommandLineOption gpib(QStringLiteral("gpib-address"),
-                                  QStringLiteral("An instrument behind the GPIB controller (repeatable; default 1=--model)."),
-                                  QStringLiteral("ADDR=MODEL"));
+    const QCommandLineOption prologix(
+        QStringLiteral("prologix"),
+        QStringLiteral("Act as a Prologix GPIB-USB controller with instruments behind it."));
+    const QCommandLineOption gpib(
+        QStringLiteral("gpib-address"),
+        QStringLiteral("An instrument behind the GPIB controller (repeatable; default 1=--model)."),
+        QStringLiteral("ADDR=MODEL"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the read-back noise (default 1)."),
                                   QStringLiteral("N"));
-    const QCommandLineOption noiseMv(QStringLiteral("noise-mv"), QStringLiteral("Voltage read-back noise, +-mV (default 1)."),
-                                     QStringLiteral("MV"));
-    const QCommandLineOption noiseMa(QStringLiteral("noise-ma"), QStringLiteral("Current read-back noise, +-mA (default 0.1)."),
+    const QCommandLineOption noiseMv(
+        QStringLiteral("noise-mv"), QStringLiteral("Voltage read-back noise, +-mV (default 1)."), QStringLiteral("MV"));
+    const QCommandLineOption noiseMa(QStringLiteral("noise-ma"),
+                                     QStringLiteral("Current read-back noise, +-mA (default 0.1)."),
                                      QStringLiteral("MA"));
     const QCommandLineOption noNoise(QStringLiteral("no-noise"), QStringLiteral("Exact read-back values."));
     const QCommandLineOption load(QStringLiteral("load"), QStringLiteral("Initial load on every output (default 10)."),
                                   QStringLiteral("OHMS|open"));
     const QCommandLineOption unit(QStringLiteral("autorun-unit-ms"),
-                                  QStringLiteral("Length of one auto-run delay unit (default 100)."), QStringLiteral("MS"));
-    const QCommandLineOption fault(QStringLiteral("fault"),
-                                   QStringLiteral("Start with a fault (repeatable), e.g. --fault \"delay 300\"; see Faults below."),
-                                   QStringLiteral("FAULT"));
+                                  QStringLiteral("Length of one auto-run delay unit (default 100)."),
+                                  QStringLiteral("MS"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("Start with a fault (repeatable), e.g. --fault \"delay 300\"; see Faults below."),
+        QStringLiteral("FAULT"));
     const QCommandLineOption control(QStringLiteral("control"),
                                      QStringLiteral("Control commands on standard input: stdin (default) or none."),
                                      QStringLiteral("stdin|none"));
     const QCommandLineOption controlSocket(QStringLiteral("control-socket"),
                                            QStringLiteral("Also take control commands on a local socket."),
                                            QStringLiteral("PATH"));
-    const QCommandLineOption transcript(QStringLiteral("transcript"),
-                                        QStringLiteral("Log every line received (<) and sent (>) with a timestamp in ms."),
-                                        QStringLiteral("FILE"));
-    p.addOptions({help, model, listModels, maker, serial, firmware, tcp, link, baud, latency, term, prologix, gpib, seed,
-                  noiseMv, noiseMa, noNoise, load, unit, fault, control, controlSocket, transcript});
+    const QCommandLineOption transcript(
+        QStringLiteral("transcript"),
+        QStringLiteral("Log every line received (<) and sent (>) with a timestamp in ms."), QStringLiteral("FILE"));
+    p.addOptions({help,    model,   listModels, maker,    serial,  firmware,      tcp,       link,
+                  baud,    latency, term,       prologix, gpib,    seed,          noiseMv,   noiseMa,
+                  noNoise, load,    unit,       fault,    control, controlSocket, transcript});
 
     if (!p.parse(arguments))
         return failure(p.errorText());
@@ -105,11 +117,12 @@ ParsedOptions parseOptions(const QStringList &arguments)
         return failure(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
     if (p.isSet(help)) {
         ParsedOptions parsed;
-        parsed.message = p.helpText() + QStringLiteral("\nFaults (--fault FAULT, control 'fault FAULT'):\n")
-                         + FaultInjector::help() + QStringLiteral("\nControl commands (answered ok or error: ...):\n")
-                         + ControlInterpreter::help()
-                         + QStringLiteral("\nThe first line of output is where to connect; after a drop of the pseudo-terminal\n"
-                                          "a line \"moved PATH\" gives the new one (the --link path follows it).\n");
+        parsed.message =
+            p.helpText() + QStringLiteral("\nFaults (--fault FAULT, control 'fault FAULT'):\n") +
+            FaultInjector::help() + QStringLiteral("\nControl commands (answered ok or error: ...):\n") +
+            ControlInterpreter::help() +
+            QStringLiteral("\nThe first line of output is where to connect; after a drop of the pseudo-terminal\n"
+                           "a line \"moved PATH\" gives the new one (the --link path follows it).\n");
         return parsed;
     }
 

@@ -4,7 +4,9 @@
 
 namespace psusim {
 
-Transcript::Transcript(const MonotonicClock &clock) : m_clock(clock) {}
+Transcript::Transcript(const MonotonicClock &clock) : m_clock(clock)
+{
+}
 
 bool Transcript::open(const QString &path, QString *error)
 {

@@ -54,8 +54,8 @@ void CommTasker::fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRsp
     slot.IsCancelled = false;
 }
 
-bool CommTasker::ExecQueryTask(const QString &xOutString, qint32 xRspType, QObject *xObj,
-                               const QString &xCallName, qint32 xCallType, bool xIsNeedingAck)
+bool CommTasker::ExecQueryTask(const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
+                               qint32 xCallType, bool xIsNeedingAck)
 {
     Trace("ExecQueryTask:" + QString::number(QueryTaskCount));
     if (IsRejectAnyTask)

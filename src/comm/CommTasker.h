@@ -14,7 +14,6 @@
 
 namespace qle {
 
-
 // The one object every exchange with the instrument goes through: two task
 // rings, a consumer that keeps one transaction on the wire, the reply store
 // and the serial and GPIB transports.
@@ -94,7 +93,7 @@ public:
     qint16 CurQuerySpentMsec = 0;
     qint32 IsQueueLocked = 0;
     bool bGetSerialData = false;
-    QString Text1;  // last complete serial reply line
+    QString Text1; // last complete serial reply line
 
 signals:
     // A complete serial reply line arrived (mirrors Text1).
@@ -103,8 +102,8 @@ signals:
 private:
     enum class WriteResult { Written, Failed };
 
-    void fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRspType, QObject *xObj,
-                  const QString &xCallName, qint32 xCallType, bool xIsNeedingAck);
+    void fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
+                  qint32 xCallType, bool xIsNeedingAck);
     void deliver(TaskItem &task);
     WriteResult writeTask(const QString &text, bool isCommand);
     WriteResult SerialWrite(const QString &text);

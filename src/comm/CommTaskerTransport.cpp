@@ -57,8 +57,7 @@ void CommTasker::reportSerialError(const QString &description)
     QMetaObject::invokeMethod(
         this,
         [this, description] {
-            platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok,
-                                        IMessageBox::Icon::Critical);
+            platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         },
         Qt::QueuedConnection);
 }

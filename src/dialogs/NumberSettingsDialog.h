@@ -19,7 +19,7 @@ struct NumberField {
     int max = 0;
     QString labelName;
     QString labelText;
-    QString unitName;  // optional label behind the field
+    QString unitName; // optional label behind the field
     QString unitText;
 };
 

@@ -100,7 +100,7 @@ void dlgConfigRS232::selectStoredChoice(bool IsDirect)
         if (listed >= 0)
             portIndex = listed;
         else if (IsDirect)
-            portIndex = -1;  // reconnect to that device, not to whatever took its place
+            portIndex = -1; // reconnect to that device, not to whatever took its place
     }
     m_combo1->setCurrentIndex(portIndex);
     m_combo2->setCurrentIndex(m_baudRateIndex >= 0 && m_baudRateIndex < m_combo2->count() ? m_baudRateIndex : -1);
@@ -163,9 +163,9 @@ void dlgConfigRS232::reject()
 
 void dlgConfigRS232::setInputsEnabled(bool enabled)
 {
-    for (QWidget *input : {static_cast<QWidget *>(m_combo1), static_cast<QWidget *>(m_combo2),
-                           static_cast<QWidget *>(m_autoConn), static_cast<QWidget *>(m_ok),
-                           static_cast<QWidget *>(m_cancel)})
+    for (QWidget *input :
+         {static_cast<QWidget *>(m_combo1), static_cast<QWidget *>(m_combo2), static_cast<QWidget *>(m_autoConn),
+          static_cast<QWidget *>(m_ok), static_cast<QWidget *>(m_cancel)})
         input->setEnabled(enabled);
 }
 

@@ -20,8 +20,7 @@ dlgGPIB::dlgGPIB(QWidget *parent)
     setWindowTitle("Dialog Caption");
 }
 
-QComboBox *dlgGPIB::addList(int row, const QString &name, int max, const QString &labelName,
-                            const QString &labelText)
+QComboBox *dlgGPIB::addList(int row, const QString &name, int max, const QString &labelName, const QString &labelText)
 {
     addLabel(row, 0, labelName, labelText);
     auto *list = new QComboBox(this);

@@ -13,8 +13,7 @@
 namespace qle {
 
 dlgWaitRsp::dlgWaitRsp(CommTasker &engine, QWidget *parent)
-    : QDialog(parent), m_engine(engine), m_progress(new QProgressBar(this)),
-      m_cancel(new QPushButton("Cancel", this))
+    : QDialog(parent), m_engine(engine), m_progress(new QProgressBar(this)), m_cancel(new QPushButton("Cancel", this))
 {
     setWindowTitle("Dialog Caption");
     auto *waiting = new QLabel("Waiting Last Response...", this);

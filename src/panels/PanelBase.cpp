@@ -11,13 +11,13 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QLabel>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace qle {
 
@@ -309,7 +309,7 @@ void PanelBase::selectCoupling(Coupling coupling)
         return;
     QRadioButton *option = coupling == Coupling::Independent ? optIndep
                            : coupling == Coupling::Parallel  ? optParal
-                                                              : optTrack;
+                                                             : optTrack;
     option->setChecked(true);
 }
 

@@ -2,8 +2,8 @@
 
 #include "Panel.h"
 #include "PanelHost.h"
-#include "TextBox.h"
 #include "protocol/DeviceCommands.h"
+#include "TextBox.h"
 
 #include <QList>
 
@@ -23,8 +23,8 @@ struct ChannelControls {
     TextBox *txtCurrent = nullptr;
     CWNumEdit *numVoltage = nullptr;
     CWNumEdit *numCurrent = nullptr;
-    CWNumEdit *numOVP = nullptr;   // none on the legacy panel
-    CWButton *tbnOCP = nullptr;    // none on the legacy panel
+    CWNumEdit *numOVP = nullptr; // none on the legacy panel
+    CWButton *tbnOCP = nullptr;  // none on the legacy panel
     // Hidden reply sinks.
     TextBox *txtSetVolt = nullptr;
     TextBox *txtSetCurr = nullptr;

@@ -191,7 +191,7 @@ void frmLayout3::onStatusWord(const QString &text)
     if (option) {
         changed = !option->isChecked();
         option->setChecked(true);
-        onCouplingClicked(option == optIndep ? Coupling::Independent
+        onCouplingClicked(option == optIndep   ? Coupling::Independent
                           : option == optTrack ? Coupling::Track
                                                : Coupling::Parallel);
     }
@@ -201,6 +201,9 @@ void frmLayout3::onStatusWord(const QString &text)
         tbnOutput->setValue(true);
     if (changed)
         rereadSetValues();
+    // Every polled word is applied, also one equal to the last: the output
+    // may have gone on and off at the instrument between two polls.
+    txtStatus->clear();
 }
 
 void frmLayout3::rereadSetValues()

@@ -23,8 +23,7 @@ bool invokeWithText(QObject *receiver, const QString &name, const QString &argum
         return meta->method(index).invoke(receiver, Qt::DirectConnection, Q_ARG(QString, argument));
     index = findMethod(meta, utf8 + "(QVariant)");
     if (index >= 0)
-        return meta->method(index).invoke(receiver, Qt::DirectConnection,
-                                          Q_ARG(QVariant, QVariant(argument)));
+        return meta->method(index).invoke(receiver, Qt::DirectConnection, Q_ARG(QVariant, QVariant(argument)));
     Trace("call by name: no routine '" + name + "' on " + QString::fromLatin1(meta->className()));
     return false;
 }

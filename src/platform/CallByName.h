@@ -9,8 +9,8 @@ namespace qle {
 
 // Delivery kinds of a call by name.
 enum CallType : int {
-    CallMethod = 1,  // call the routine with the text as its only argument
-    CallSetProperty = 4,  // assign the text to the property
+    CallMethod = 1,      // call the routine with the text as its only argument
+    CallSetProperty = 4, // assign the text to the property
 };
 
 // Resolves `name` on `receiver` when called. A missing receiver or name is

@@ -14,7 +14,7 @@ public:
 
     struct Choice {
         QString folder;
-        bool seeded = false;  // the shipped catalogue was copied there now
+        bool seeded = false; // the shipped catalogue was copied there now
     };
 
     static Choice resolve(const QString &overrideDir, const QString &executableDir, const QString &perUserDir,

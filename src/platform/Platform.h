@@ -11,13 +11,13 @@ class ISettingsStore;
 namespace platform {
 
 IClock &clock();
-void setClock(IClock *clock);  // nullptr restores the system clock
+void setClock(IClock *clock); // nullptr restores the system clock
 
 IMessageBox &messageBox();
-void setMessageBox(IMessageBox *box);  // must be set before the first box is shown
+void setMessageBox(IMessageBox *box); // must be set before the first box is shown
 
 ISettingsStore &settings();
-void setSettings(ISettingsStore *store);  // nullptr restores the per-user store
+void setSettings(ISettingsStore *store); // nullptr restores the per-user store
 
 } // namespace platform
 } // namespace qle

@@ -16,7 +16,10 @@ public:
     // Reads an integer; text that is not a number, or lies outside [min, max],
     // gives the default or the nearest bound, never garbage.
     [[nodiscard]] int GetInt(const QString &section, const QString &key, int defaultValue, int min, int max) const;
-    void SaveInt(const QString &section, const QString &key, int value) { SaveSetting(section, key, QString::number(value)); }
+    void SaveInt(const QString &section, const QString &key, int value)
+    {
+        SaveSetting(section, key, QString::number(value));
+    }
 };
 
 // QSettings in the platform's usual per-user place ($XDG_CONFIG_HOME on Linux).

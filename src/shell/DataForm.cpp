@@ -14,7 +14,9 @@
 
 namespace qle {
 
-DataForm::DataForm(QObject *parent) : QObject(parent) {}
+DataForm::DataForm(QObject *parent) : QObject(parent)
+{
+}
 
 DataForm::~DataForm()
 {

@@ -2,14 +2,14 @@
 // polling limit, memories and protection clearing. Every change, whether the
 // user's or the instrument's reply, goes through the same routine so that
 // menus, toolbar and panel agree.
-#include "MDIForm1.h"
-#include "MainMenu.h"
-#include "MainToolbar.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgDelay.h"
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
+#include "MDIForm1.h"
 #include "panels/Panel.h"
 #include "protocol/DeviceCommands.h"
 

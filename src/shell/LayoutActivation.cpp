@@ -1,21 +1,23 @@
 // Opening the panel the model needs, with its two recorder windows, and the
 // panel's initial reading of every value.
 #include "DataForm.h"
-#include "MDIForm1.h"
-#include "MainMenu.h"
-#include "MainToolbar.h"
 #include "dialogs/dlgQueryInitial.h"
 #include "dialogs/dlgReadTimes.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
+#include "MDIForm1.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout3.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include "platform/Trace.h"
 #include "recording/frmDataTable.h"
 #include "recording/frmGraphicRecord.h"
 
 #include <QLineEdit>
+#include <QSqlDatabase>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -97,7 +99,7 @@ void MDIForm1::ResetTableandWave()
 
 void MDIForm1::NewTable1(qint16 idx)
 {
-    auto *table = new frmDataTable;
+    auto *table = new frmDataTable(*this, QSqlDatabase::database(DataForm::ConnectionName));
     table->ContrlIdx = idx;
     m_mdiArea->addSubWindow(table)->hide();
     tableOperation1 = true;
@@ -125,6 +127,16 @@ bool MDIForm1::QueryInitialValues()
         IsSuspendOutput = false;
     }
     return result;
+}
+
+frmGraphicRecord *MDIForm1::graphWindow() const
+{
+    return qobject_cast<frmGraphicRecord *>(waveForm1.data());
+}
+
+int MDIForm1::recordScaleSetting() const
+{
+    return platform::settings().GetInt("RECORDPERIOD", "RecScale", 0, 0, 9);
 }
 
 bool MDIForm1::runQueryInitialDialog()

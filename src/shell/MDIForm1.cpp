@@ -1,9 +1,6 @@
 #include "MDIForm1.h"
 
 #include "DataForm.h"
-#include "FrmProxy.h"
-#include "MainMenu.h"
-#include "MainToolbar.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgConfigRS232.h"
 #include "dialogs/dlgDelay.h"
@@ -13,6 +10,11 @@
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
 #include "dialogs/dlgWaitRsp.h"
+#include "comm/gpib/GpibDeviceFactory.h"
+#include "recording/dlgRecordLength.h"
+#include "FrmProxy.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -72,10 +75,15 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
 
 MDIForm1::~MDIForm1()
 {
+    // The recorders hold statements on the database: they go before it.
+    for (QWidget *child : {static_cast<QWidget *>(OperatorForm.data()), tableDataForm1.data(), waveForm1.data()})
+        delete child;
     // Unload order: engine, catalogue, then the dialogs.
     m_engine->setHost(nullptr);
     m_engine->setWaitRspDialog(nullptr);
+    m_engine->setGpibDevice(nullptr);
     m_engine.reset();
+    m_gpibDevice.reset();
     m_dataForm.reset();
     m_dlgAutoMode.reset();
     m_dlgConfigRS232.reset();
@@ -86,6 +94,7 @@ MDIForm1::~MDIForm1()
     m_dlgSaveData.reset();
     m_dlgGPIB.reset();
     m_proxy.reset();
+    m_dlgRecordLength.reset();
     m_dlgWaitRsp.reset();
 }
 
@@ -94,6 +103,7 @@ MDIForm1::StartResult MDIForm1::Start()
     tableOperation1 = false;
     waveOperation1 = false;
     m_commands.IdnCommand = "*IDN?";
+    recordLengthDialog();
     ResetMenu();
     ResetToolbar();
 
@@ -107,8 +117,8 @@ MDIForm1::StartResult MDIForm1::Start()
                                         QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
             return StartResult::CatalogueMissing;
         }
-        platform::messageBox().show("The model catalogue [" + folder + sep + "mtype.mdb] is damaged and could not be repaired: " +
-                                        m_dataForm->lastError(),
+        platform::messageBox().show("The model catalogue [" + folder + sep +
+                                        "mtype.mdb] is damaged and could not be repaired: " + m_dataForm->lastError(),
                                     QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         return StartResult::CatalogueUnusable;
     }
@@ -211,6 +221,17 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuOutput, &MDIForm1::mnuOutput_Click);
     onClick(m_menu->mnuAutoRun, &MDIForm1::mnuAutoRun_Click);
     onClick(m_menu->mnuClearErrorOfProtection, &MDIForm1::mnuClearErrorOfProtection_Click);
+    onClick(m_menu->mnuControl, &MDIForm1::mnuControl_Click);
+    onClick(m_menu->mnuWave, &MDIForm1::mnuWave_Click);
+    onClick(m_menu->mnuTableData, &MDIForm1::mnuTableData_Click);
+    onClick(m_menu->mnuToolbar, &MDIForm1::mnuToolbar_Click);
+    onClick(m_menu->mnuStatusbar, &MDIForm1::mnuStatusbar_Click);
+    onClick(m_menu->mnuAboutKMAx, &MDIForm1::mnuAboutKMAx_Click);
+    onClick(m_menu->mnuRecordStart, &MDIForm1::mnuRecordStart_Click);
+    onClick(m_menu->mnuRecordStop, &MDIForm1::mnuRecordStop_Click);
+    onClick(m_menu->mnuRecordPeriod, &MDIForm1::mnuRecordPeriod_Click);
+    onClick(m_menu->mnuRecordSave, &MDIForm1::mnuRecordSave_Click);
+    onClick(m_menu->mnuRecordLoad, &MDIForm1::mnuRecordLoad_Click);
     connect(m_toolbar, &MainToolbar::ButtonClick, this, &MDIForm1::Toolbar1_ButtonClick);
 }
 
@@ -276,6 +297,13 @@ bool MDIForm1::openSerialLink()
 
 bool MDIForm1::configureGpibLink()
 {
+    // A device installed from outside (a test's) stays; otherwise the backend
+    // is chosen afresh from the [GPIB] settings at each connection.
+    if (!m_engine->gpibDevice() || m_engine->gpibDevice() == m_gpibDevice.get()) {
+        m_engine->setGpibDevice(nullptr);
+        m_gpibDevice = gpib::createGpibDevice(platform::settings());
+        m_engine->setGpibDevice(m_gpibDevice.get());
+    }
     GpibDevice *device = m_engine->gpibDevice();
     return device && device->configure(gpibDialog().GPIBn(), gpibDialog().Address());
 }
@@ -372,6 +400,8 @@ void MDIForm1::Toolbar1_ButtonClick(const QString &key)
         m_toolbar->setPressed("AutoRun", m_menu->mnuAutoRun->isChecked());
     } else if (key == "ClearError") {
         mnuClearErrorOfProtection_Click();
+    } else if (key == "About") {
+        mnuAboutKMAx_Click();
     }
 }
 
@@ -379,6 +409,9 @@ void MDIForm1::AdjustWindowSize()
 {
     if (!OperatorForm)
         return;
+    // Shown or hidden bars change the client area only once the layout runs.
+    if (layout())
+        layout()->activate();
     const QWidget *frame = OperatorForm->parentWidget() ? OperatorForm->parentWidget() : OperatorForm.data();
     const QSize panel = frame->frameGeometry().size();
     const QSize client = m_mdiArea->viewport()->size();

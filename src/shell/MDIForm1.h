@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ShellOptions.h"
 #include "comm/CommTasker.h"
 #include "panels/Panel.h"
 #include "panels/PanelHost.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
+#include "recording/RecorderHost.h"
+#include "ShellOptions.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -27,6 +28,8 @@ class dlgDelay;
 class dlgGPIB;
 class dlgQueryInitial;
 class dlgReadTimes;
+class dlgRecordLength;
+class frmDataTable;
 class dlgRecallData;
 class dlgSaveData;
 class dlgWaitRsp;
@@ -35,7 +38,7 @@ class frmProxy;
 
 // The main window: start-up, link opening, identification of the model,
 // status line and the menus that drive a connection.
-class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost {
+class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost, public IRecorderHost {
     Q_OBJECT
 public:
     enum class StartResult { Ready, CatalogueMissing, CatalogueUnusable };
@@ -70,7 +73,7 @@ public:
     void NewTable1(qint16 idx);
     void NewWave1(qint16 idx);
     bool QueryInitialValues();
-    [[nodiscard]] Panel *currentPanel() const { return OperatorForm.data(); }
+    [[nodiscard]] Panel *currentPanel() const override { return OperatorForm.data(); }
 
     // Menus and toolbar.
     void SetupMenu();
@@ -78,6 +81,19 @@ public:
     void ResetMenu();
     void ResetToolbar();
     void Toolbar1_ButtonClick(const QString &key);
+    void mnuControl_Click();
+    void mnuWave_Click();
+    void mnuTableData_Click();
+    void mnuToolbar_Click();
+    void mnuStatusbar_Click();
+    void mnuAboutKMAx_Click();
+    void mnuRecordStart_Click();
+    void mnuRecordStop_Click();
+    void mnuRecordPeriod_Click();
+    void mnuRecordSave_Click();
+    void mnuRecordLoad_Click();
+    [[nodiscard]] frmDataTable *tableRecorder() const;
+    dlgRecordLength &recordLengthDialog();
 
     // Device-wide operations.
     void DoOutput(bool value) override;
@@ -111,6 +127,10 @@ public:
     [[nodiscard]] const CatalogueRow *catalogueRow(const QString &mtype) const override;
     bool runQueryInitialDialog() override;
     [[nodiscard]] int readTimesSetting() const override;
+
+    // What the recorders read of the main window.
+    [[nodiscard]] frmGraphicRecord *graphWindow() const override;
+    [[nodiscard]] int recordScaleSetting() const override;
 
     // Status line.
     void ReportStatus(const QString &msg, int msec) override;
@@ -202,6 +222,8 @@ private:
     std::unique_ptr<dlgReadTimes> m_dlgReadTimes;
     std::unique_ptr<dlgRecallData> m_dlgRecallData;
     std::unique_ptr<dlgSaveData> m_dlgSaveData;
+    std::unique_ptr<dlgRecordLength> m_dlgRecordLength;
+    std::unique_ptr<GpibDevice> m_gpibDevice;
     Commands m_commands;
     MainMenu *m_menu = nullptr;
     MainToolbar *m_toolbar = nullptr;

@@ -1,7 +1,7 @@
 // Identification of the instrument's model and the family menus.
 #include "DataForm.h"
-#include "MDIForm1.h"
 #include "MainMenu.h"
+#include "MDIForm1.h"
 #include "ParseMachineType.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"

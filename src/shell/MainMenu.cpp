@@ -115,8 +115,8 @@ void MainMenu::ResetMenu()
     resetCommon();
     mnuGPIB->setEnabled(true);
     setEnabled({mnuSaveMemory, mnuRecallMemory, mnuDelay, mnuIndep, mnuParallel, mnuTrack, mnuAutoMode,
-                mnuOutMode->menuAction(), mnuAutoRun, mnuOutput, mnuClearErrorOfProtection, mnuControl,
-                mnuTableData, mnuWave, mnuRecord->menuAction()},
+                mnuOutMode->menuAction(), mnuAutoRun, mnuOutput, mnuClearErrorOfProtection, mnuControl, mnuTableData,
+                mnuWave, mnuRecord->menuAction()},
                false);
 }
 

@@ -1,8 +1,8 @@
+#include "comm/CommTasker.h"
 #include "FakeGpibDevice.h"
 #include "ManualClock.h"
 #include "Receiver.h"
 #include "TraceRecorder.h"
-#include "comm/CommTasker.h"
 
 #include <QTest>
 
@@ -81,11 +81,11 @@ private slots:
         QCOMPARE(engine->ConsumeQueryTask(), 0);
         QCOMPARE(engine->queryTask(0).State, int(TaskWaitRsp));
         QVERIFY(engine->IsQueryPending);
-        QCOMPARE(engine->ConsumeQueryTask(), 0);  // nothing arrived yet
+        QCOMPARE(engine->ConsumeQueryTask(), 0); // nothing arrived yet
         engine->RspTask("12.000\n");
         QCOMPARE(engine->ConsumeQueryTask(), 1);
         QCOMPARE(r.texts, QStringList{"12.000"});
-        QCOMPARE(engine->CurQueryCmdCnt, 0);  // no polling cycle configured
+        QCOMPARE(engine->CurQueryCmdCnt, 0); // no polling cycle configured
         QVERIFY(!engine->IsQueryPending);
         QVERIFY(trace.contains("query paired:':CHAN1:MEAS:VOLT?' '12.000'"));
         QVERIFY(trace.contains("Q x called"));
@@ -163,8 +163,8 @@ private slots:
         engine->SetupTimeoutTask(&timeoutReceiver, "OnTimeout");
         engine->ExecQueryTask("*IDN?", 5, &r, "TakeReply", 1, false);
         engine->ExecQueryTask(":SYST:ERR?", 5, &r, "Text", 4, false);
-        engine->DoWriterTimer(10);  // set-up
-        engine->DoWriterTimer(10);  // written, now pending
+        engine->DoWriterTimer(10); // set-up
+        engine->DoWriterTimer(10); // written, now pending
         QVERIFY(engine->IsQueryPending);
         clock->advance(19.9);
         engine->DoWriterTimer(10);

@@ -1,5 +1,5 @@
-#include "TraceRecorder.h"
 #include "comm/ResponseRing.h"
+#include "TraceRecorder.h"
 
 #include <QTest>
 

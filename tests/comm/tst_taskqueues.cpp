@@ -1,7 +1,7 @@
+#include "comm/CommTasker.h"
 #include "ManualClock.h"
 #include "Receiver.h"
 #include "TraceRecorder.h"
-#include "comm/CommTasker.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
+#include "comm/CommTasker.h"
 #include "FakeGpibDevice.h"
 #include "ManualClock.h"
 #include "PtyPair.h"
 #include "Receiver.h"
 #include "ScriptedMessageBox.h"
 #include "TraceRecorder.h"
-#include "comm/CommTasker.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -75,7 +75,7 @@ private slots:
         TraceRecorder trace;
         CommTasker engine;
         engine.WriterTimer.stop();
-        engine.CommType = "RS232";  // port never opened
+        engine.CommType = "RS232"; // port never opened
         Receiver r;
         engine.ExecQueryTask(":SYST:ERR?", 5, &r, "Text", 4, false);
         engine.ConsumeQueryTask();
@@ -128,12 +128,12 @@ private slots:
         FakeGpibDevice gpib;
         engine.setGpibDevice(&gpib);
         engine.CommType = "GPIB";
-        gpib.replies["*IDN?"] = "QV Instruments,KMA-3303T,SN1,1.0";  // ended by EOI only
+        gpib.replies["*IDN?"] = "QV Instruments,KMA-3303T,SN1,1.0"; // ended by EOI only
         Receiver r;
         engine.ExecCmdTask(":OUTP:STAT 1", 0, &engine, "", 1, false);
         QTRY_COMPARE(engine.CmdTaskCount, 0);
         QTRY_COMPARE(engine.opMode(), 0);
-        QCOMPARE(gpib.reads, 0);  // a command starts no read
+        QCOMPARE(gpib.reads, 0); // a command starts no read
 
         engine.ExecQueryTask("*IDN?", 5, &r, "TakeReply", 1, false);
         QTRY_COMPARE(r.calls, QStringList{"QV Instruments,KMA-3303T,SN1,1.0"});

@@ -1,9 +1,9 @@
+#include "comm/CommTasker.h"
+#include "dialogs/dlgConfigRS232.h"
 #include "MemorySettings.h"
 #include "PtyPair.h"
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
-#include "comm/CommTasker.h"
-#include "dialogs/dlgConfigRS232.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -75,8 +75,8 @@ public:
                 const int rate = dlg.MSComm1.baudRate();
                 probes.append(QString("%1@%2").arg(instrument).arg(rate));
                 const QString port = "COM" + QString::number(instrument) + "  " + pty->slavePath();
-                const bool listsShowIt = dlg.Combo1()->currentText() == port &&
-                                         dlg.Combo2()->currentText() == QString::number(rate);
+                const bool listsShowIt =
+                    dlg.Combo1()->currentText() == port && dlg.Combo2()->currentText() == QString::number(rate);
                 if (!listsShowIt)
                     ++listMismatches;
                 const QByteArray reply = answer(instrument, rate);
@@ -325,9 +325,8 @@ private slots:
         });
         dlgConfigRS232 dlg(*engine);
         dlg.setProbeWaitMsec(300);
-        bench.answerWith(dlg, [&](int instrument, int rate) {
-            return instrument == 2 && rate == 4800 ? idn : QByteArray();
-        });
+        bench.answerWith(
+            dlg, [&](int instrument, int rate) { return instrument == 2 && rate == 4800 ? idn : QByteArray(); });
         QVERIFY(dlg.Execute(false));
         QCOMPARE(bench.probes, (QStringList{"3@9600", "2@9600", "1@9600", "3@4800", "2@4800"}));
         QCOMPARE(boxes->texts(), QStringList{"Detect Configuration Successfully!\r\nPorts: COM2  " + bench.path(2) +
@@ -358,9 +357,9 @@ private slots:
             if (bench.probes.isEmpty() || !boxes->shown().isEmpty())
                 return;
             ++ticksDuringProbe;
-            for (QWidget *input : std::initializer_list<QWidget *>{
-                     dlg.Combo1(), dlg.Combo2(), dlg.cmdAutoConn(), dlg.findChild<QPushButton *>("OKButton"),
-                     dlg.findChild<QPushButton *>("CancelButton")}) {
+            for (QWidget *input : std::initializer_list<QWidget *>{dlg.Combo1(), dlg.Combo2(), dlg.cmdAutoConn(),
+                                                                   dlg.findChild<QPushButton *>("OKButton"),
+                                                                   dlg.findChild<QPushButton *>("CancelButton")}) {
                 if (input->isEnabled())
                     ++enabledInputsSeen;
             }
@@ -373,10 +372,10 @@ private slots:
         watcher.start();
         dlg.cmdAutoConn()->click();
         watcher.stop();
-        QVERIFY(dlg.isVisible());  // the close tried during the search was refused
+        QVERIFY(dlg.isVisible()); // the close tried during the search was refused
         QVERIFY2(ticksDuringProbe >= 10, qPrintable(QString::number(ticksDuringProbe)));
         QCOMPARE(enabledInputsSeen, 0);
-        QCOMPARE(bench.probes.size(), 4);  // the refused close did not end the search
+        QCOMPARE(bench.probes.size(), 4); // the refused close did not end the search
         QCOMPARE(boxes->texts(), QStringList{Recheck});
         QVERIFY(dlg.cmdAutoConn()->isEnabled());
         QVERIFY(dlg.findChild<QPushButton *>("OKButton")->isEnabled());
@@ -393,7 +392,7 @@ private slots:
         dlg.setProbeWaitMsec(100);
         bench.answerWith(dlg, [&](int instrument, int) {
             if (instrument == 2)
-                bench.ptys.at(0)->closeMaster();  // COM1 vanishes before its turn
+                bench.ptys.at(0)->closeMaster(); // COM1 vanishes before its turn
             return QByteArray();
         });
         dlg.cmdAutoConn()->click();
@@ -412,9 +411,9 @@ private slots:
     void directUse_data()
     {
         QTest::addColumn<int>("devices");
-        QTest::addColumn<QStringList>("stored");  // Key=value in section RS232
+        QTest::addColumn<QStringList>("stored"); // Key=value in section RS232
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<QStringList>("written");  // empty: nothing written
+        QTest::addColumn<QStringList>("written"); // empty: nothing written
 
         const QStringList sameNumbers{"ComPort=2", "BaudRate=2400", "ComPortIndex=1", "BaudRateIndex=2",
                                       "DevicePath={p2}"};
@@ -424,8 +423,7 @@ private slots:
             << true
             << QStringList{"ComPort=2", "BaudRate=4800", "ComPortIndex=1", "BaudRateIndex=1", "DevicePath={p2}"};
         // Its old position now holds another device, which must not be taken instead.
-        const QStringList gone{"ComPort=1", "BaudRate=1200", "ComPortIndex=0", "BaudRateIndex=3",
-                               "DevicePath={gone}"};
+        const QStringList gone{"ComPort=1", "BaudRate=1200", "ComPortIndex=0", "BaudRateIndex=3", "DevicePath={gone}"};
         QTest::newRow("device not there now") << 2 << gone << true << gone;
         QTest::newRow("no device stored, position stored")
             << 2 << QStringList{"ComPort=2", "BaudRate=9600", "ComPortIndex=1", "BaudRateIndex=0"} << true
@@ -471,16 +469,15 @@ private slots:
         dlgConfigRS232::setExtraDevicePaths(bench.paths());
         dlgConfigRS232 dlg(*engine);
         dlg.setProbeWaitMsec(300);
-        bench.answerWith(dlg, [](int instrument, int) {
-            return instrument == 1 ? QByteArray("QV-3303\r\n") : QByteArray();
-        });
+        bench.answerWith(
+            dlg, [](int instrument, int) { return instrument == 1 ? QByteArray("QV-3303\r\n") : QByteArray(); });
         settings->preset("RS232/ComPortIndex", "1");
         settings->preset("RS232/DevicePath", bench.path(2));
         const auto before = settings->values;
         int preselected = -1;
         runner->script([&](QDialog &d) {
             preselected = d.findChild<QComboBox *>("Combo1")->currentIndex();
-            d.findChild<QPushButton *>("cmdAutoConn")->click();  // finds instrument 1
+            d.findChild<QPushButton *>("cmdAutoConn")->click(); // finds instrument 1
             d.findChild<QPushButton *>("CancelButton")->click();
             return QDialog::Rejected;
         });

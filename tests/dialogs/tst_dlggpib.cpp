@@ -1,6 +1,6 @@
+#include "dialogs/dlgGPIB.h"
 #include "MemorySettings.h"
 #include "ScriptedModalRunner.h"
-#include "dialogs/dlgGPIB.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -41,16 +41,21 @@ private slots:
     // written again.
     void directUseTakesTheStoredValues_data()
     {
-        QTest::addColumn<QString>("storedBoard");  // empty: nothing stored
+        QTest::addColumn<QString>("storedBoard"); // empty: nothing stored
         QTest::addColumn<QString>("storedAddress");
         QTest::addColumn<int>("board");
         QTest::addColumn<int>("address");
 
-        QTest::newRow("first run") << "" << "" << 0 << 0;
-        QTest::newRow("stored") << "7" << "22" << 7 << 22;
-        QTest::newRow("highest") << "10" << "30" << 10 << 30;
-        QTest::newRow("above the lists") << "12" << "31" << 10 << 30;
-        QTest::newRow("garbage and negative") << "abc" << "-4" << 0 << 0;
+        QTest::newRow("first run") << ""
+                                   << "" << 0 << 0;
+        QTest::newRow("stored") << "7"
+                                << "22" << 7 << 22;
+        QTest::newRow("highest") << "10"
+                                 << "30" << 10 << 30;
+        QTest::newRow("above the lists") << "12"
+                                         << "31" << 10 << 30;
+        QTest::newRow("garbage and negative") << "abc"
+                                              << "-4" << 0 << 0;
     }
     void directUseTakesTheStoredValues()
     {
@@ -69,8 +74,8 @@ private slots:
         QVERIFY(runner.shownTitles.isEmpty());
         QCOMPARE(dlg.GPIBn(), board);
         QCOMPARE(dlg.Address(), address);
-        QCOMPARE(settings.writes, (QStringList{"GPIB/GPIBn=" + QString::number(board),
-                                               "GPIB/Address=" + QString::number(address)}));
+        QCOMPARE(settings.writes,
+                 (QStringList{"GPIB/GPIBn=" + QString::number(board), "GPIB/Address=" + QString::number(address)}));
     }
 
     void okTakesTheSelectedPositions()

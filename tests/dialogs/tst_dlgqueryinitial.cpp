@@ -1,8 +1,8 @@
+#include "comm/CommTasker.h"
+#include "dialogs/dlgQueryInitial.h"
 #include "ManualClock.h"
 #include "Receiver.h"
 #include "ScriptedModalRunner.h"
-#include "comm/CommTasker.h"
-#include "dialogs/dlgQueryInitial.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -32,7 +32,7 @@ private slots:
     {
         clock = std::make_unique<ManualClock>();
         engine = std::make_unique<CommTasker>();
-        engine->WriterTimer.stop();  // only the dialog drives the engine here
+        engine->WriterTimer.stop(); // only the dialog drives the engine here
         receiver = std::make_unique<Receiver>();
     }
     void cleanup()
@@ -106,8 +106,8 @@ private slots:
         runner.script([&](QDialog &d) {
             dlgQueryInitial &dlg = asDialog(d);
             timerRanAtOpen = dlg.CheckTimer.isActive();
-            dlg.CheckTimer_Timer();  // written
-            dlg.CheckTimer_Timer();  // waiting for the reply
+            dlg.CheckTimer_Timer(); // written
+            dlg.CheckTimer_Timer(); // waiting for the reply
             values.append(dlg.ProgressBar1()->value());
             for (const char *reply : {"1.00", "2.00", "3.00"}) {
                 engine->RspPush(reply);
@@ -155,7 +155,7 @@ private slots:
         for (int i = 0; i < 2; ++i)
             engine->ExecQueryTask("*CLS", 0, receiver.get(), "", 1, false);
         dlgQueryInitial dlg(*engine);
-        QTimer::singleShot(5000, &dlg, &QDialog::reject);  // a hung test ends as "cancelled"
+        QTimer::singleShot(5000, &dlg, &QDialog::reject); // a hung test ends as "cancelled"
         QVERIFY(!dlg.Execute());
         QVERIFY(!dlg.isVisible());
         QVERIFY(!dlg.CheckTimer.isActive());

@@ -1,10 +1,10 @@
-#include "MemorySettings.h"
-#include "ScriptedModalRunner.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgDelay.h"
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
+#include "MemorySettings.h"
+#include "ScriptedModalRunner.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -55,23 +55,26 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("caption");
-        QTest::addColumn<QStringList>("labels");  // objectName=text
-        QTest::addColumn<QStringList>("fields");  // objectName:min..max
+        QTest::addColumn<QStringList>("labels"); // objectName=text
+        QTest::addColumn<QStringList>("fields"); // objectName:min..max
 
-        QTest::newRow("auto mode") << "AutoMode" << "Auto Mode"
+        QTest::newRow("auto mode") << "AutoMode"
+                                   << "Auto Mode"
                                    << QStringList{"lblStartMemory=Start Memory:", "lblEndMemory=End Memory:",
                                                   "lblCycle=Cycle:"}
                                    << QStringList{"numStartMemory:0..99", "numEndMemory:0..99", "numCycle:0..99999"};
-        QTest::newRow("delay") << "Delay" << "Delay" << QStringList{"lblDelay=Delay", "lbl100ms=x 100ms"}
+        QTest::newRow("delay") << "Delay"
+                               << "Delay" << QStringList{"lblDelay=Delay", "lbl100ms=x 100ms"}
                                << QStringList{"numEdit:1..99"};
-        QTest::newRow("read times") << "ReadTimes" << "Read Time"
+        QTest::newRow("read times") << "ReadTimes"
+                                    << "Read Time"
                                     << QStringList{"lblReadValue=Max time to complete one set of queries",
                                                    "lblSecond=sec"}
                                     << QStringList{"numEdit:0..32"};
-        QTest::newRow("recall") << "RecallData" << "Recall Data" << QStringList{"lblMemory=Memory"}
-                                << QStringList{"numEdit:1..4"};
-        QTest::newRow("save") << "SaveData" << "Save Data" << QStringList{"lblMemory=Memory"}
-                              << QStringList{"numEdit:1..4"};
+        QTest::newRow("recall") << "RecallData"
+                                << "Recall Data" << QStringList{"lblMemory=Memory"} << QStringList{"numEdit:1..4"};
+        QTest::newRow("save") << "SaveData"
+                              << "Save Data" << QStringList{"lblMemory=Memory"} << QStringList{"numEdit:1..4"};
     }
     void captionsLabelsAndRanges()
     {
@@ -104,30 +107,86 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("key");  // Section/Key
-        QTest::addColumn<QString>("stored");  // empty: nothing stored
+        QTest::addColumn<QString>("key");    // Section/Key
+        QTest::addColumn<QString>("stored"); // empty: nothing stored
         QTest::addColumn<int>("offered");
 
-        QTest::newRow("read times first run") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "" << 5;
-        QTest::newRow("read times 32 kept") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "32" << 32;
-        QTest::newRow("read times 33 overflows") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "33" << 32;
-        QTest::newRow("read times 120") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "120" << 32;
-        QTest::newRow("read times negative") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "-1" << 0;
-        QTest::newRow("read times fraction") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "7.9" << 7;
-        QTest::newRow("read times garbage") << "ReadTimes" << "numEdit" << "ReadTimes/ReadTimes" << "abc" << 5;
-        QTest::newRow("delay first run") << "Delay" << "numEdit" << "Delay/Delay" << "" << 1;
-        QTest::newRow("delay 0") << "Delay" << "numEdit" << "Delay/Delay" << "0" << 1;
-        QTest::newRow("delay 100") << "Delay" << "numEdit" << "Delay/Delay" << "100" << 99;
-        QTest::newRow("delay garbage") << "Delay" << "numEdit" << "Delay/Delay" << "x" << 1;
-        QTest::newRow("recall first run") << "RecallData" << "numEdit" << "Memory/Memory" << "" << 1;
-        QTest::newRow("recall 5") << "RecallData" << "numEdit" << "Memory/Memory" << "5" << 4;
-        QTest::newRow("save first run") << "SaveData" << "numEdit" << "Memory/Memory" << "" << 1;
-        QTest::newRow("save 3 kept") << "SaveData" << "numEdit" << "Memory/Memory" << "3" << 3;
-        QTest::newRow("start memory first run") << "AutoMode" << "numStartMemory" << "AutoMode/StartMemory" << ""
-                                                << 0;
-        QTest::newRow("end memory 100") << "AutoMode" << "numEndMemory" << "AutoMode/EndMemory" << "100" << 99;
-        QTest::newRow("cycle 100000") << "AutoMode" << "numCycle" << "AutoMode/Cycle" << "100000" << 99999;
-        QTest::newRow("cycle -3") << "AutoMode" << "numCycle" << "AutoMode/Cycle" << "-3" << 0;
+        QTest::newRow("read times first run") << "ReadTimes"
+                                              << "numEdit"
+                                              << "ReadTimes/ReadTimes"
+                                              << "" << 5;
+        QTest::newRow("read times 32 kept") << "ReadTimes"
+                                            << "numEdit"
+                                            << "ReadTimes/ReadTimes"
+                                            << "32" << 32;
+        QTest::newRow("read times 33 overflows") << "ReadTimes"
+                                                 << "numEdit"
+                                                 << "ReadTimes/ReadTimes"
+                                                 << "33" << 32;
+        QTest::newRow("read times 120") << "ReadTimes"
+                                        << "numEdit"
+                                        << "ReadTimes/ReadTimes"
+                                        << "120" << 32;
+        QTest::newRow("read times negative") << "ReadTimes"
+                                             << "numEdit"
+                                             << "ReadTimes/ReadTimes"
+                                             << "-1" << 0;
+        QTest::newRow("read times fraction") << "ReadTimes"
+                                             << "numEdit"
+                                             << "ReadTimes/ReadTimes"
+                                             << "7.9" << 7;
+        QTest::newRow("read times garbage") << "ReadTimes"
+                                            << "numEdit"
+                                            << "ReadTimes/ReadTimes"
+                                            << "abc" << 5;
+        QTest::newRow("delay first run") << "Delay"
+                                         << "numEdit"
+                                         << "Delay/Delay"
+                                         << "" << 1;
+        QTest::newRow("delay 0") << "Delay"
+                                 << "numEdit"
+                                 << "Delay/Delay"
+                                 << "0" << 1;
+        QTest::newRow("delay 100") << "Delay"
+                                   << "numEdit"
+                                   << "Delay/Delay"
+                                   << "100" << 99;
+        QTest::newRow("delay garbage") << "Delay"
+                                       << "numEdit"
+                                       << "Delay/Delay"
+                                       << "x" << 1;
+        QTest::newRow("recall first run") << "RecallData"
+                                          << "numEdit"
+                                          << "Memory/Memory"
+                                          << "" << 1;
+        QTest::newRow("recall 5") << "RecallData"
+                                  << "numEdit"
+                                  << "Memory/Memory"
+                                  << "5" << 4;
+        QTest::newRow("save first run") << "SaveData"
+                                        << "numEdit"
+                                        << "Memory/Memory"
+                                        << "" << 1;
+        QTest::newRow("save 3 kept") << "SaveData"
+                                     << "numEdit"
+                                     << "Memory/Memory"
+                                     << "3" << 3;
+        QTest::newRow("start memory first run") << "AutoMode"
+                                                << "numStartMemory"
+                                                << "AutoMode/StartMemory"
+                                                << "" << 0;
+        QTest::newRow("end memory 100") << "AutoMode"
+                                        << "numEndMemory"
+                                        << "AutoMode/EndMemory"
+                                        << "100" << 99;
+        QTest::newRow("cycle 100000") << "AutoMode"
+                                      << "numCycle"
+                                      << "AutoMode/Cycle"
+                                      << "100000" << 99999;
+        QTest::newRow("cycle -3") << "AutoMode"
+                                  << "numCycle"
+                                  << "AutoMode/Cycle"
+                                  << "-3" << 0;
     }
     void storedValueIsOfferedInRange()
     {
@@ -157,7 +216,7 @@ private slots:
     void okSavesTheShownValuesAgain_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QStringList>("preset");  // Section/Key=value, as stored and as written back
+        QTest::addColumn<QStringList>("preset"); // Section/Key=value, as stored and as written back
 
         QTest::newRow("auto mode") << "AutoMode"
                                    << QStringList{"AutoMode/StartMemory=3", "AutoMode/EndMemory=7",
@@ -193,13 +252,20 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("closeByWindow");
 
-        QTest::newRow("auto mode, Cancel") << "AutoMode" << "numCycle" << false;
-        QTest::newRow("delay, Cancel") << "Delay" << "numEdit" << false;
-        QTest::newRow("read times, Cancel") << "ReadTimes" << "numEdit" << false;
-        QTest::newRow("recall, Cancel") << "RecallData" << "numEdit" << false;
-        QTest::newRow("save, Cancel") << "SaveData" << "numEdit" << false;
-        QTest::newRow("save, window closed") << "SaveData" << "numEdit" << true;
-        QTest::newRow("read times, window closed") << "ReadTimes" << "numEdit" << true;
+        QTest::newRow("auto mode, Cancel") << "AutoMode"
+                                           << "numCycle" << false;
+        QTest::newRow("delay, Cancel") << "Delay"
+                                       << "numEdit" << false;
+        QTest::newRow("read times, Cancel") << "ReadTimes"
+                                            << "numEdit" << false;
+        QTest::newRow("recall, Cancel") << "RecallData"
+                                        << "numEdit" << false;
+        QTest::newRow("save, Cancel") << "SaveData"
+                                      << "numEdit" << false;
+        QTest::newRow("save, window closed") << "SaveData"
+                                             << "numEdit" << true;
+        QTest::newRow("read times, window closed") << "ReadTimes"
+                                                   << "numEdit" << true;
     }
     void cancelChangesNothing()
     {
@@ -219,7 +285,7 @@ private slots:
         runner.script([&](QDialog &d) {
             spin(d, field)->setValue(3);
             if (closeByWindow)
-                d.reject();  // what Escape and the title bar's close button do
+                d.reject(); // what Escape and the title bar's close button do
             else
                 click(d, "CancelButton");
             return QDialog::Rejected;
@@ -241,7 +307,7 @@ private slots:
         runner.script([](QDialog &d) {
             spin(d, "numStartMemory")->setValue(12);
             spin(d, "numEndMemory")->setValue(15);
-            spin(d, "numCycle")->setValue(40000);  // more than a 16-bit count holds
+            spin(d, "numCycle")->setValue(40000); // more than a 16-bit count holds
             click(d, "OKButton");
             return QDialog::Accepted;
         });

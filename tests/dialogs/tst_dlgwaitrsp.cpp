@@ -1,8 +1,8 @@
+#include "comm/CommTasker.h"
+#include "dialogs/dlgWaitRsp.h"
 #include "ManualClock.h"
 #include "Receiver.h"
 #include "ScriptedModalRunner.h"
-#include "comm/CommTasker.h"
-#include "dialogs/dlgWaitRsp.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -163,7 +163,7 @@ private slots:
             QVERIFY(dlg.isVisible());
             engine->RspPush("0");
         });
-        QTimer::singleShot(5000, &dlg, &QDialog::reject);  // a hung test ends here
+        QTimer::singleShot(5000, &dlg, &QDialog::reject); // a hung test ends here
         QElapsedTimer elapsed;
         elapsed.start();
         QVERIFY(dlg.Execute());

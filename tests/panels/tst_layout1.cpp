@@ -1,9 +1,9 @@
 #include "FakePanelHost.h"
-#include "ScriptedMessageBox.h"
-#include "TraceRecorder.h"
 #include "panels/frmLayout1.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "ScriptedMessageBox.h"
+#include "TraceRecorder.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -64,13 +64,13 @@ private slots:
     {
         QVERIFY(!panel->QueryInitialValues());
         QCOMPARE(host->initialDialogs, 1);
-        const QStringList expected{
-            ":SYST:AUTO:STAR?", ":SYST:AUTO:END?",   ":SYST:AUTO:CYCLE?", ":SYST:AUTO:DEL?",   ":SYST:MEM?",
-            ":CHAN1:PROT:VOLT?", ":CHAN2:PROT:VOLT?", ":CHAN3:PROT:VOLT?", ":OUTP:STAT?",      ":OUTP:COUP:TRAC?",
-            ":SYST:AUTO:STAT?",  ":CHAN1:PROT:CURR?", ":CHAN2:PROT:CURR?", ":CHAN3:PROT:CURR?", ":CHAN1:VOLT?",
-            ":CHAN2:VOLT?",      ":CHAN3:VOLT?",      ":CHAN1:CURR?",      ":CHAN2:CURR?",      ":CHAN3:CURR?",
-            ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?",
-            ":CHAN3:MEAS:CURR?"};
+        const QStringList expected{":SYST:AUTO:STAR?",  ":SYST:AUTO:END?",   ":SYST:AUTO:CYCLE?", ":SYST:AUTO:DEL?",
+                                   ":SYST:MEM?",        ":CHAN1:PROT:VOLT?", ":CHAN2:PROT:VOLT?", ":CHAN3:PROT:VOLT?",
+                                   ":OUTP:STAT?",       ":OUTP:COUP:TRAC?",  ":SYST:AUTO:STAT?",  ":CHAN1:PROT:CURR?",
+                                   ":CHAN2:PROT:CURR?", ":CHAN3:PROT:CURR?", ":CHAN1:VOLT?",      ":CHAN2:VOLT?",
+                                   ":CHAN3:VOLT?",      ":CHAN1:CURR?",      ":CHAN2:CURR?",      ":CHAN3:CURR?",
+                                   ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?",
+                                   ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?"};
         QCOMPARE(host->queuedQueries(), expected);
         const TaskItem &state = host->engine().queryTask(8);
         QCOMPARE(state.xCallName, QString("SetupOutputOnOff"));
@@ -226,18 +226,22 @@ private slots:
         QTest::addColumn<QString>("routine");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QStringList>("operations");
-        QTest::newRow("output off") << "SetupOutputOnOff" << "0" << QStringList{"DoOutput(false)"};
-        QTest::newRow("output on") << "SetupOutputOnOff" << "1" << QStringList{"DoOutput(true)"};
-        QTest::newRow("independent") << "SetupOutputMode" << "0"
-                                     << QStringList{"SetMenuOutputModeAllUnchecked", "mnuIndep_Click"};
-        QTest::newRow("track") << "SetupOutputMode" << "1"
-                               << QStringList{"SetMenuOutputModeAllUnchecked", "mnuTrack_Click"};
-        QTest::newRow("parallel") << "SetupOutputMode" << "2"
-                                  << QStringList{"SetMenuOutputModeAllUnchecked", "mnuParallel_Click"};
-        QTest::newRow("other coupling") << "SetupOutputMode" << "x"
-                                        << QStringList{"SetMenuOutputModeAllUnchecked", "mnuTrack_Click"};
-        QTest::newRow("auto-run on") << "SetupAutoRun" << "1" << QStringList{"DoAutoRun(true)"};
-        QTest::newRow("auto-run off") << "SetupAutoRun" << "0" << QStringList{"DoAutoRun(false)"};
+        QTest::newRow("output off") << "SetupOutputOnOff"
+                                    << "0" << QStringList{"DoOutput(false)"};
+        QTest::newRow("output on") << "SetupOutputOnOff"
+                                   << "1" << QStringList{"DoOutput(true)"};
+        QTest::newRow("independent") << "SetupOutputMode"
+                                     << "0" << QStringList{"SetMenuOutputModeAllUnchecked", "mnuIndep_Click"};
+        QTest::newRow("track") << "SetupOutputMode"
+                               << "1" << QStringList{"SetMenuOutputModeAllUnchecked", "mnuTrack_Click"};
+        QTest::newRow("parallel") << "SetupOutputMode"
+                                  << "2" << QStringList{"SetMenuOutputModeAllUnchecked", "mnuParallel_Click"};
+        QTest::newRow("other coupling") << "SetupOutputMode"
+                                        << "x" << QStringList{"SetMenuOutputModeAllUnchecked", "mnuTrack_Click"};
+        QTest::newRow("auto-run on") << "SetupAutoRun"
+                                     << "1" << QStringList{"DoAutoRun(true)"};
+        QTest::newRow("auto-run off") << "SetupAutoRun"
+                                      << "0" << QStringList{"DoAutoRun(false)"};
     }
     void stateReplies()
     {

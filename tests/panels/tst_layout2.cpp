@@ -33,12 +33,12 @@ private slots:
     {
         QCOMPARE(panel->channelCount(), 1);
         QCOMPARE(panel->channel(0).numCurrent->Maximum(), 5.0);
-        QCOMPARE(panel->channel(0).txtVoltage->text(), QString("0.00"));  // readouts keep their first text
+        QCOMPARE(panel->channel(0).txtVoltage->text(), QString("0.00")); // readouts keep their first text
         QCOMPARE(host->engine().QueryCmdCnt, 3);
         QVERIFY(!panel->QueryInitialValues());
-        QCOMPARE(host->queuedQueries(), (QStringList{":CHAN1:PROT:VOLT?", ":OUTP:STAT?", ":CHAN1:PROT:CURR?",
-                                                     ":CHAN1:VOLT?", ":CHAN1:CURR?", ":CHAN1:MEAS:VOLT?",
-                                                     ":CHAN1:MEAS:CURR?"}));
+        QCOMPARE(host->queuedQueries(),
+                 (QStringList{":CHAN1:PROT:VOLT?", ":OUTP:STAT?", ":CHAN1:PROT:CURR?", ":CHAN1:VOLT?", ":CHAN1:CURR?",
+                              ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?"}));
     }
 
     void editsAreSentAtOnceAndNeverEchoed()
@@ -69,11 +69,11 @@ private slots:
         c.txtSetVolt->setProperty("Text", "7.5");
         QCOMPARE(c.numVoltage->Value(), 7.5);
         c.txtSetVolt->setProperty("Text", "junk");
-        QCOMPARE(c.numVoltage->Value(), 7.5);  // not a number: unchanged
-        QCOMPARE(c.txtSetVolt->text(), QString("junk"));  // not emptied
+        QCOMPARE(c.numVoltage->Value(), 7.5);            // not a number: unchanged
+        QCOMPARE(c.txtSetVolt->text(), QString("junk")); // not emptied
         c.txtSetCurr->setProperty("Text", "2.000");
         c.txtSetCurr->setProperty("Text", "");
-        QCOMPARE(c.numCurrent->Value(), 2.0);  // an empty reply leaves the field
+        QCOMPARE(c.numCurrent->Value(), 2.0); // an empty reply leaves the field
         c.txtSetCurr->setProperty("Text", "junk");
         QCOMPARE(c.numCurrent->Value(), 0.0);
         QVERIFY(host->queuedCommands().isEmpty());
@@ -100,7 +100,7 @@ private slots:
         QVERIFY(!panel->channel(0).numVoltage->isEnabled());
         QVERIFY(!panel->channel(0).numCurrent->isEnabled());
         QVERIFY(panel->channel(0).tbnOCP->isEnabled());
-        QCOMPARE(panel->voltageText(0), QString("5.000"));  // readings are not touched
+        QCOMPARE(panel->voltageText(0), QString("5.000")); // readings are not touched
         panel->SetTrackDisableMode();
         QVERIFY(panel->channel(0).numCurrent->isEnabled());
         QVERIFY(!panel->channel(0).numOVP->isEnabled());

@@ -1,8 +1,8 @@
 #include "FakePanelHost.h"
-#include "TraceRecorder.h"
 #include "panels/frmLayout3.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "TraceRecorder.h"
 
 #include <QRadioButton>
 #include <QTest>
@@ -107,7 +107,7 @@ private slots:
         QVERIFY(!panel->outputButton()->Value());
         QCOMPARE(host->operations, (QStringList{"mnuIndep_Click", "DoOutput(false)"}));
         QCOMPARE(panel->outModeState(), 0);
-        QVERIFY(host->queuedQueries().isEmpty());  // INDEP was already shown: no re-read
+        QVERIFY(host->queuedQueries().isEmpty()); // INDEP was already shown: no re-read
 
         // "10" while INDEP is shown: parallel, output shown off, set values re-read.
         host->operations.clear();
@@ -125,13 +125,22 @@ private slots:
         panel->txtStatus->setProperty("Text", "001");
         QCOMPARE(host->operations.size(), 1);
         QVERIFY(panel->optParal->isChecked());
+
+        // The same word twice is applied twice: the program's output state
+        // may have changed in between.
+        panel->outputButton()->setValue(false);
+        host->operations.clear();
+        panel->txtStatus->setProperty("Text", "00100011");
+        panel->outputButton()->setValue(false);
+        panel->txtStatus->setProperty("Text", "00100011");
+        QCOMPARE(host->operations, (QStringList{"DoOutput(true)", "DoOutput(false)", "DoOutput(true)"}));
     }
 
     void couplingClicks()
     {
         panel->optParal->click();
         QCOMPARE(host->operations, QStringList{"mnuParallel_Click"});
-        panel->optParal->click();  // already parallel: nothing
+        panel->optParal->click(); // already parallel: nothing
         QCOMPARE(host->operations.size(), 1);
         panel->optTrack->click();
         QCOMPARE(host->operations.last(), QString("mnuTrack_Click"));

@@ -1,7 +1,7 @@
-#include "Receiver.h"
-#include "TraceRecorder.h"
 #include "platform/CallByName.h"
 #include "platform/Trace.h"
+#include "Receiver.h"
+#include "TraceRecorder.h"
 
 #include <QTest>
 
@@ -28,9 +28,9 @@ private slots:
         TraceRecorder trace;
         Receiver r;
         QVERIFY(!callByName(&r, "Caption", CallSetProperty, "x"));
-        QVERIFY(!r.property("Caption").isValid());  // no dynamic property created
+        QVERIFY(!r.property("Caption").isValid()); // no dynamic property created
         QVERIFY(!callByName(&r, "NoSuchRoutine", CallMethod, "x"));
-        QVERIFY(!callByName(&r, "TakeReply"));  // exists, but takes an argument
+        QVERIFY(!callByName(&r, "TakeReply")); // exists, but takes an argument
         QVERIFY(!callByName(&r, "Text", 7, "x"));
         QVERIFY(!callByName(nullptr, "Text", CallSetProperty, "x"));
         QCOMPARE(trace.lines.size(), 5);

@@ -13,28 +13,50 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("whole keeps the point") << 5.0 << "###0.###" << "5.";
-        QTest::newRow("one fraction digit") << 2.5 << "###0.###" << "2.5";
-        QTest::newRow("cut to thousandths") << 0.1234 << "###0.###" << "0.123";
-        QTest::newRow("rounds half up") << 1.23456 << "###0.###" << "1.235";
-        QTest::newRow("half away from zero") << 0.0005 << "###0.###" << "0.001";
-        QTest::newRow("decimal half, not binary") << 2.675 << "0.00" << "2.68";
-        QTest::newRow("rounds into the integer") << 9.9996 << "###0.###" << "10.";
-        QTest::newRow("no grouping") << 12345.5 << "###0.###" << "12345.5";
-        QTest::newRow("zero") << 0.0 << "###0.###" << "0.";
-        QTest::newRow("fixed two") << 5.0 << "0.00" << "5.00";
-        QTest::newRow("fixed three") << 0.0 << "0.000" << "0.000";
-        QTest::newRow("fixed rounds") << 1.2349 << "0.000" << "1.235";
-        QTest::newRow("average two required") << 3.0 << "###0.00#" << "3.00";
-        QTest::newRow("average optional third") << 3.1234 << "###0.00#" << "3.123";
-        QTest::newRow("average one digit") << 3.1 << "###0.00#" << "3.10";
-        QTest::newRow("negative") << -2.5 << "0.00" << "-2.50";
-        QTest::newRow("negative half away") << -1.0005 << "###0.###" << "-1.001";
-        QTest::newRow("negative rounds to zero") << -0.0001 << "0.00" << "0.00";
-        QTest::newRow("no point") << 12.6 << "0" << "13";
-        QTest::newRow("optional integer") << 0.5 << "#.##" << ".5";
-        QTest::newRow("tiny") << 1e-7 << "0.000" << "0.000";
-        QTest::newRow("leading zeros") << 7.0 << "000.0" << "007.0";
+        QTest::newRow("whole keeps the point") << 5.0 << "###0.###"
+                                               << "5.";
+        QTest::newRow("one fraction digit") << 2.5 << "###0.###"
+                                            << "2.5";
+        QTest::newRow("cut to thousandths") << 0.1234 << "###0.###"
+                                            << "0.123";
+        QTest::newRow("rounds half up") << 1.23456 << "###0.###"
+                                        << "1.235";
+        QTest::newRow("half away from zero") << 0.0005 << "###0.###"
+                                             << "0.001";
+        QTest::newRow("decimal half, not binary") << 2.675 << "0.00"
+                                                  << "2.68";
+        QTest::newRow("rounds into the integer") << 9.9996 << "###0.###"
+                                                 << "10.";
+        QTest::newRow("no grouping") << 12345.5 << "###0.###"
+                                     << "12345.5";
+        QTest::newRow("zero") << 0.0 << "###0.###"
+                              << "0.";
+        QTest::newRow("fixed two") << 5.0 << "0.00"
+                                   << "5.00";
+        QTest::newRow("fixed three") << 0.0 << "0.000"
+                                     << "0.000";
+        QTest::newRow("fixed rounds") << 1.2349 << "0.000"
+                                      << "1.235";
+        QTest::newRow("average two required") << 3.0 << "###0.00#"
+                                              << "3.00";
+        QTest::newRow("average optional third") << 3.1234 << "###0.00#"
+                                                << "3.123";
+        QTest::newRow("average one digit") << 3.1 << "###0.00#"
+                                           << "3.10";
+        QTest::newRow("negative") << -2.5 << "0.00"
+                                  << "-2.50";
+        QTest::newRow("negative half away") << -1.0005 << "###0.###"
+                                            << "-1.001";
+        QTest::newRow("negative rounds to zero") << -0.0001 << "0.00"
+                                                 << "0.00";
+        QTest::newRow("no point") << 12.6 << "0"
+                                  << "13";
+        QTest::newRow("optional integer") << 0.5 << "#.##"
+                                          << ".5";
+        QTest::newRow("tiny") << 1e-7 << "0.000"
+                              << "0.000";
+        QTest::newRow("leading zeros") << 7.0 << "000.0"
+                                       << "007.0";
     }
     void renders()
     {

@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(lines.at(1), QByteArray("line 1\r"));
         QCOMPARE(lines.at(20001), QByteArray("line 20001\r"));
         QCOMPARE(lines.at(20003), QByteArray("after reload\r"));
-        QCOMPARE(lines.size(), 20005);  // the last CR LF leaves an empty tail
+        QCOMPARE(lines.size(), 20005); // the last CR LF leaves an empty tail
     }
 };
 

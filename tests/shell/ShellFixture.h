@@ -1,9 +1,9 @@
 #pragma once
 
+#include "dialogs/dlgConfigRS232.h"
 #include "ScriptedInstrument.h"
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
-#include "dialogs/dlgConfigRS232.h"
 #include "shell/MDIForm1.h"
 
 #include <QComboBox>
@@ -31,10 +31,7 @@ struct ShellFixture {
     {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     }
-    static void clearSettings()
-    {
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "QLE-1-0").clear();
-    }
+    static void clearSettings() { QSettings(QSettings::NativeFormat, QSettings::UserScope, "QLE-1-0").clear(); }
 
     std::unique_ptr<MDIForm1> makeWindow(const QStringList &devices = {})
     {

@@ -1,4 +1,3 @@
-#include "ShellFixture.h"
 #include "comm/CommTasker.h"
 #include "dialogs/dlgRecallData.h"
 #include "panels/frmLayout1.h"
@@ -6,12 +5,13 @@
 #include "platform/widgets/CWNumEdit.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "ShellFixture.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 
 using namespace qle;
@@ -95,9 +95,9 @@ private slots:
         // One poll per tick, in cycle order; readings arrive in the panel.
         w->QueryTimer.setInterval(20);
         QTRY_VERIFY(since(from).size() >= 8);
-        QCOMPARE(since(from).mid(1, 7), (QStringList{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?",
-                                                     ":CHAN2:MEAS:CURR?", ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?",
-                                                     ":SYST:ERR?"}));
+        QCOMPARE(since(from).mid(1, 7),
+                 (QStringList{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?",
+                              ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?", ":SYST:ERR?"}));
         QTRY_COMPARE(panel()->voltageText(0), QString("5.000"));
 
         from = mark();
@@ -132,7 +132,7 @@ private slots:
     {
         connectSerial();
         w->engine().WriterTimer.stop();
-        w->engine().IsQueueLocked = 1;  // hold the consumer so the queue stays as it is
+        w->engine().IsQueueLocked = 1; // hold the consumer so the queue stays as it is
         w->engine().ExecQueryTask(":CHAN1:MEAS:VOLT?", 5, panel()->channel(0).txtVoltage, "Text", 4, false);
         w->IsQueryInitialValues = true;
         w->mnuParallel_Click();
@@ -185,13 +185,14 @@ private slots:
             d.findChild<QPushButton *>("OKButton")->click();
             return QDialog::Accepted;
         });
-        fx->dialogs.steps.removeFirst();  // the auto-mode dialog takes the second script
+        fx->dialogs.steps.removeFirst(); // the auto-mode dialog takes the second script
         w->mnuAutoMode_Click();
         // A tick serves the command ring first, then may start a query, so
         // the two kinds interleave; each keeps its own order.
         QTRY_COMPARE(since(from).filter(QRegularExpression("^[^?]*$")),
                      (QStringList{":SYST:AUTO:STAR 0", ":SYST:AUTO:END 5", ":SYST:AUTO:CYCL 40000"}));
-        QTRY_COMPARE(since(from).filter("?"), (QStringList{":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?"}));
+        QTRY_COMPARE(since(from).filter("?"),
+                     (QStringList{":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?"}));
 
         from = mark();
         scriptNumber(7);
@@ -215,9 +216,9 @@ private slots:
         QTRY_VERIFY(!w->engine().IsQueryPending);
         w->QueryTimer.start();
         const int from = mark();
-        scriptNumber(2);      // recall dialog
-        fx->scriptRealRun();  // waiting for the last response
-        fx->scriptRealRun();  // the initial reading again
+        scriptNumber(2);     // recall dialog
+        fx->scriptRealRun(); // waiting for the last response
+        fx->scriptRealRun(); // the initial reading again
         w->mnuRecallMemory_Click();
         QVERIFY(w->RecallTimer.isActive());
         QTRY_VERIFY(since(from).contains(":SYST:MEM?") && since(from).indexOf("*RCL 2") >= 0 &&
@@ -238,7 +239,7 @@ private slots:
         scriptNumber(12);
         w->mnuReadTimes_Click();
         QCOMPARE(w->engine().QueryCmdMaxMsec, 12000);
-        scriptNumber(40);  // the field stops at 32
+        scriptNumber(40); // the field stops at 32
         w->mnuReadTimes_Click();
         QCOMPARE(w->engine().QueryCmdMaxMsec, 32000);
     }

@@ -1,14 +1,14 @@
-#include "ShellFixture.h"
-#include "TraceRecorder.h"
 #include "comm/CommTasker.h"
 #include "panels/frmLayout1.h"
-#include "platform/widgets/CWButton.h"
-#include "platform/widgets/CWNumEdit.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
+#include "platform/widgets/CWButton.h"
+#include "platform/widgets/CWNumEdit.h"
 #include "shell/FrmProxy.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "ShellFixture.h"
+#include "TraceRecorder.h"
 
 #include <QAction>
 #include <QMenu>
@@ -134,7 +134,7 @@ private slots:
         QVERIFY(!w->engine().ExecQueryTask("*IDN?", 5, w.get(), "DevSetupMachineType", 1, false));
         QVERIFY(qobject_cast<frmLayout1 *>(w->currentPanel()));
         QCOMPARE(w->LayoutType, 1);
-        QVERIFY(fx->dialogs.shownTitles.isEmpty());  // no initial-read dialog
+        QVERIFY(fx->dialogs.shownTitles.isEmpty()); // no initial-read dialog
         QVERIFY(w->menu().mnuOutput->isEnabled());
         QVERIFY(!w->menu().mnuRS232->isChecked());
         QVERIFY(w->toolbar().isPressed("OnOffLine"));
@@ -179,7 +179,7 @@ private slots:
         auto w = fx->makeWindow({instrument.path()});
         w->Start();
         fx->scriptSerialOk();
-        fx->scriptRealRun();  // the initial-read dialog
+        fx->scriptRealRun(); // the initial-read dialog
         w->mnuRS232_Click();
         QCOMPARE(w->MainFormState, 1);
         QCOMPARE(w->statusText(), QString("Getting the machine type..."));
@@ -192,7 +192,8 @@ private slots:
         QCOMPARE(setting("Common", "CommType"), QString("RS232"));
         QCOMPARE(setting("Common", "MType"), QString("KMA-3303T"));
         QCOMPARE(instrument.received.first(), QString("*IDN?"));
-        QCOMPARE(instrument.received.mid(1, 3), (QStringList{":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?"}));
+        QCOMPARE(instrument.received.mid(1, 3),
+                 (QStringList{":SYST:AUTO:STAR?", ":SYST:AUTO:END?", ":SYST:AUTO:CYCLE?"}));
         QCOMPARE(instrument.received.filter("?").size(), 27);
         // The state replies run through the device operations, which re-send what they report.
         QCOMPARE(instrument.received.filter(QRegularExpression("^[^?]*$")),

@@ -33,7 +33,10 @@ public:
             ::close(m_fd);
         m_fd = -1;
     }
-    bool write(const QByteArray &bytes) { return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
+    bool write(const QByteArray &bytes)
+    {
+        return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
     void startClock() { m_clock.start(); }
     // Milliseconds from startClock() until byte number n (1-based) arrived.
     [[nodiscard]] qint64 arrivalOf(qsizetype n) const

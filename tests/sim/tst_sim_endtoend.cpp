@@ -138,8 +138,8 @@ void TestSimEndToEnd::controlSocket()
 void TestSimEndToEnd::tcpWithPrologixController()
 {
     SimProcess sim;
-    const QString first = sim.start({"--tcp", "0", "--prologix", "--gpib-address", "5=KMA-3005", "--gpib-address",
-                                     "7=QLE-5505", "--no-noise"});
+    const QString first = sim.start(
+        {"--tcp", "0", "--prologix", "--gpib-address", "5=KMA-3005", "--gpib-address", "7=QLE-5505", "--no-noise"});
     QVERIFY2(first.startsWith(QLatin1String("tcp:")), qPrintable(first));
     const quint16 port = quint16(first.mid(4).toUInt());
     QVERIFY(port > 0);
@@ -220,8 +220,8 @@ void TestSimEndToEnd::commandLine_data()
     QTest::newRow("unknown model") << QStringList{"--model", "XY-1"} << 2 << "unknown model 'XY-1'";
     QTest::newRow("bad fault") << QStringList{"--fault", "delay soon"} << 2 << "delay needs milliseconds";
     QTest::newRow("bad terminator") << QStringList{"--term", "nul"} << 2 << "--term is lf, crlf or cr";
-    QTest::newRow("gpib without prologix") << QStringList{"--gpib-address", "3=KMA-3005"} << 2
-                                           << "--gpib-address needs --prologix";
+    QTest::newRow("gpib without prologix")
+        << QStringList{"--gpib-address", "3=KMA-3005"} << 2 << "--gpib-address needs --prologix";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "frobnicate";
 }
 

@@ -24,24 +24,38 @@ void TestSimLegacy::commands_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("reply");
 
-    QTest::newRow("identification") << QStringList{} << "*IDN?" << "QV Instruments,QLE-5505,SN000123,1.0";
-    QTest::newRow("set voltage read with V") << QStringList{"VSET1:12.5"} << "VSET1?" << "12.500V";
-    QTest::newRow("set current read with A") << QStringList{"ISET2:1.2"} << "ISET2?" << "1.200A";
-    QTest::newRow("trailing point") << QStringList{"ISET2:5."} << "ISET2?" << "5.000A";
-    QTest::newRow("lower case") << QStringList{"vset2:3.25"} << "vset2?" << "3.250V";
-    QTest::newRow("measured voltage with V") << QStringList{"VSET1:12", "OUT1"} << "VOUT1?" << "12.000V";
-    QTest::newRow("measured current with A") << QStringList{"VSET1:5", "OUT1"} << "IOUT1?" << "0.500A";
-    QTest::newRow("measured 0 with output off") << QStringList{"VSET1:5", "OUT1", "OUT0"} << "VOUT1?" << "0.000V";
-    QTest::newRow("30 V 5 A limits") << QStringList{"VSET2:30", "ISET2:5"} << "VSET2?" << "30.000V";
-    QTest::newRow("beyond 30 V ignored") << QStringList{"VSET1:10", "VSET1:31"} << "VSET1?" << "10.000V";
-    QTest::newRow("comma decimal ignored") << QStringList{"VSET1:10", "VSET1:2,5"} << "VSET1?" << "10.000V";
-    QTest::newRow("store and recall") << QStringList{"VSET1:7", "SAV2", "VSET1:1", "RCL2"} << "VSET1?" << "7.000V";
+    QTest::newRow("identification") << QStringList{} << "*IDN?"
+                                    << "QV Instruments,QLE-5505,SN000123,1.0";
+    QTest::newRow("set voltage read with V") << QStringList{"VSET1:12.5"} << "VSET1?"
+                                             << "12.500V";
+    QTest::newRow("set current read with A") << QStringList{"ISET2:1.2"} << "ISET2?"
+                                             << "1.200A";
+    QTest::newRow("trailing point") << QStringList{"ISET2:5."} << "ISET2?"
+                                    << "5.000A";
+    QTest::newRow("lower case") << QStringList{"vset2:3.25"} << "vset2?"
+                                << "3.250V";
+    QTest::newRow("measured voltage with V") << QStringList{"VSET1:12", "OUT1"} << "VOUT1?"
+                                             << "12.000V";
+    QTest::newRow("measured current with A") << QStringList{"VSET1:5", "OUT1"} << "IOUT1?"
+                                             << "0.500A";
+    QTest::newRow("measured 0 with output off") << QStringList{"VSET1:5", "OUT1", "OUT0"} << "VOUT1?"
+                                                << "0.000V";
+    QTest::newRow("30 V 5 A limits") << QStringList{"VSET2:30", "ISET2:5"} << "VSET2?"
+                                     << "30.000V";
+    QTest::newRow("beyond 30 V ignored") << QStringList{"VSET1:10", "VSET1:31"} << "VSET1?"
+                                         << "10.000V";
+    QTest::newRow("comma decimal ignored") << QStringList{"VSET1:10", "VSET1:2,5"} << "VSET1?"
+                                           << "10.000V";
+    QTest::newRow("store and recall") << QStringList{"VSET1:7", "SAV2", "VSET1:1", "RCL2"} << "VSET1?"
+                                      << "7.000V";
     QTest::newRow("memories are 1 to 4") << QStringList{"VSET1:7", "SAV4", "VSET1:1", "SAV5", "RCL4"} << "VSET1?"
                                          << "7.000V";
-    QTest::newRow("track: channel 2 follows channel 1") << QStringList{"TRACK1", "VSET1:9"} << "VSET2?" << "9.000V";
+    QTest::newRow("track: channel 2 follows channel 1") << QStringList{"TRACK1", "VSET1:9"} << "VSET2?"
+                                                        << "9.000V";
     QTest::newRow("colon auto-run commands are understood")
         << QStringList{"VSET1:4", "SAV3", "VSET1:1", ":SYST:AUTO:STAR 3", ":SYST:AUTO:END 3", ":SYST:AUTO:STAT 1"}
-        << "VSET1?" << "4.000V";
+        << "VSET1?"
+        << "4.000V";
     QTest::newRow("colon protection clear") << QStringList{"VSET1:12", "OUT1", ":OUTP:PROT:CLE"} << "VOUT1?"
                                             << "12.000V";
 }

@@ -91,9 +91,9 @@ void TestSimMemory::autoRunSteps()
     auto instrument = makeInstrument(QStringLiteral("KMA-3303T"), kUnitMs);
     for (int n = 0; n <= 9; ++n)
         QVERIFY(sendAll(*instrument, {QStringLiteral(":CHAN1:VOLT %1").arg(n), QStringLiteral("*SAV %1").arg(n)}));
-    QVERIFY(sendAll(*instrument, {QStringLiteral(":SYST:AUTO:STAR %1").arg(start),
-                                  QStringLiteral(":SYST:AUTO:END %1").arg(end),
-                                  QStringLiteral(":SYST:AUTO:CYCL %1").arg(cycles), ":SYST:AUTO:DEL 1"}));
+    QVERIFY(sendAll(*instrument,
+                    {QStringLiteral(":SYST:AUTO:STAR %1").arg(start), QStringLiteral(":SYST:AUTO:END %1").arg(end),
+                     QStringLiteral(":SYST:AUTO:CYCL %1").arg(cycles), ":SYST:AUTO:DEL 1"}));
     QList<int> seen;
     QList<QByteArray> voltages;
     connect(&instrument->core().autoRun, &AutoRun::stepped, this, [&](int memory) {

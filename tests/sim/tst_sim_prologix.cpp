@@ -10,7 +10,8 @@ using namespace simtest;
 
 namespace {
 struct Bus {
-    Bus() : kma(makeInstrument(QStringLiteral("KMA-3303T"))), legacy(makeInstrument(QStringLiteral("QLE-5505"))), gpib(0)
+    Bus()
+        : kma(makeInstrument(QStringLiteral("KMA-3303T"))), legacy(makeInstrument(QStringLiteral("QLE-5505"))), gpib(0)
     {
         gpib.attach(5, kma.get());
         gpib.attach(9, legacy.get());

@@ -62,8 +62,10 @@ void TestSimPty::pacedReplyTakesItsLineTime()
     // Evenly spread, not a burst at either end.
     const qsizetype half = total / 2;
     const double expectedHalf = double(half) * byteMs;
-    QVERIFY2(qAbs(peer.arrivalOf(half) - expectedHalf) <= expected * 0.10,
-             qPrintable(QStringLiteral("byte %1 at %2 ms, expected %3 ms").arg(half).arg(peer.arrivalOf(half)).arg(expectedHalf)));
+    QVERIFY2(
+        qAbs(peer.arrivalOf(half) - expectedHalf) <= expected * 0.10,
+        qPrintable(
+            QStringLiteral("byte %1 at %2 ms, expected %3 ms").arg(half).arg(peer.arrivalOf(half)).arg(expectedHalf)));
 }
 
 void TestSimPty::unpacedReplyIsImmediate()

@@ -119,22 +119,22 @@ void TestSimSession::replyShapes_data()
     QTest::addColumn<QByteArray>("output");
 
     QTest::newRow("no fault") << QStringList{} << QByteArray("*IDN?\r\n") << kIdn + "\n";
-    QTest::newRow("set commands answer nothing") << QStringList{} << QByteArray(":CHAN1:VOLT 1\r\n:BAD\r\n")
-                                                 << QByteArray();
-    QTest::newRow("noreply to that command") << QStringList{"noreply *idn?"} << QByteArray("*IDN?\r\n:OUTP:STAT?\r\n")
-                                             << QByteArray("0\n");
+    QTest::newRow("set commands answer nothing")
+        << QStringList{} << QByteArray(":CHAN1:VOLT 1\r\n:BAD\r\n") << QByteArray();
+    QTest::newRow("noreply to that command")
+        << QStringList{"noreply *idn?"} << QByteArray("*IDN?\r\n:OUTP:STAT?\r\n") << QByteArray("0\n");
     QTest::newRow("noreply compares case-insensitively")
         << QStringList{"noreply :chan1:meas:volt?"} << QByteArray(":CHAN1:MEAS:VOLT?\r\n*IDN?\r\n") << kIdn + "\n";
     QTest::newRow("noterm") << QStringList{"noterm"} << QByteArray(":OUTP:STAT?\r\n:OUTP:STAT?\r\n")
                             << QByteArray("00");
     QTest::newRow("noterm off again") << QStringList{"noterm", "noterm off"} << QByteArray(":OUTP:STAT?\r\n")
                                       << QByteArray("0\n");
-    QTest::newRow("extra lines after the reply") << QStringList{"extra 2"} << QByteArray(":OUTP:STAT?\r\n")
-                                                 << QByteArray("0\nUNSOLICITED 1\nUNSOLICITED 2\n");
-    QTest::newRow("bit line before the reply") << QStringList{"bit"} << QByteArray(":OUTP:STAT?\r\n")
-                                               << QByteArray("Data bits: 8\n0\n");
-    QTest::newRow("flood before the reply") << QStringList{"flood 3"} << QByteArray(":OUTP:STAT?\r\n")
-                                            << QByteArray("FLOOD 1\nFLOOD 2\nFLOOD 3\n0\n");
+    QTest::newRow("extra lines after the reply")
+        << QStringList{"extra 2"} << QByteArray(":OUTP:STAT?\r\n") << QByteArray("0\nUNSOLICITED 1\nUNSOLICITED 2\n");
+    QTest::newRow("bit line before the reply")
+        << QStringList{"bit"} << QByteArray(":OUTP:STAT?\r\n") << QByteArray("Data bits: 8\n0\n");
+    QTest::newRow("flood before the reply")
+        << QStringList{"flood 3"} << QByteArray(":OUTP:STAT?\r\n") << QByteArray("FLOOD 1\nFLOOD 2\nFLOOD 3\n0\n");
     QTest::newRow("faults combine") << QStringList{"bit", "noterm", "extra 1"} << QByteArray(":OUTP:STAT?\r\n")
                                     << QByteArray("Data bits: 8\n0UNSOLICITED 1\n");
 }
@@ -320,7 +320,9 @@ void TestSimSession::transcriptLines()
     QCOMPARE(bodies.at(2), QByteArray("< :CHAN1:VOLT 2"));
     QCOMPARE(bodies.at(3), QByteArray("< :OUTP:STAT?"));
     QCOMPARE(bodies.at(4), QByteArray("# fault garbage instead of '0'"));
-    QVERIFY2(QRegularExpression(QStringLiteral("^> \\\\x[89a-f][0-9a-f]$")).match(QString::fromLatin1(bodies.at(5))).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral("^> \\\\x[89a-f][0-9a-f]$"))
+                 .match(QString::fromLatin1(bodies.at(5)))
+                 .hasMatch(),
              bodies.at(5).constData());
 }
 

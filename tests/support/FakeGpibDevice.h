@@ -20,7 +20,7 @@ public:
     void readAsync() override;
     void reset() override { ++resets; }
 
-    QMap<QByteArray, QByteArray> replies;  // query text -> reply sent on read
+    QMap<QByteArray, QByteArray> replies; // query text -> reply sent on read
     QByteArrayList written;
     int reads = 0;
     int resets = 0;

@@ -21,7 +21,7 @@ public:
 
     QMap<QString, QString> replies;
     QStringList received;
-    bool silent = false;  // receives but never answers
+    bool silent = false; // receives but never answers
 
 private:
     void onData();

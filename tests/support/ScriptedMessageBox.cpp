@@ -14,8 +14,7 @@ ScriptedMessageBox::~ScriptedMessageBox()
     platform::setMessageBox(nullptr);
 }
 
-IMessageBox::Answer ScriptedMessageBox::show(const QString &text, const QString &title, Buttons buttons,
-                                             Icon icon)
+IMessageBox::Answer ScriptedMessageBox::show(const QString &text, const QString &title, Buttons buttons, Icon icon)
 {
     m_shown.append({text, title, buttons, icon});
     if (!m_script.isEmpty())

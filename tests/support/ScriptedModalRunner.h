@@ -2,10 +2,10 @@
 
 #include "platform/widgets/ModalRunner.h"
 
+#include <functional>
 #include <QDialog>
 #include <QList>
 #include <QString>
-#include <functional>
 
 namespace qle::testing {
 

@@ -15,7 +15,7 @@ public:
 
 namespace platform {
 IModalRunner &modalRunner();
-void setModalRunner(IModalRunner *runner);  // nullptr restores QDialog::exec
+void setModalRunner(IModalRunner *runner); // nullptr restores QDialog::exec
 } // namespace platform
 
 } // namespace qle

@@ -38,8 +38,7 @@ QMessageBox::StandardButtons toButtons(IMessageBox::Buttons buttons)
 
 } // namespace
 
-IMessageBox::Answer WidgetMessageBox::show(const QString &text, const QString &title, Buttons buttons,
-                                           Icon icon)
+IMessageBox::Answer WidgetMessageBox::show(const QString &text, const QString &title, Buttons buttons, Icon icon)
 {
     // A box without a title shows the program's name, as desktop programs do.
     const QString caption = title.isEmpty() ? QCoreApplication::applicationName() : title;

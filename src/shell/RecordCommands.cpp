@@ -1,0 +1,65 @@
+// The Action > Record commands, forwarded to the table recorder.
+#include "MDIForm1.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "recording/dlgRecordLength.h"
+#include "recording/frmDataTable.h"
+
+namespace qle {
+
+frmDataTable *MDIForm1::tableRecorder() const
+{
+    return tableOperation1 ? qobject_cast<frmDataTable *>(tableDataForm1.data()) : nullptr;
+}
+
+dlgRecordLength &MDIForm1::recordLengthDialog()
+{
+    if (!m_dlgRecordLength)
+        m_dlgRecordLength = std::make_unique<dlgRecordLength>(this);
+    return *m_dlgRecordLength;
+}
+
+void MDIForm1::mnuRecordStart_Click()
+{
+    frmDataTable *table = tableRecorder();
+    if (!table)
+        return;
+    if (table->CountRecordCount > 0)
+        table->BeginRecordData();
+    else
+        platform::messageBox().show("Please Setup Record the period first.", QString(), IMessageBox::Buttons::Ok,
+                                    IMessageBox::Icon::Information);
+}
+
+void MDIForm1::mnuRecordStop_Click()
+{
+    if (frmDataTable *table = tableRecorder())
+        table->EndRecordData(0);
+}
+
+void MDIForm1::mnuRecordPeriod_Click()
+{
+    if (MainFormState != 3)
+        return;
+    dlgRecordLength &dialog = recordLengthDialog();
+    if (!dialog.Execute())
+        return;
+    if (frmDataTable *table = tableRecorder())
+        table->RecordPeriod(static_cast<qint16>(dialog.Days), static_cast<qint16>(dialog.Hours),
+                            static_cast<qint16>(dialog.Miniutes), static_cast<qint16>(dialog.Seconds),
+                            static_cast<qint16>(dialog.RecScale), static_cast<qint16>(dialog.RecPointStyle));
+}
+
+void MDIForm1::mnuRecordSave_Click()
+{
+    if (frmDataTable *table = tableRecorder())
+        table->cmdSave_Click();
+}
+
+void MDIForm1::mnuRecordLoad_Click()
+{
+    if (frmDataTable *table = tableRecorder())
+        table->cmdLoadRecord_Click();
+}
+
+} // namespace qle

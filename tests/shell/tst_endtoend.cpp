@@ -1,0 +1,257 @@
+#include "ShellFixture.h"
+#include "SimProcess.h"
+#include "comm/CommTasker.h"
+#include "panels/frmLayout1.h"
+#include "panels/frmLayout2.h"
+#include "panels/frmLayout3.h"
+#include "platform/Platform.h"
+#include "platform/SettingsStore.h"
+#include "platform/widgets/CWButton.h"
+#include "platform/widgets/CWNumEdit.h"
+#include "shell/DataForm.h"
+#include "shell/MainMenu.h"
+#include "shell/MainToolbar.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+using namespace qle;
+using namespace qle::testing;
+
+// The program against the virtual instrument over a pseudo-terminal.
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir config;
+    std::unique_ptr<ShellFixture> fx;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<MDIForm1> w;
+
+    void startSim(const QStringList &args)
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->start(args + QStringList{"--no-noise"}));
+        w = fx->makeWindow({sim->link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+    }
+
+    void connectSerial()
+    {
+        fx->scriptSerialOk();
+        fx->scriptRealRun();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
+                                     w->currentPanel()->isVisibleTo(w.get()),
+                                 10000);
+        settle();
+    }
+
+    void settle()
+    {
+        QTRY_VERIFY(w->engine().QueryTaskCount + w->engine().CmdTaskCount == 0 && !w->engine().IsQueryPending &&
+                    !w->engine().IsCommandPending);
+    }
+
+    static QString setting(const char *section, const char *key)
+    {
+        return platform::settings().GetSetting(section, key, "<none>");
+    }
+
+private slots:
+    void initTestCase() { ShellFixture::isolateSettings(config); }
+    void init()
+    {
+        ShellFixture::clearSettings();
+        fx = std::make_unique<ShellFixture>();
+    }
+    void cleanup()
+    {
+        w.reset();
+        sim.reset();
+        fx.reset();
+    }
+
+    void identifiesEachFamily_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<int>("familyMenu");
+        QTest::newRow("KMA three outputs") << "KMA-3303T" << 1 << 1;
+        QTest::newRow("KMB one output") << "KMB-6001" << 2 << 2;
+        QTest::newRow("KMC one output") << "KMC-0505" << 2 << 0;
+        QTest::newRow("QLE legacy") << "QLE-5505" << 3 << 3;
+    }
+    void identifiesEachFamily()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, layout);
+        QFETCH(int, familyMenu);
+        startSim({"--model", model});
+        w->StatusTimer.stop();
+        connectSerial();
+        QCOMPARE(w->windowTitle(), model);
+        QCOMPARE(w->statusText(), "QV Instruments," + model + ",SN000123,1.0");
+        QCOMPARE(w->LayoutType, layout);
+        QList<QAction *> *families[4] = {&w->menu().mnuKMCItem, &w->menu().mnuKMAItem, &w->menu().mnuKMBItem,
+                                         &w->menu().mnuQLEItem};
+        bool checked = false;
+        for (QAction *item : *families[familyMenu])
+            checked = checked || (item->isChecked() && item->text() == model);
+        QVERIFY(checked);
+        QCOMPARE(setting("Common", "CommType"), QString("RS232"));
+        QCOMPARE(setting("Common", "MType"), model);
+        QVERIFY(fx->boxes.shown().isEmpty());
+    }
+
+    void silentInstrumentEndsInTheIdentificationMessage()
+    {
+        startSim({"--fault", "noreply *IDN?"});
+        w->GetMachineTypeTimer.setInterval(300);
+        fx->scriptSerialOk();
+        w->mnuRS232_Click();
+        QTRY_COMPARE(fx->boxes.texts(), QStringList{"Querying the machine type is timeout!"});
+        QCOMPARE(w->MainFormState, 0);
+        QCOMPARE(sim->received(), QStringList{"*IDN?"});
+    }
+
+    void threeOutputSupplyWorksCompletely()
+    {
+        startSim({"--model", "KMA-3303T"});
+        QVERIFY(sim->control("set volt 2 12"));
+        QVERIFY(sim->control("set curr 2 1.5"));
+        connectSerial();
+        const QStringList initial = sim->received().filter("?").mid(1, 26);
+        QCOMPARE(initial.first(), QString(":SYST:AUTO:STAR?"));
+        QCOMPARE(initial.at(8), QString(":OUTP:STAT?"));
+        QCOMPARE(initial.last(), QString(":CHAN3:MEAS:CURR?"));
+        auto *panel = qobject_cast<frmLayout1 *>(w->currentPanel());
+        QVERIFY(panel);
+        QCOMPARE(panel->channel(1).numVoltage->Value(), 12.0);
+        QCOMPARE(panel->channel(1).numCurrent->Value(), 1.5);
+        QVERIFY(panel->optIndep->isChecked());
+
+        // A voltage edit reaches the instrument, which then reports it.
+        panel->channel(0).numVoltage->spinBox()->setValue(5);
+        QTRY_VERIFY(sim->received().contains(":CHAN1:VOLT 5."));
+
+        // Output on: polling follows the instrument's load.
+        w->QueryTimer.setInterval(50);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(panel->voltageText(0), QString("5.000"));
+        QTRY_COMPARE(panel->currentText(0), QString("0.500"));
+        QVERIFY(sim->control("load 1 2.5"));
+        QTRY_COMPARE(panel->currentText(0), QString("2.000"));
+        QVERIFY(sim->received().contains(":SYST:ERR?"));
+        QVERIFY(fx->boxes.shown().isEmpty());
+    }
+
+    void instrumentErrorTurnsTheOutputOff()
+    {
+        // A catalogue that allows more than the instrument takes.
+        startSim({"--model", "KMA-3303T"});
+        {
+            QSqlQuery widen(QSqlDatabase::database("mtype"));
+            QVERIFY(widen.exec("update data1 set VoltMax = 40 where MTYPE = 'KMA-3303T#1'"));
+        }
+        QCOMPARE(w->dataForm().open(fx->data.path()), DataForm::OpenResult::Ok);
+        connectSerial();
+        auto *panel = static_cast<frmLayout1 *>(w->currentPanel());
+        w->QueryTimer.setInterval(30);
+        w->mnuOutput_Click();
+        panel->channel(0).numVoltage->spinBox()->setValue(35);
+        QTRY_COMPARE(fx->boxes.texts(), QStringList{"Error detected: '-222,\"Data out of range\"'"});
+        QVERIFY(!w->menu().mnuOutput->isChecked());
+        QTRY_VERIFY(sim->received().contains(":OUTP:STAT 0"));
+    }
+
+    void unpluggedInstrumentResetsAndTheOnLineButtonReconnects()
+    {
+        startSim({"--model", "KMA-3303T"});
+        connectSerial();
+        w->QueryTimer.setInterval(50);
+        w->mnuOutput_Click();
+        QTRY_VERIFY(sim->received().filter("MEAS").size() >= 3);
+        const QString link = sim->link();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        sim->kill();
+        QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts(), QStringList{"Operation Timeout, Causes Reset Now."}, 3000);
+        QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(w->MainFormState, 0);
+        QTRY_VERIFY(!w->currentPanel());
+
+        // The instrument comes back on the same path.
+        SimProcess again;
+        QVERIFY(again.start({"--model", "KMA-3303T", "--no-noise"}, link));
+        const int shown = static_cast<int>(fx->dialogs.shownTitles.size());
+        fx->scriptRealRun();
+        w->toolbar().button("OnOffLine")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
+                                     w->currentPanel()->isVisibleTo(w.get()),
+                                 10000);
+        QCOMPARE(fx->dialogs.shownTitles.mid(shown), QStringList{"Querying..."});
+        QCOMPARE(again.received().first(), QString("*IDN?"));
+        w.reset();
+    }
+
+    void oneOutputSupply()
+    {
+        startSim({"--model", "KMB-6001"});
+        connectSerial();
+        auto *panel = qobject_cast<frmLayout2 *>(w->currentPanel());
+        QVERIFY(panel);
+        QCOMPARE(sim->received().filter("?").mid(1, 7),
+                 (QStringList{":CHAN1:PROT:VOLT?", ":OUTP:STAT?", ":CHAN1:PROT:CURR?", ":CHAN1:VOLT?", ":CHAN1:CURR?",
+                              ":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?"}));
+        panel->channel(0).numVoltage->spinBox()->setValue(8);
+        panel->channel(0).numCurrent->spinBox()->setValue(0.5);
+        w->QueryTimer.setInterval(50);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(panel->voltageText(0), QString("5.000"));  // 0.5 A into 10 ohm: current limited
+        QTRY_COMPARE(panel->currentText(0), QString("0.500"));
+        QTRY_VERIFY(sim->received().contains(":CHAN1:VOLT 8"));
+        QTRY_VERIFY(sim->received().contains(":CHAN1:CURR 0.5"));
+    }
+
+    void legacySupplyFollowsItsFrontPanel()
+    {
+        startSim({"--model", "QLE-5505"});
+        QVERIFY(sim->control("set volt 1 12.5"));
+        connectSerial();
+        auto *panel = qobject_cast<frmLayout3 *>(w->currentPanel());
+        QVERIFY(panel);
+        QCOMPARE(sim->received().filter("?").mid(1, 9), (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?", "VOUT1?", "IOUT1?",
+                                                         "VOUT2?", "IOUT2?", "STATUS?"}));
+        QCOMPARE(panel->channel(0).numVoltage->Value(), 12.5);
+        panel->channel(1).numVoltage->spinBox()->setValue(3);
+        QTRY_VERIFY(sim->received().contains("VSET2:3."));
+
+        w->QueryTimer.setInterval(40);
+        w->mnuOutput_Click();
+        QTRY_VERIFY(sim->received().contains("OUT1"));
+        QTRY_COMPARE(panel->voltageText(1), QString("3.000"));
+        // The output switched off at the instrument: seen within one polling cycle.
+        QVERIFY(sim->control("output off"));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTRY_VERIFY(!w->menu().mnuOutput->isChecked());
+        QVERIFY(elapsed.elapsed() < 9 * 40 + 500);
+        QVERIFY(!panel->outputButton()->Value());
+        QVERIFY(!w->QueryTimer.isActive());
+
+        // Parallel from the panel sends TRACK2 and locks channel 2.
+        panel->optParal->click();
+        QTRY_VERIFY(sim->received().contains("TRACK2"));
+        QVERIFY(!panel->channel(1).numVoltage->isEnabled());
+        QVERIFY(!w->menu().mnuGPIB->isEnabled());
+        QVERIFY(!w->toolbar().isEnabled("GPIB"));
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

@@ -1,0 +1,85 @@
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+namespace qle::testing {
+
+bool SimProcess::start(const QStringList &arguments, const QString &linkPath)
+{
+    m_link = linkPath.isEmpty() ? m_dir.filePath("psu") : linkPath;
+    QStringList args{"--link", m_link, "--transcript", m_dir.filePath("transcript.txt")};
+    args += arguments;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(QLE_PSU_SIM), args);
+    if (!m_process.waitForStarted(5000))
+        return false;
+    QDeadlineTimer deadline(5000);
+    while (!m_process.canReadLine() && !deadline.hasExpired())
+        m_process.waitForReadyRead(100);
+    if (!m_process.canReadLine())
+        return false;
+    m_process.readLine();
+    return QFile::exists(m_link);
+}
+
+void SimProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.write("quit\n");
+    if (!m_process.waitForFinished(3000))
+        kill();
+}
+
+void SimProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+bool SimProcess::control(const QString &command)
+{
+    m_process.write(command.toUtf8() + "\n");
+    QDeadlineTimer deadline(3000);
+    QByteArray answer;
+    while (!deadline.hasExpired()) {
+        // Keep the program under test running while we wait.
+        QTest::qWait(5);
+        while (m_process.canReadLine()) {
+            answer = m_process.readLine().trimmed();
+            if (answer == "ok")
+                return true;
+            if (answer.startsWith("error"))
+                return false;
+        }
+    }
+    return false;
+}
+
+QStringList SimProcess::transcript(const char *direction) const
+{
+    QFile file(m_dir.filePath("transcript.txt"));
+    QStringList lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    const QByteArray marker = QByteArray(" ") + direction + " ";
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(marker);
+        if (at >= 0)
+            lines.append(QString::fromLatin1(line.mid(at + marker.size())));
+    }
+    return lines;
+}
+
+QStringList SimProcess::received() const
+{
+    return transcript("<");
+}
+
+QStringList SimProcess::sent() const
+{
+    return transcript(">");
+}
+
+} // namespace qle::testing
