@@ -141,6 +141,20 @@ bool RecordDatabase::countWorking(qint64 *count)
     return true;
 }
 
+bool RecordDatabase::workingRowsSaved(bool *saved)
+{
+    QSqlQuery query(m_db);
+    const QString sql = "select count(*) from datadetail d, "
+                        "(select SeqNo, RecTime from datatemp order by SeqNo desc limit 1) last "
+                        "where d.SeqNo = last.SeqNo and d.RecTime = last.RecTime "
+                        "and (select count(*) from datadetail where RecNo = d.RecNo) = "
+                        "(select count(*) from datatemp)";
+    if (!prepare(query, sql) || !exec(query))
+        return false;
+    *saved = query.next() && query.value(0).toLongLong() > 0;
+    return true;
+}
+
 bool RecordDatabase::addSample(const RecordRow &row)
 {
     // One prepared statement for the whole recording: a row costs one execution,

@@ -28,6 +28,9 @@ public:
     // Working table.
     bool clearWorking();
     bool countWorking(qint64 *count);
+    // Whether the working rows are a saved record as it stands (same number
+    // of rows, same last row), so that nothing would be lost by clearing them.
+    bool workingRowsSaved(bool *saved);
     // Stores the row's number, time, readings and seconds; the reason codes are
     // always "1", "2", "3" and the comment empty, as the sampler writes them.
     bool addSample(const RecordRow &row);

@@ -104,6 +104,11 @@ void MDIForm1::NewTable1(qint16 idx)
     m_mdiArea->addSubWindow(table)->hide();
     tableOperation1 = true;
     tableDataForm1 = table;
+    if (m_showKeptRows) {
+        // The rows kept at start are shown once, in the first data table.
+        m_showKeptRows = false;
+        table->CmbSample_Click();
+    }
 }
 
 void MDIForm1::NewWave1(qint16 idx)

@@ -11,6 +11,7 @@
 #include "dialogs/dlgSaveData.h"
 #include "dialogs/dlgWaitRsp.h"
 #include "comm/gpib/GpibDeviceFactory.h"
+#include "recording/RecordDatabase.h"
 #include "recording/dlgRecordLength.h"
 #include "FrmProxy.h"
 #include "MainMenu.h"
@@ -25,10 +26,12 @@
 #include <QDir>
 #include <QEvent>
 #include <QLayout>
+#include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSqlDatabase>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -107,6 +110,8 @@ MDIForm1::StartResult MDIForm1::Start()
     ResetMenu();
     ResetToolbar();
 
+    if (!lockDataFolder())
+        return StartResult::DataFolderInUse;
     const DataForm::OpenResult opened = m_dataForm->open(m_options.dataFolder, m_options.shippedCatalogue);
     if (opened != DataForm::OpenResult::Ok) {
         const QString folder = QDir::toNativeSeparators(m_options.dataFolder);
@@ -122,9 +127,46 @@ MDIForm1::StartResult MDIForm1::Start()
                                     QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         return StartResult::CatalogueUnusable;
     }
+    offerUnsavedRows();
     SetupMenuMachineTypes();
     StatusTimer.start();
     return StartResult::Ready;
+}
+
+bool MDIForm1::lockDataFolder()
+{
+    QDir().mkpath(m_options.dataFolder);
+    m_dataFolderLock = std::make_unique<QLockFile>(QDir(m_options.dataFolder).filePath("mtype.lock"));
+    // A lock left by a copy that crashed is taken over: QLockFile checks
+    // whether its process still runs.
+    m_dataFolderLock->setStaleLockTime(0);
+    if (m_dataFolderLock->tryLock(0))
+        return true;
+    m_dataFolderLock.reset();
+    platform::messageBox().show("Another copy of this program is already using the data folder [" +
+                                    QDir::toNativeSeparators(m_options.dataFolder) +
+                                    "]. Close it first, or start this copy with another --data-dir.",
+                                QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+    return false;
+}
+
+// Rows left in the working table by a run that ended before they were saved
+// (a crash, a power cut) are offered back instead of being cleared unseen.
+void MDIForm1::offerUnsavedRows()
+{
+    RecordDatabase records(QSqlDatabase::database(DataForm::ConnectionName));
+    qint64 count = 0;
+    bool saved = true;
+    if (!records.countWorking(&count) || count == 0 || !records.workingRowsSaved(&saved) || saved)
+        return;
+    const auto answer = platform::messageBox().show(
+        QString::number(count) + " rows of an unsaved recording were found; keep them?\r\n"
+                                 "They are shown in the data table of the next connection, where they can be saved.",
+        "Unsaved recording", IMessageBox::Buttons::YesNo, IMessageBox::Icon::Question);
+    if (answer == IMessageBox::Answer::Yes)
+        m_showKeptRows = true;
+    else
+        records.clearWorking();
 }
 
 dlgConfigRS232 &MDIForm1::rs232Dialog()

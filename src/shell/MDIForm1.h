@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class QLockFile;
 class QMdiArea;
 class QStatusBar;
 
@@ -41,7 +42,7 @@ class frmProxy;
 class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost, public IRecorderHost {
     Q_OBJECT
 public:
-    enum class StartResult { Ready, CatalogueMissing, CatalogueUnusable };
+    enum class StartResult { Ready, CatalogueMissing, CatalogueUnusable, DataFolderInUse };
 
     explicit MDIForm1(ShellOptions options, QWidget *parent = nullptr);
     ~MDIForm1() override;
@@ -204,6 +205,8 @@ private:
     bool openSerialLink();
     bool configureGpibLink();
     void installPanel(Panel *panel, int layoutType);
+    bool lockDataFolder();
+    void offerUnsavedRows();
     void closeChild(QWidget *child);
     void applyCoupling(Coupling coupling);
     void queueDeviceCommand(const QString &text);
@@ -229,6 +232,11 @@ private:
     MainToolbar *m_toolbar = nullptr;
     QMdiArea *m_mdiArea = nullptr;
     bool m_menuItemsCreated = false;
+    // Held while the program runs: a second copy on the same data folder
+    // would clear and fill the same working table.
+    std::unique_ptr<QLockFile> m_dataFolderLock;
+    // The working rows of an unsaved recording were kept at start.
+    bool m_showKeptRows = false;
 };
 
 } // namespace qle

@@ -4,6 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "recording/frmDataTable.h"
 #include "shell/FrmProxy.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
@@ -13,6 +14,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSysInfo>
 
 using namespace qle;
 using namespace qle::testing;
@@ -308,6 +312,96 @@ private slots:
         QCOMPARE(w->statusText(), QString("Setup"));
         QVERIFY(!w->menu().mnuOutput->isEnabled());
         QVERIFY(!w->toolbar().isEnabled("Output"));
+    }
+
+    void secondCopyOnTheSameDataIsRefused()
+    {
+        auto first = fx->makeWindow();
+        QCOMPARE(first->Start(), MDIForm1::StartResult::Ready);
+        auto second = fx->makeWindow();
+        QCOMPARE(second->Start(), MDIForm1::StartResult::DataFolderInUse);
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QVERIFY(fx->boxes.shown().at(0).text.startsWith("Another copy of this program is already using the data folder"));
+        second.reset();
+        first->Setup("Menu", "KMA-3303T", false);
+        QCOMPARE(first->MainFormState, 3);
+        first.reset();
+
+        // A lock left by a copy that is no longer running is taken over.
+        QFile stale(fx->data.filePath("mtype.lock"));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("2147483000\nqle\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        stale.close();
+        auto third = fx->makeWindow();
+        QCOMPARE(third->Start(), MDIForm1::StartResult::Ready);
+    }
+
+    void unsavedRowsAreOfferedBack()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "seed");
+            db.setDatabaseName(fx->data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(q.exec(QString("insert into datatemp (SeqNo, RecTime, PVal, SVal, Reason, PVal2, SVal2, "
+                                       "Reason2, PVal3, SVal3, Reason3, Comment, TimeTick, DiffLastTime) values "
+                                       "(%1, '2026/12/08 10:00:0%1', '5.000', '0.500', '1', '', '', '2', '', '', "
+                                       "'3', '', %1, 1)")
+                                   .arg(i)));
+        }
+        QSqlDatabase::removeDatabase("seed");
+
+        // No: the rows are cleared.
+        {
+            fx->boxes.script(IMessageBox::Answer::No);
+            auto w = fx->makeWindow();
+            QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+            QCOMPARE(fx->boxes.shown().size(), 1);
+            QCOMPARE(fx->boxes.shown().at(0).buttons, IMessageBox::Buttons::YesNo);
+            QVERIFY(fx->boxes.shown().at(0).text.startsWith("3 rows of an unsaved recording were found; keep them?"));
+            QSqlQuery count(QSqlDatabase::database("mtype"));
+            QVERIFY(count.exec("select count(*) from datatemp") && count.next());
+            QCOMPARE(count.value(0).toInt(), 0);
+        }
+    }
+
+    void keptRowsAppearInTheDataTable()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "seed");
+            db.setDatabaseName(fx->data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (int i = 0; i < 4; ++i)
+                QVERIFY(q.exec(QString("insert into datatemp (SeqNo, RecTime, PVal, SVal, Reason, PVal2, SVal2, "
+                                       "Reason2, PVal3, SVal3, Reason3, Comment, TimeTick, DiffLastTime) values "
+                                       "(%1, '2026/12/08 10:00:0%1', '5.000', '0.500', '1', '', '', '2', '', '', "
+                                       "'3', '', %1, 1)")
+                                   .arg(i)));
+        }
+        QSqlDatabase::removeDatabase("seed");
+        fx->boxes.script(IMessageBox::Answer::Yes);
+        auto w = fx->makeWindow();
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        w->Setup("Menu", "KMA-3303T", false);
+        QVERIFY(w->tableRecorder());
+        QCOMPARE(w->tableRecorder()->iCurrentRow, 4);
+        w.reset();
+
+        // Once the same rows are a saved record, nothing is asked.
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "seed");
+            db.setDatabaseName(fx->data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("insert into datadetail select '1', 0, * from datatemp"));
+        }
+        QSqlDatabase::removeDatabase("seed");
+        fx->boxes.clear();
+        auto again = fx->makeWindow();
+        QCOMPARE(again->Start(), MDIForm1::StartResult::Ready);
+        QVERIFY(fx->boxes.shown().isEmpty());
     }
 
     void neverMaximized()
