@@ -1,0 +1,83 @@
+#include "ShellFixture.h"
+#include "SimProcess.h"
+#include "comm/CommTasker.h"
+#include "panels/Panel.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+
+using namespace qle;
+using namespace qle::testing;
+
+// Renders the main windows to PNG files in the build folder, for a reviewer
+// to look at, and checks that what was drawn is a real picture.
+class TestScreenshots : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir config;
+    QString folder;
+
+    void save(QWidget &widget, const QString &name)
+    {
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget) || QGuiApplication::platformName() == "offscreen");
+        QTest::qWait(100);
+        const QImage image = widget.grab().toImage();
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() > 200 && image.height() > 150);
+        // More than a blank window: many distinct colours.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                colours.insert(image.pixel(x, y));
+        QVERIFY2(colours.size() > 8, qPrintable(name));
+        QVERIFY(image.save(QDir(folder).filePath(name)));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        ShellFixture::isolateSettings(config);
+        folder = QDir(QStringLiteral(QLE_SCREENSHOT_DIR)).absolutePath();
+        QVERIFY(QDir().mkpath(folder));
+    }
+
+    void panels_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("three outputs") << "KMA-3303T" << "main-layout1.png";
+        QTest::newRow("one output") << "KMB-6001" << "main-layout2.png";
+        QTest::newRow("legacy") << "QLE-5505" << "main-layout3.png";
+    }
+    void panels()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, file);
+        ShellFixture::clearSettings();
+        ShellFixture fx;
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", model, "--no-noise"}));
+        QVERIFY(sim.control("set volt 1 12"));
+        QVERIFY(sim.control("output on"));
+        auto w = fx.makeWindow({sim.link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx.scriptSerialOk();
+        fx.scriptRealRun();
+        w->show();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(),
+                                 10000);
+        w->QueryTimer.setInterval(50);
+        Panel *panel = w->currentPanel();
+        QTRY_VERIFY(!panel->voltageText(0).isEmpty() && panel->voltageText(0) != "0.000");
+        for (int ch = 0; ch < panel->channelCount(); ++ch)
+            QTRY_VERIFY(!panel->currentText(ch).isEmpty());
+        save(*w, file);
+    }
+};
+
+QTEST_MAIN(TestScreenshots)
+#include "tst_screenshots.moc"
