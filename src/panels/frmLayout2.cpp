@@ -20,6 +20,8 @@ frmLayout2::frmLayout2(IPanelHost &host, QWidget *parent) : PanelBase(host, Comm
     auto *top = new QVBoxLayout(this);
     ChannelControls &c = addChannel(0, QString(), true);
     top->addWidget(c.Frame1);
+    // Wide enough for the main window's menu bar, which follows the panel's size.
+    setMinimumWidth(440);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(tbnOutput);
     buttons->addWidget(btnClearErrorOfProtection);

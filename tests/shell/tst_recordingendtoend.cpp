@@ -1,0 +1,177 @@
+#include "ManualClock.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
+#include "comm/CommTasker.h"
+#include "panels/Panel.h"
+#include "recording/frmDataTable.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+using namespace qle;
+using namespace qle::testing;
+
+// Recording a supply run by the program against the virtual instrument: the
+// one-second ticks are driven by hand on a test clock, the readings are real.
+class TestRecordingEndToEnd : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir config;
+    std::unique_ptr<ShellFixture> fx;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<MDIForm1> w;
+
+    struct Row {
+        int seqNo;
+        QString v1, a1, v2;
+        int tick, diff;
+    };
+
+    static QList<Row> workingRows()
+    {
+        QList<Row> rows;
+        QSqlQuery q(QSqlDatabase::database("mtype"));
+        if (!q.exec("select SeqNo, PVal, SVal, PVal2, TimeTick, DiffLastTime from datatemp order by SeqNo"))
+            return rows;
+        while (q.next())
+            rows.append({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                         q.value(4).toInt(), q.value(5).toInt()});
+        return rows;
+    }
+
+    // One recorder tick after a fresh poll of channel 1's readings.
+    void tick(ManualClock &clock, frmDataTable &table)
+    {
+        const int before = static_cast<int>(sim->received().filter(":CHAN1:MEAS:CURR?").size());
+        QTRY_VERIFY(sim->received().filter(":CHAN1:MEAS:CURR?").size() > before);
+        QTRY_VERIFY(!w->engine().IsQueryPending);
+        clock.advance(1.0);
+        table.TimerRecordData_Timer();
+    }
+
+    void connect()
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(sim->control("set volt 1 5"));
+        QVERIFY(sim->control("set volt 2 3"));
+        w = fx->makeWindow({sim->link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx->scriptSerialOk();
+        fx->scriptRealRun();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
+                                     w->currentPanel()->isVisibleTo(w.get()),
+                                 10000);
+        w->QueryTimer.setInterval(20);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(w->currentPanel()->currentText(0), QString("0.500"));
+    }
+
+private slots:
+    void initTestCase() { ShellFixture::isolateSettings(config); }
+    void init()
+    {
+        ShellFixture::clearSettings();
+        fx = std::make_unique<ShellFixture>();
+    }
+    void cleanup()
+    {
+        w.reset();
+        sim.reset();
+        fx.reset();
+    }
+
+    void startNeedsAPeriod()
+    {
+        connect();
+        w->mnuRecordStart_Click();
+        QCOMPARE(fx->boxes.texts(), QStringList{"Please Setup Record the period first."});
+        QVERIFY(!w->tableRecorder()->isRecording());
+    }
+
+    void recordsEverySecondAndFollowsTheLoad()
+    {
+        connect();
+        ManualClock clock;
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 20, 0, 0);
+        w->mnuRecordStart_Click();
+        QVERIFY(table->isRecording());
+        table->TimerRecordData.stop();  // the test ticks by hand
+        for (int i = 0; i < 10; ++i)
+            tick(clock, *table);
+        QVERIFY(sim->control("load 1 2.5"));
+        QTRY_COMPARE(w->currentPanel()->currentText(0), QString("2.000"));
+        for (int i = 0; i < 10; ++i)
+            tick(clock, *table);
+
+        const QList<Row> rows = workingRows();
+        QVERIFY(rows.size() >= 20);
+        QCOMPARE(rows.first().diff, 0);
+        const QStringList replies = sim->sent();
+        for (const Row &row : rows) {
+            // Every recorded value is one the instrument sent.
+            QVERIFY2(replies.contains(row.v1) && replies.contains(row.a1) && replies.contains(row.v2),
+                     qPrintable(row.v1 + " " + row.a1 + " " + row.v2));
+            QCOMPARE(row.tick, row.seqNo);
+        }
+        QCOMPARE(rows.at(2).a1, QString("0.500"));
+        QCOMPARE(rows.at(2).v2, QString("3.000"));
+        QCOMPARE(rows.last().a1, QString("2.000"));
+        QCOMPARE(table->iCurrentRow, static_cast<int>(rows.size()));
+    }
+
+    void fiveSecondRowsSaveReloadReplace()
+    {
+        connect();
+        ManualClock clock;
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 20, 2, 0);  // 5 seconds, maximum
+        w->mnuRecordStart_Click();
+        table->TimerRecordData.stop();
+        for (int i = 0; i < 21; ++i) {
+            if (i == 7)
+                QVERIFY(sim->control("load 1 5"));  // 1.000 A from here on
+            tick(clock, *table);
+        }
+        const QList<Row> rows = workingRows();
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0).a1, QString("0.500"));
+        QCOMPARE(rows.at(1).a1, QString("1.000"));  // the maximum of its five seconds
+        QCOMPARE(rows.at(3).tick, 15);  // the first row counts from 0
+
+        // Save as record 1.
+        fx->boxes.script(IMessageBox::Answer::Yes);
+        table->cmdSave_Click();
+        QCOMPARE(fx->boxes.shown().last().text, QString("Do you want to save this record data?"));
+        QSqlQuery q(QSqlDatabase::database("mtype"));
+        QVERIFY(q.exec("select count(*) from datadetail where RecNo = '1'") && q.next());
+        QCOMPARE(q.value(0).toInt(), 4);
+
+        // Clear, reload it, replace it with a new description.
+        fx->boxes.script(IMessageBox::Answer::Yes);
+        table->cmdClear_Click();
+        QCOMPARE(workingRows().size(), 0);
+        table->cmdLoadRecord_Click();
+        QCOMPARE(table->findChild<QListWidget *>("List1")->count(), 1);
+        table->List1_Click(0);
+        QCOMPARE(workingRows().size(), 4);
+        QCOMPARE(workingRows().at(1).a1, QString("1.000"));
+        table->findChild<QLineEdit *>("txtDataDesc")->setText("bench 'A'");
+        fx->boxes.script(IMessageBox::Answer::Yes);
+        table->cmdSave_Click();
+        QCOMPARE(fx->boxes.shown().last().text, QString("Do you replace existing data with current record?"));
+        QVERIFY(q.exec("select Comment from datamain where RecNo = '1'") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("bench 'A'"));
+        QVERIFY(q.exec("select count(*), max(TimeTick) from datadetail where RecNo = '1'") && q.next());
+        QCOMPARE(q.value(0).toInt(), 4);
+        QCOMPARE(q.value(1).toInt(), 15);
+    }
+};
+
+QTEST_MAIN(TestRecordingEndToEnd)
+#include "tst_recordingendtoend.moc"
