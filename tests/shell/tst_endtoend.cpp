@@ -13,6 +13,7 @@
 #include "shell/MainToolbar.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QRadioButton>
@@ -197,6 +198,55 @@ private slots:
         QCOMPARE(fx->dialogs.shownTitles.mid(shown), QStringList{"Querying..."});
         QCOMPARE(again.received().first(), QString("*IDN?"));
         w.reset();
+    }
+
+    void gpibThroughAPrologixAdapter()
+    {
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->start({"--prologix", "--gpib-address", "5=KMA-3303T", "--no-noise"}));
+        QVERIFY(sim->control("select 5"));
+        QVERIFY(sim->control("set volt 1 7"));
+        platform::settings().SaveSetting("GPIB", "Backend", "prologix-usb");
+        platform::settings().SaveSetting("GPIB", "AdapterPort", sim->link());
+        w = fx->makeWindow();
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx->dialogs.script([](QDialog &d) {
+            d.findChild<QComboBox *>("cmbAddress")->setCurrentIndex(5);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        fx->scriptRealRun();
+        w->mnuGPIB_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
+                                     w->currentPanel()->isVisibleTo(w.get()),
+                                 15000);
+        QCOMPARE(w->windowTitle(), QString("KMA-3303T"));
+        QVERIFY(w->menu().mnuGPIB->isChecked());
+        auto *panel = static_cast<frmLayout1 *>(w->currentPanel());
+        QCOMPARE(panel->commTypeText()->text(), QString("Interface: GPIB;Address:5"));
+        QCOMPARE(panel->channel(0).numVoltage->Value(), 7.0);
+        w->QueryTimer.setInterval(50);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(panel->voltageText(0), QString("7.000"));
+        QVERIFY(sim->received().contains("++addr 5"));
+        QVERIFY(sim->received().contains("++read eoi"));
+        QCOMPARE(setting("Common", "CommType"), QString("GPIB"));
+    }
+
+    void gpibWithoutABackendChangesNothing()
+    {
+        platform::settings().SaveSetting("GPIB", "Backend", "prologix-usb");
+        platform::settings().SaveSetting("GPIB", "AdapterPort", "/nonexistent/tty");
+        w = fx->makeWindow();
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx->dialogs.script([](QDialog &d) {
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        w->mnuGPIB_Click();
+        QTRY_COMPARE(fx->boxes.texts(), QStringList{"Config GPIB failed!"});
+        QCOMPARE(w->MainFormState, 0);
+        QVERIFY(w->menu().mnuGPIB->isEnabled());
     }
 
     void oneOutputSupply()
