@@ -265,6 +265,11 @@ QGroupBox *PanelBase::addCouplingGroup()
 
 void PanelBase::onCouplingClicked(Coupling coupling)
 {
+    applyCoupling(coupling);
+}
+
+void PanelBase::applyCoupling(Coupling coupling)
+{
     switch (coupling) {
     case Coupling::Independent:
         m_host.mnuIndep_Click();
@@ -318,11 +323,11 @@ void PanelBase::SetOutputModeEnabled()
     if (!optIndep)
         return;
     if (optIndep->isChecked())
-        m_host.mnuIndep_Click();
+        applyCoupling(Coupling::Independent);
     if (optParal->isChecked())
-        m_host.mnuParallel_Click();
+        applyCoupling(Coupling::Parallel);
     if (optTrack->isChecked())
-        m_host.mnuTrack_Click();
+        applyCoupling(Coupling::Track);
 }
 
 void PanelBase::SetupOutputOnOff(const QString &reply)
@@ -333,17 +338,7 @@ void PanelBase::SetupOutputOnOff(const QString &reply)
 void PanelBase::SetupOutputMode(const QString &reply)
 {
     m_host.SetMenuOutputModeAllUnchecked();
-    switch (CouplingFromReply(reply)) {
-    case Coupling::Independent:
-        m_host.mnuIndep_Click();
-        break;
-    case Coupling::Parallel:
-        m_host.mnuParallel_Click();
-        break;
-    case Coupling::Track:
-        m_host.mnuTrack_Click();
-        break;
-    }
+    applyCoupling(CouplingFromReply(reply));
 }
 
 void PanelBase::SetupAutoRun(const QString &reply)

@@ -73,6 +73,8 @@ protected:
     // The "Out Mode" group; a click on an option runs onCouplingClicked.
     QGroupBox *addCouplingGroup();
     virtual void onCouplingClicked(Coupling coupling);
+    // The device operation of a coupling.
+    void applyCoupling(Coupling coupling);
     // The memory group with its Recall and Save buttons.
     QGroupBox *addMemoryGroup(TextBox **memoryText);
     virtual void onRecallClicked();

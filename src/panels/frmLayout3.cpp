@@ -150,7 +150,7 @@ void frmLayout3::onCouplingClicked(Coupling coupling)
     const qint16 wanted = stateOf(coupling);
     if (coupling == Coupling::Independent) {
         if (OutModeState != 0) {
-            m_host.mnuIndep_Click();
+            applyCoupling(coupling);
             tbnOutput->setValue(false);
         }
         OutModeState = 0;
@@ -159,10 +159,7 @@ void frmLayout3::onCouplingClicked(Coupling coupling)
     if (OutModeState == wanted)
         return;
     m_host.engine().ResetQueryTasks();
-    if (coupling == Coupling::Parallel)
-        m_host.mnuParallel_Click();
-    else
-        m_host.mnuTrack_Click();
+    applyCoupling(coupling);
     // A coupling change shows the output as off; the button's change switches it off.
     tbnOutput->setValue(false);
     OutModeState = wanted;

@@ -1,6 +1,6 @@
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
-#include "SettingsInMemory.h"
+#include "MemorySettings.h"
 #include "recording/ColorPicker.h"
 #include "recording/SampleInterval.h"
 #include "recording/dlgRecordLength.h"
@@ -94,7 +94,7 @@ private slots:
         QFETCH(int, position);
         QFETCH(QString, label);
         QFETCH(int, seconds);
-        SettingsInMemory store;
+        MemorySettings store;
         dlgRecordLength dlg;
         QCOMPARE(list(dlg, "cmdScale")->itemText(position), label);
         QCOMPARE(sampleinterval::labels().value(position), label);
@@ -104,7 +104,7 @@ private slots:
 
     void firstRunOffersFirstEntriesAndDefaultColours()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         dlgRecordLength dlg;
         QCOMPARE(dlg.windowTitle(), QString("Dialog Record Time Length"));
@@ -177,7 +177,7 @@ private slots:
         QFETCH(int, days);
         QFETCH(QString, message);
         QFETCH(int, savedDays);
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         ScriptedMessageBox boxes;
         boxes.script(IMessageBox::Answer::Ok);
@@ -202,7 +202,7 @@ private slots:
 
     void cancelInLimitMessageKeepsTheDialogOpen()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         ScriptedMessageBox boxes;
         boxes.script(IMessageBox::Answer::Cancel);
@@ -249,7 +249,7 @@ private slots:
         QFETCH(QString, listName);
         QFETCH(int, position);
         QFETCH(QString, saved);
-        SettingsInMemory store;
+        MemorySettings store;
         store.values.insert(Section + key, stored);
         store.values.insert(Section + "RecScale", key == "RecScale" ? stored : "9");
         ScriptedModalRunner runner;
@@ -268,7 +268,7 @@ private slots:
     // "1 second" has nothing to reduce: the point operation is disabled but keeps its choice.
     void oneSecondDisablesPointOperation()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         store.values.insert(Section + "RecScale", "3");
         store.values.insert(Section + "RecPointStyle", "2");
         ScriptedModalRunner runner;
@@ -294,7 +294,7 @@ private slots:
 
     void okSavesEveryValueAsText()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         dlgRecordLength dlg;
         runner.script([&](QDialog &d) {
@@ -331,7 +331,7 @@ private slots:
     {
         QFETCH(QString, stored);
         QFETCH(QColor, swatch);
-        SettingsInMemory store;
+        MemorySettings store;
         store.values.insert(Section + "Ch2Color", stored);
         ScriptedModalRunner runner;
         dlgRecordLength dlg;
@@ -345,7 +345,7 @@ private slots:
     // that comes back by itself does not.
     void colourPickedByFocus()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         ScriptedColorPicker picker;
         picker.answers = {QColor(255, 0, 0), QColor(0, 0, 255)};
@@ -384,7 +384,7 @@ private slots:
     // Closing the window by its frame is a Cancel.
     void closingByFrameReturnsFalse()
     {
-        SettingsInMemory store;
+        MemorySettings store;
         ScriptedModalRunner runner;
         dlgRecordLength dlg;
         runner.script([&](QDialog &d) {
