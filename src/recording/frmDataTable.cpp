@@ -103,22 +103,25 @@ void frmDataTable::buildControls()
     txtTime = newBox(m_strip, "txtTime", 140);
     txtTime->setReadOnly(true);
 
-    auto *top = new QHBoxLayout;
+    // Two rows, so the record boxes stay readable in a window as narrow as a panel.
+    auto *top = new QGridLayout;
     const auto label = [this](const char *text) { return new QLabel(text, m_strip); };
-    top->addWidget(label("Rec No:"));
-    top->addWidget(txtRecno);
-    top->addWidget(label("Start:"));
-    top->addWidget(txtStartTime);
-    top->addWidget(label("End:"));
-    top->addWidget(txtEndTime);
-    top->addWidget(label("Description:"));
-    top->addWidget(txtDataDesc);
-    top->addWidget(cmdSave);
-    top->addWidget(cmdLoadRecord);
-    top->addWidget(cmdClear);
-    top->addWidget(cmdGenerate);
-    top->addWidget(cmdGenerateMin);
-    top->addStretch();
+    top->addWidget(label("Rec No:"), 0, 0);
+    top->addWidget(txtRecno, 0, 1);
+    top->addWidget(label("Start:"), 0, 2);
+    top->addWidget(txtStartTime, 0, 3);
+    top->addWidget(label("End:"), 0, 4);
+    top->addWidget(txtEndTime, 0, 5);
+    top->addWidget(label("Description:"), 1, 0);
+    top->addWidget(txtDataDesc, 1, 1, 1, 3);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdSave);
+    buttons->addWidget(cmdLoadRecord);
+    buttons->addWidget(cmdClear);
+    buttons->addWidget(cmdGenerate);
+    buttons->addWidget(cmdGenerateMin);
+    top->addLayout(buttons, 1, 4, 1, 2);
+    top->setColumnStretch(6, 1);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(CmbSample);
     for (std::size_t ch = 0; ch < 3; ++ch) {

@@ -1,7 +1,9 @@
 #include "ShellFixture.h"
 #include "SimProcess.h"
 #include "comm/CommTasker.h"
+#include "ManualClock.h"
 #include "panels/Panel.h"
+#include "recording/frmDataTable.h"
 
 #include <QDir>
 #include <QImage>
@@ -76,6 +78,42 @@ private slots:
         for (int ch = 0; ch < panel->channelCount(); ++ch)
             QTRY_VERIFY(!panel->currentText(ch).isEmpty());
         save(*w, file);
+    }
+
+    void tableRecorder()
+    {
+        ShellFixture::clearSettings();
+        ShellFixture fx;
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(sim.control("set volt 1 12"));
+        QVERIFY(sim.control("set volt 2 5"));
+        auto w = fx.makeWindow({sim.link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx.scriptSerialOk();
+        fx.scriptRealRun();
+        w->show();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(),
+                                 10000);
+        w->QueryTimer.setInterval(30);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(w->currentPanel()->currentText(0), QString("1.200"));
+        ManualClock clock;
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 30, 0, 0);
+        w->mnuRecordStart_Click();
+        table->TimerRecordData.stop();
+        for (int i = 0; i < 12; ++i) {
+            if (i == 6)
+                QVERIFY(sim.control("load 1 5"));
+            QTest::qWait(120);
+            clock.advance(1);
+            table->TimerRecordData_Timer();
+        }
+        QCOMPARE(table->iCurrentRow, 12);
+        w->mnuTableData_Click();
+        save(*w, "table-recorder.png");
     }
 };
 
