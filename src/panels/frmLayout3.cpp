@@ -1,5 +1,7 @@
 #include "frmLayout3.h"
 
+#include "LegacyStatusWord.h"
+
 #include "comm/CommTasker.h"
 #include "platform/FormatPattern.h"
 #include "platform/Trace.h"
@@ -175,27 +177,18 @@ void frmLayout3::onStatusWord(const QString &text)
 {
     if (text.isEmpty())
         return;
-    QString word = text;
-    word.remove(u' ');
-    const QString coupling = word.mid(2, 2);
-    const QString output = word.mid(6, 1);
-
+    const LegacyStatusWord word = LegacyStatusWord::parse(text);
     bool changed = false;
-    QRadioButton *option = coupling == QLatin1String("01")   ? optIndep
-                           : coupling == QLatin1String("11") ? optTrack
-                           : coupling == QLatin1String("10") ? optParal
-                                                             : nullptr;
-    if (option) {
+    if (word.coupling) {
+        QRadioButton *option = *word.coupling == Coupling::Independent ? optIndep
+                               : *word.coupling == Coupling::Track     ? optTrack
+                                                                       : optParal;
         changed = !option->isChecked();
         option->setChecked(true);
-        onCouplingClicked(option == optIndep   ? Coupling::Independent
-                          : option == optTrack ? Coupling::Track
-                                               : Coupling::Parallel);
+        onCouplingClicked(*word.coupling);
     }
-    if (output == QLatin1String("0") && tbnOutput->Value())
-        tbnOutput->setValue(false);
-    else if (output == QLatin1String("1") && !tbnOutput->Value())
-        tbnOutput->setValue(true);
+    if (word.output && *word.output != tbnOutput->Value())
+        tbnOutput->setValue(*word.output);
     if (changed)
         rereadSetValues();
     // Every polled word is applied, also one equal to the last: the output
