@@ -5,9 +5,9 @@ JOBS ?= $(shell nproc)
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
   qt6-charts-dev libqt6sql6-sqlite libqt6opengl6-dev xvfb xauth socat sqlite3 \
-  libqt6svg6 fonts-wqy-microhei python3 python3-pyvisa-py python3-serial
+  libqt6svg6 dpkg-dev desktop-file-utils appstream fonts-wqy-microhei python3 python3-pyvisa-py python3-serial
 
-.PHONY: deps configure build run test test-asan clean
+.PHONY: deps configure build run test test-asan package clean
 
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -34,6 +34,13 @@ test: build
 
 test-asan:
 	$(MAKE) test PRESET=asan
+
+# The Debian package, from a release build: build/release/qle_<version>_<arch>.deb
+PACKAGE_PRESET ?= release
+package:
+	$(MAKE) build PRESET=$(PACKAGE_PRESET)
+	cd build/$(PACKAGE_PRESET) && cpack -G DEB
+	@ls -1 build/$(PACKAGE_PRESET)/*.deb
 
 clean:
 	rm -rf build

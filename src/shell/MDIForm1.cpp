@@ -16,6 +16,8 @@
 #include "FrmProxy.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
+#include "platform/CatalogueUpgrade.h"
+#include "platform/DataFolder.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -112,6 +114,16 @@ MDIForm1::StartResult MDIForm1::Start()
 
     if (!lockDataFolder())
         return StartResult::DataFolderInUse;
+    // A newer shipped catalogue brings its new models; the user's rows and
+    // records stay as they are.
+    if (!m_options.shippedCatalogue.isEmpty()) {
+        const CatalogueUpgrade::Result upgrade = CatalogueUpgrade::addMissingModels(
+            QDir(m_options.dataFolder).filePath(DataFolder::CatalogueFileName), m_options.shippedCatalogue);
+        if (!upgrade.ok)
+            Trace("catalogue upgrade skipped: " + upgrade.error);
+        else if (!upgrade.added.isEmpty())
+            Trace("catalogue upgrade added: " + upgrade.added.join(", "));
+    }
     const DataForm::OpenResult opened = m_dataForm->open(m_options.dataFolder, m_options.shippedCatalogue);
     if (opened != DataForm::OpenResult::Ok) {
         const QString folder = QDir::toNativeSeparators(m_options.dataFolder);
