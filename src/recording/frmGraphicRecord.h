@@ -1,32 +1,175 @@
 #pragma once
 
+#include "GraphRecordStore.h"
+#include "RecordDatabase.h"
 #include "RecordRow.h"
 
 #include <QList>
+#include <QPointer>
+#include <QSqlDatabase>
+#include <QTimer>
 #include <QWidget>
 
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
 class QLineEdit;
+class QListWidget;
+class QPushButton;
 
 namespace qle {
 
-// The graph recorder window: the recorded rows as time traces.
+class GraphView;
+class IGraphHost;
+class PlotCursors;
+class frmDataTable;
+
+// The graph recorder, "Graphic Record": the recording as voltage and current
+// traces of up to three channels over elapsed time, with its statistics, the
+// axis choices, the record buttons that forward to the main window, save,
+// load and delete of records, and export and print.
+//
+// Plots are numbered 1..6 as the check boxes cbPlot(0..5) show them: channel
+// 1 voltage, channel 1 current, channel 2 voltage, and so on.
 class frmGraphicRecord final : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int Plots = 6;
+
+    // The window of a connection: the main window's record commands and
+    // panel, and the record file.
+    frmGraphicRecord(IGraphHost &host, QSqlDatabase db, QWidget *parent = nullptr);
+    // A graph alone, showing what ShowGraph hands it: no main window, no
+    // record file (no statistics from the table, record buttons inert).
     explicit frmGraphicRecord(QWidget *parent = nullptr);
+    ~frmGraphicRecord() override;
 
-    // Position in the time-length list; the first entry until the list exists.
-    [[nodiscard]] int xLengthIndex() const { return 0; }
+    // The table recorder of the same connection: its recording start, stop
+    // and loaded records drive this window, and its record fields are the
+    // ones this window's Save and Load use.
+    void setTableRecorder(frmDataTable *table);
 
-    // Holds the channel count as text, "1" to "3".
-    QLineEdit *txtChannels = nullptr;
+    // Empties the graph and takes the time slice of the record settings.
+    void ClearGraph();
+    // Appends one point per channel shown, from a row the table recorder wrote.
+    void ShowGraph(const qle::RecordRow &row);
+    // Rebuilds every trace from the working table.
+    void ReDraw();
+    // New channel colours, each a decimal 0x00BBGGRR colour number.
+    void ChangeCursorColor(const QString &ch1, const QString &ch2, const QString &ch3);
+    // Whole seconds as "h:m:s" or "dD h:m:s".
+    [[nodiscard]] static QString FormatTotalTime(qint64 seconds);
 
-    // The rows the table recorder has written, to be drawn by the graph window.
+    // Position in the time-length list, stored with a saved record.
+    [[nodiscard]] int xLengthIndex() const;
+
+    // Runs what the coalescing timers hold back: the redraw of the traces and
+    // the refresh of the statistics list.
+    void updateNow();
+
+    // Controls, as the user works them.
+    void txtChannels_Change();
+    void cbPlot_Click(int index);
+    void cmbXLength_Click();
+    void cmbYVoltage_Click();
+    void cmbYCurrent_Click();
+    void cmdStart_Click();
+    void cmdStop_Click();
+    void cmdPeriod_Click();
+    void cmdRefresh_Click();
+    void cmdReturn_Click();
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void List1_Click(int line);
+    void cmdDel_Click();
+    void List2_Click(int line);
+    void cmdExport_Click();
+    void cmdPrint_Click();
+
+    [[nodiscard]] QSqlDatabase database() const { return m_db; }
+
+    qint32 lIdx = 0;      // points on the graph since the last clear
+    qint16 iXTime = 1;    // seconds between two points
+    qint16 ContrlIdx = 0; // channels shown minus one
+    bool bLoaded = false; // prepared by the first activation
+
+    // The rows handed to ShowGraph since the last clear or rebuild.
     QList<RecordRow> shownRows;
 
-public slots:
-    // Called by the table recorder after each written row.
-    void ShowGraph(const qle::RecordRow &row) { shownRows.append(row); }
+    QLineEdit *txtChannels; // hidden: the channel count as text, "1" to "3"
+    GraphView *CWGraph1;
+    PlotCursors *cursors;
+    std::array<QCheckBox *, Plots> cbPlot{};
+    std::array<QFrame *, Plots> Line{}; // colour markers Line1..Line6
+    QComboBox *cmbXLength;
+    QComboBox *cmbYVoltage;
+    QComboBox *cmbYCurrent;
+    QListWidget *lstWave;    // statistics
+    QListWidget *lstChannel; // channel choice of the cursor modes
+    QPushButton *cmdStart;
+    QPushButton *cmdStop;
+    QPushButton *cmdPeriod;
+    QPushButton *cmdRefresh;
+    QPushButton *cmdReturn;
+    QPushButton *cmdSave;
+    QPushButton *cmdLoad;
+    QPushButton *cmdDel;
+    QPushButton *cmdExport;
+    QPushButton *cmdPrint;
+    QListWidget *List1; // records to load, over the graph
+    QListWidget *List2; // records to delete, over the graph
+    QFrame *FrameChannel;
+    QFrame *SSFrame1;
+    QGroupBox *Frame1;      // "Graph Operations"
+    QGroupBox *FrameCursor; // "Cursor Information"
+    QLineEdit *XPosition;
+    QLineEdit *YPosition;
+    QLineEdit *PeriodVal;
+    QLineEdit *AmplitudeVal;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void buildChannelFrame();
+    void buildButtonFrame();
+    void buildCursorFrame();
+    void placeControls();
+    // ClearGraph without the statistics.
+    void resetGraph();
+    void applyChannelCount();
+    void connectControls();
+    void applyStoredColors();
+    void setChannelColor(int channel, const QColor &color);
+    void refreshStatistics();
+    void scheduleStatistics();
+    [[nodiscard]] int channels() const { return ContrlIdx + 1; }
+    [[nodiscard]] int recordScale() const;
+    [[nodiscard]] double panelMaximum(const char *field) const;
+    void setYRange(int plotParity, int entry);
+    void showPlots();
+    void onRecordingStarted();
+    void onRecordingStopped();
+    void showLoadedRecord(const QString &recNo);
+    void fillRecordList(QListWidget *list);
+    [[nodiscard]] bool isRecording() const;
+    void showSystemError(const QSqlError &error);
+    void showInformation(const QString &text);
+
+    IGraphHost &m_host;
+    QSqlDatabase m_db;
+    RecordDatabase m_records;
+    GraphRecordStore m_store;
+    QPointer<frmDataTable> m_table;
+    // The sample interval of a loaded record, until the next recording or Setup.
+    std::optional<int> m_loadedScale;
+    QTimer m_statisticsTimer;
 };
 
 } // namespace qle

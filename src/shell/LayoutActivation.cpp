@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMdiSubWindow>
 
 namespace qle {
@@ -113,8 +114,9 @@ void MDIForm1::NewTable1(qint16 idx)
 
 void MDIForm1::NewWave1(qint16 idx)
 {
-    auto *wave = new frmGraphicRecord;
+    auto *wave = new frmGraphicRecord(*this, QSqlDatabase::database(DataForm::ConnectionName));
     wave->txtChannels->setText(QString::number(idx + 1));
+    wave->setTableRecorder(tableRecorder());
     m_mdiArea->addSubWindow(wave)->hide();
     waveOperation1 = true;
     waveForm1 = wave;
@@ -137,6 +139,11 @@ bool MDIForm1::QueryInitialValues()
 frmGraphicRecord *MDIForm1::graphWindow() const
 {
     return qobject_cast<frmGraphicRecord *>(waveForm1.data());
+}
+
+bool MDIForm1::recordMenuEnabled() const
+{
+    return m_menu->mnuRecord->menuAction()->isEnabled();
 }
 
 int MDIForm1::recordScaleSetting() const

@@ -5,7 +5,7 @@
 #include "panels/PanelHost.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
-#include "recording/RecorderHost.h"
+#include "recording/GraphHost.h"
 #include "ShellOptions.h"
 
 #include <QMainWindow>
@@ -39,7 +39,7 @@ class frmProxy;
 
 // The main window: start-up, link opening, identification of the model,
 // status line and the menus that drive a connection.
-class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost, public IRecorderHost {
+class MDIForm1 final : public QMainWindow, public ICommTaskerHost, public IPanelHost, public IGraphHost {
     Q_OBJECT
 public:
     enum class StartResult { Ready, CatalogueMissing, CatalogueUnusable, DataFolderInUse };
@@ -132,6 +132,11 @@ public:
     // What the recorders read of the main window.
     [[nodiscard]] frmGraphicRecord *graphWindow() const override;
     [[nodiscard]] int recordScaleSetting() const override;
+    [[nodiscard]] bool recordMenuEnabled() const override;
+    void recordStart() override { mnuRecordStart_Click(); }
+    void recordStop() override { mnuRecordStop_Click(); }
+    void recordPeriod() override { mnuRecordPeriod_Click(); }
+    void showControlPanel() override { mnuControl_Click(); }
 
     // Status line.
     void ReportStatus(const QString &msg, int msec) override;

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "recording/dlgRecordLength.h"
 #include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
 
 namespace qle {
 
@@ -48,6 +49,8 @@ void MDIForm1::mnuRecordPeriod_Click()
         table->RecordPeriod(static_cast<qint16>(dialog.Days), static_cast<qint16>(dialog.Hours),
                             static_cast<qint16>(dialog.Miniutes), static_cast<qint16>(dialog.Seconds),
                             static_cast<qint16>(dialog.RecScale), static_cast<qint16>(dialog.RecPointStyle));
+    if (frmGraphicRecord *graph = graphWindow())
+        graph->ChangeCursorColor(dialog.txtCh1Color(), dialog.txtCh2Color(), dialog.txtCh3Color());
 }
 
 void MDIForm1::mnuRecordSave_Click()

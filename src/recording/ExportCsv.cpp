@@ -1,0 +1,74 @@
+#include "ExportCsv.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace qle {
+namespace {
+
+const QString Rows = QStringLiteral(
+    "select SeqNo ,RecTime,PVal,SVal,PVal2,SVal2,PVal3,SVal3,timetick from datatemp order by SeqNo");
+const QByteArray LineEnd("\r\n");
+
+QString failure(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot export to ") + QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
+}
+
+} // namespace
+
+QString ExportCsv::headerLine(int channels)
+{
+    QString line = QStringLiteral("No.,Time,Ch1 V,Ch1 A");
+    for (int ch = 2; ch <= channels && ch <= 3; ++ch)
+        line += QStringLiteral(",Ch%1 V,Ch%1 A").arg(ch);
+    return line;
+}
+
+bool ExportCsv::write(QSqlDatabase db, int channels, const QString &path, QString *error)
+{
+    channels = std::clamp(channels, 1, 3);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = failure(path, file.errorString());
+        return false;
+    }
+
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(Rows) || !query.exec()) {
+        file.cancelWriting();
+        *error = failure(path, query.lastError().text());
+        return false;
+    }
+
+    file.write(headerLine(channels).toLocal8Bit() + LineEnd);
+    // SeqNo, RecTime, then voltage and current per channel.
+    const int fields = 2 + 2 * channels;
+    while (query.next()) {
+        QString line;
+        for (int field = 0; field < fields; ++field) {
+            if (field > 0)
+                line += QLatin1Char(',');
+            line += query.value(field).toString();
+        }
+        file.write(line.toLocal8Bit() + LineEnd);
+    }
+    if (query.lastError().isValid()) {
+        file.cancelWriting();
+        *error = failure(path, query.lastError().text());
+        return false;
+    }
+    if (!file.commit()) {
+        *error = failure(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace qle

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace qle {
+
+// The working table as a comma-separated file: a header line for the number
+// of channels, then one line per row in SeqNo order (number, time, voltage
+// and current of each channel), lines ended by CR LF, no quoting. The file is
+// written beside its final name and put in place only when complete, so a
+// failed export leaves an earlier file as it was and never a partial one.
+class ExportCsv {
+public:
+    // "No.,Time,Ch1 V,Ch1 A" and the pairs of channels 2 and 3.
+    [[nodiscard]] static QString headerLine(int channels);
+
+    // False when the rows cannot be read or the file cannot be created or
+    // written; *error then names the file and the reason.
+    static bool write(QSqlDatabase db, int channels, const QString &path, QString *error);
+};
+
+} // namespace qle

@@ -1,0 +1,93 @@
+#include "GraphFormat.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cmath>
+
+namespace qle::graph {
+namespace {
+
+constexpr qint64 SecondsPerDay = 86400;
+
+QString digits(qint64 value, int width)
+{
+    return QString::number(value).rightJustified(width, u'0');
+}
+
+} // namespace
+
+QString FormatTotalTime(qint64 seconds)
+{
+    const qint64 s = seconds % 60;
+    const qint64 m = (seconds / 60) % 60;
+    const qint64 h = (seconds / 3600) % 24;
+    const qint64 d = seconds / SecondsPerDay;
+    const QString time = QStringLiteral("%1:%2:%3").arg(h).arg(m).arg(s);
+    return d == 0 ? time : QStringLiteral("%1D ").arg(d) + time;
+}
+
+QString formatElapsed(double days, const QString &pattern)
+{
+    const qint64 total = std::llround(days * SecondsPerDay);
+    const qint64 magnitude = total < 0 ? -total : total;
+    const qint64 hours = magnitude / 3600;
+    const qint64 minutes = (magnitude / 60) % 60;
+    const qint64 seconds = magnitude % 60;
+
+    QString text = total < 0 ? QStringLiteral("-") : QString();
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar letter = pattern.at(i).toLower();
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern.at(i + run).toLower() == letter)
+            ++run;
+        const int width = run >= 2 ? 2 : 1;
+        if (letter == u'h')
+            text += digits(hours, width);
+        else if (letter == u'n')
+            text += digits(minutes, width);
+        else if (letter == u's')
+            text += digits(seconds, width);
+        else
+            text += pattern.mid(i, run);
+        i += run;
+    }
+    return text;
+}
+
+double leadingNumber(const QString &text)
+{
+    static const QRegularExpression Number(
+        QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
+    const QRegularExpressionMatch match = Number.match(text);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(match.captured(0).trimmed(), &ok);
+    return ok && std::isfinite(value) ? value : 0;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+double timeTextToDays(const QString &text)
+{
+    const QStringList parts = text.trimmed().split(u':');
+    if (parts.size() < 2 || parts.size() > 3)
+        return 0;
+    qint64 seconds = 0;
+    const qint64 scale[3] = {3600, 60, 1};
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        const int value = parts.at(i).toInt(&ok);
+        if (!ok || value < 0)
+            return 0;
+        seconds += value * scale[i];
+    }
+    return static_cast<double>(seconds) / SecondsPerDay;
+}
+
+} // namespace qle::graph

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// Texts of the graph recorder: durations, elapsed-time axis labels and the
+// numbers read from displayed values.
+namespace qle::graph {
+
+// Whole seconds as "h:m:s", or "dD h:m:s" from one day on, without leading
+// zeros: 3725 gives "1:2:5", 90061 gives "1D 1:1:1".
+QString FormatTotalTime(qint64 seconds);
+
+// An elapsed time in days (1.0 = 24 hours) written with a label pattern of
+// the time axis: "h" / "hh" elapsed hours (not wrapped at 24), "n" / "nn"
+// minutes, "s" / "ss" seconds, the doubled letter with two digits; any other
+// character is copied. Rounded to the second; negative times get a "-".
+QString formatElapsed(double days, const QString &pattern);
+
+// The leading number of a text, as a reading shows it ("5.012", " 12V",
+// "-1e-3"); 0 when the text does not start with a number.
+double leadingNumber(const QString &text);
+
+// A number in its shortest decimal form: 10.2, 0.5, 105.
+QString numberText(double value);
+
+// A time text "h:m:s" or "h:m" (the range ends of the time-length list) as a
+// fraction of a day; 0 for text that is not such a time.
+double timeTextToDays(const QString &text);
+
+} // namespace qle::graph

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace qle {
+
+// The record statements the graph window needs beyond RecordDatabase: the
+// working rows as numbers, the time-length position stored with a record,
+// and deleting a record.
+// Values are bound; a routine returns false on a database error, which
+// lastError() then describes.
+class GraphRecordStore {
+public:
+    explicit GraphRecordStore(QSqlDatabase db);
+
+    // Voltage and current of channels 1..channels of every working row, in
+    // SeqNo order, as numbers (the leading number of the text, 0 for none),
+    // into (*values)[2 * channel] and [2 * channel + 1]; the others stay empty.
+    bool workingValues(int channels, std::array<std::vector<double>, 6> *values);
+    // The record's ShowStyle; empty when the record or the value is missing.
+    bool showStyle(const QString &recNo, std::optional<int> *position);
+    // The record's rows, then its header, all or nothing.
+    bool deleteRecord(const QString &recNo);
+
+    [[nodiscard]] const QSqlError &lastError() const { return m_error; }
+
+private:
+    bool run(QSqlQuery &query, const QString &sql, const QString &recNo);
+
+    QSqlDatabase m_db;
+    QSqlError m_error;
+};
+
+} // namespace qle

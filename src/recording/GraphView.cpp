@@ -1,0 +1,314 @@
+#include "GraphView.h"
+
+#include "GraphFormat.h"
+#include "PlotReducer.h"
+
+#include <QCategoryAxis>
+#include <QLineSeries>
+#include <QScopedValueRollback>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qle {
+namespace {
+
+const QColor FrameColor(96, 96, 96);
+constexpr int FrameWidth = 3;
+const QColor PrintInk(0, 0, 0);
+const QColor PrintPaper(255, 255, 255);
+const QColor PrintGrid(128, 128, 128);
+
+// One pixel wide on screen; scaled with the picture on paper, where a
+// cosmetic pen would be a hairline of one printer dot.
+QPen tracePen(const QColor &color)
+{
+    return QPen(color, 1);
+}
+
+} // namespace
+
+GraphView::GraphView(QWidget *parent)
+    : QChartView(parent), m_chart(new QChart), m_time(new QCategoryAxis(m_chart)),
+      m_voltage(new QValueAxis(m_chart)), m_current(new QValueAxis(m_chart))
+{
+    setObjectName("CWGraph1");
+    setFrameShape(QFrame::NoFrame);
+    setRenderHint(QPainter::Antialiasing, false);
+    m_chart->legend()->hide();
+    m_chart->setDropShadowEnabled(false);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setPlotAreaBackgroundVisible(true);
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
+
+    m_time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_voltage->setTitleText(QStringLiteral("Voltage"));
+    m_voltage->setLabelFormat(QStringLiteral("%g"));
+    m_current->setTitleText(QStringLiteral("Current"));
+    m_current->setLabelFormat(QStringLiteral("%g"));
+    m_current->setGridLineVisible(false);
+    m_chart->addAxis(m_time, Qt::AlignBottom);
+    m_chart->addAxis(m_voltage, Qt::AlignLeft);
+    m_chart->addAxis(m_current, Qt::AlignRight);
+    m_voltage->setRange(0, 1);
+    m_current->setRange(0, 1);
+
+    for (int plot = 0; plot < Plots; ++plot) {
+        auto *series = new QLineSeries(m_chart);
+        series->setObjectName(QStringLiteral("Plot%1").arg(plot + 1));
+        m_chart->addSeries(series);
+        series->attachAxis(m_time);
+        series->attachAxis(axisOf(plot));
+        m_series[static_cast<std::size_t>(plot)] = series;
+    }
+    setChart(m_chart);
+
+    Look initial;
+    initial.plots.fill(QColor(0, 192, 0));
+    initial.background = QColor(236, 236, 236);
+    initial.plotArea = QColor(255, 255, 224);
+    initial.timeGrid = QColor(200, 200, 200);
+    initial.voltageGrid = QColor(200, 200, 200);
+    setLook(initial);
+
+    m_redrawTimer.setSingleShot(true);
+    m_redrawTimer.setInterval(RedrawDelayMs);
+    connect(&m_redrawTimer, &QTimer::timeout, this, &GraphView::redraw);
+    connect(m_chart, &QChart::plotAreaChanged, this, &GraphView::scheduleRedraw);
+    // Any change of the visible time, also by zooming or panning, relabels it.
+    connect(m_time, &QValueAxis::rangeChanged, this, [this] {
+        if (!m_relabelling)
+            rebuildTimeLabels();
+        scheduleRedraw();
+    });
+    setTimeAxis(QStringLiteral("Elapsed Time [Sec]"), QStringLiteral("h:n:ss"), 5);
+    setTimeRange(0, 300.0 / 86400);
+}
+
+GraphView::~GraphView() = default;
+
+void GraphView::clearPoints()
+{
+    for (std::vector<double> &values : m_values)
+        values.clear();
+    for (QLineSeries *series : m_series)
+        series->clear();
+    m_redrawTimer.stop();
+}
+
+void GraphView::appendPoint(int plot, double value)
+{
+    m_values.at(static_cast<std::size_t>(plot)).push_back(value);
+    if (isPlotVisible(plot))
+        scheduleRedraw();
+}
+
+void GraphView::setPoints(int plot, std::vector<double> values)
+{
+    m_values.at(static_cast<std::size_t>(plot)) = std::move(values);
+    scheduleRedraw();
+}
+
+qsizetype GraphView::pointCount(int plot) const
+{
+    return static_cast<qsizetype>(m_values.at(static_cast<std::size_t>(plot)).size());
+}
+
+std::span<const double> GraphView::values(int plot) const
+{
+    return m_values.at(static_cast<std::size_t>(plot));
+}
+
+void GraphView::setTimeStep(double days)
+{
+    if (days > 0 && days != m_step) {
+        m_step = days;
+        scheduleRedraw();
+    }
+}
+
+QLineSeries *GraphView::series(int plot) const
+{
+    return m_series.at(static_cast<std::size_t>(plot));
+}
+
+QValueAxis *GraphView::axisOf(int plot) const
+{
+    return plot % 2 == 0 ? m_voltage : m_current;
+}
+
+void GraphView::setPlotVisible(int plot, bool visible)
+{
+    if (series(plot)->isVisible() == visible)
+        return;
+    series(plot)->setVisible(visible);
+    scheduleRedraw();
+}
+
+bool GraphView::isPlotVisible(int plot) const
+{
+    return series(plot)->isVisible();
+}
+
+void GraphView::setPlotColor(int plot, const QColor &color)
+{
+    series(plot)->setPen(tracePen(color));
+}
+
+QColor GraphView::plotColor(int plot) const
+{
+    return series(plot)->pen().color();
+}
+
+void GraphView::setTimeAxis(const QString &caption, const QString &labelFormat, int divisions)
+{
+    m_time->setTitleText(caption);
+    m_labelFormat = labelFormat;
+    m_divisions = std::max(1, divisions);
+    rebuildTimeLabels();
+}
+
+void GraphView::setTimeRange(double minDays, double maxDays)
+{
+    if (!(maxDays > minDays))
+        return;
+    m_time->setRange(minDays, maxDays);
+}
+
+QString GraphView::timeCaption() const
+{
+    return m_time->titleText();
+}
+
+double GraphView::timeMin() const
+{
+    return m_time->min();
+}
+
+double GraphView::timeMax() const
+{
+    return m_time->max();
+}
+
+QStringList GraphView::timeLabels() const
+{
+    return m_time->categoriesLabels();
+}
+
+// One label on each division line, the first at the range start. Category
+// labels must differ, so a label that repeats (a range too short for its
+// pattern) gets invisible padding.
+void GraphView::rebuildTimeLabels()
+{
+    const double min = m_time->min();
+    const double max = m_time->max();
+    const QScopedValueRollback<bool> relabelling(m_relabelling, true);
+    for (const QString &label : m_time->categoriesLabels())
+        m_time->remove(label);
+    m_time->setStartValue(min);
+    QStringList used;
+    for (int k = 0; k <= m_divisions; ++k) {
+        const double value = min + (max - min) * k / m_divisions;
+        QString label = graph::formatElapsed(value, m_labelFormat);
+        while (used.contains(label))
+            label += QChar(0x200B);
+        used.append(label);
+        m_time->append(label, value);
+    }
+    m_time->setRange(min, max);
+}
+
+void GraphView::setVoltageRange(double maximum)
+{
+    m_voltage->setRange(0, maximum > 0 ? maximum : 1);
+    scheduleRedraw();
+}
+
+void GraphView::setCurrentRange(double maximum)
+{
+    m_current->setRange(0, maximum > 0 ? maximum : 1);
+    scheduleRedraw();
+}
+
+GraphView::Look GraphView::look() const
+{
+    Look look;
+    for (int plot = 0; plot < Plots; ++plot)
+        look.plots[static_cast<std::size_t>(plot)] = plotColor(plot);
+    look.background = m_chart->backgroundBrush().color();
+    look.plotArea = m_chart->plotAreaBackgroundBrush().color();
+    look.timeGrid = m_time->gridLineColor();
+    look.voltageGrid = m_voltage->gridLineColor();
+    look.frameVisible = m_frameVisible;
+    return look;
+}
+
+void GraphView::setLook(const Look &look)
+{
+    for (int plot = 0; plot < Plots; ++plot)
+        setPlotColor(plot, look.plots[static_cast<std::size_t>(plot)]);
+    m_chart->setBackgroundBrush(look.background);
+    setBackgroundBrush(look.background);
+    m_chart->setPlotAreaBackgroundBrush(look.plotArea);
+    m_time->setGridLineColor(look.timeGrid);
+    m_voltage->setGridLineColor(look.voltageGrid);
+    m_frameVisible = look.frameVisible;
+    m_chart->setBackgroundPen(look.frameVisible ? QPen(FrameColor, FrameWidth) : QPen(Qt::NoPen));
+}
+
+GraphView::Look GraphView::printLook(const Look &screen)
+{
+    Look look = screen;
+    look.plots.fill(PrintInk);
+    look.background = PrintPaper;
+    look.plotArea = PrintPaper;
+    look.timeGrid = PrintGrid;
+    look.voltageGrid = PrintGrid;
+    look.frameVisible = false;
+    return look;
+}
+
+void GraphView::scheduleRedraw()
+{
+    if (!m_redrawTimer.isActive())
+        m_redrawTimer.start();
+}
+
+void GraphView::redrawNow()
+{
+    if (m_redrawTimer.isActive()) {
+        m_redrawTimer.stop();
+        redraw();
+    }
+}
+
+int GraphView::plotColumns() const
+{
+    const int plotWidth = static_cast<int>(std::lround(m_chart->plotArea().width()));
+    // Before the first layout the plot area is empty: take the view's width.
+    return std::max(plotWidth > 1 ? plotWidth : width(), 1);
+}
+
+void GraphView::redraw()
+{
+    const PlotReducer::Range range{timeMin(), timeMax()};
+    const int columns = plotColumns();
+    for (int plot = 0; plot < Plots; ++plot) {
+        QLineSeries *line = series(plot);
+        if (line->isVisible())
+            line->replace(PlotReducer::reduce(values(plot), 0, m_step, range, columns));
+        else if (line->count() > 0)
+            line->clear();
+    }
+    ++m_redraws;
+    emit redrawn();
+}
+
+void GraphView::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    scheduleRedraw();
+}
+
+} // namespace qle

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <span>
+#include <vector>
+
+class QCategoryAxis;
+class QLineSeries;
+class QValueAxis;
+
+namespace qle {
+
+// The graph of the graph recorder: six traces (index 0..5: channel 1 voltage,
+// channel 1 current, channel 2 voltage, ...) over elapsed time in days, the
+// voltages on the left axis, the currents on the right one.
+//
+// The traces' values are kept here, one array per trace, point i at
+// i * timeStep(). The chart is handed only a per-pixel-column reduction of
+// the visible range, rebuilt on a coalescing timer after points arrive, the
+// axes change or the view is resized, so that adding a point costs the same
+// at any length and a redraw depends on the width, not on the length.
+class GraphView final : public QChartView {
+    Q_OBJECT
+public:
+    static constexpr int Plots = 6;
+    static constexpr int RedrawDelayMs = 100;
+
+    // The colours the graph is drawn in and whether its frame shows.
+    struct Look {
+        std::array<QColor, Plots> plots;
+        QColor background;  // around the plot area
+        QColor plotArea;
+        QColor timeGrid;    // grid of the time axis
+        QColor voltageGrid; // grid of the voltage axis
+        bool frameVisible = true;
+    };
+
+    explicit GraphView(QWidget *parent = nullptr);
+    ~GraphView() override;
+
+    // Points. Appending puts the point one time step after the trace's last.
+    void clearPoints();
+    void appendPoint(int plot, double value);
+    void setPoints(int plot, std::vector<double> values);
+    [[nodiscard]] qsizetype pointCount(int plot) const;
+    [[nodiscard]] std::span<const double> values(int plot) const;
+    void setTimeStep(double days);
+    [[nodiscard]] double timeStep() const { return m_step; }
+
+    void setPlotVisible(int plot, bool visible);
+    [[nodiscard]] bool isPlotVisible(int plot) const;
+    void setPlotColor(int plot, const QColor &color);
+    [[nodiscard]] QColor plotColor(int plot) const;
+    [[nodiscard]] QLineSeries *series(int plot) const;
+    // The Y axis of a trace: voltage for even indices, current for odd ones.
+    [[nodiscard]] QValueAxis *axisOf(int plot) const;
+
+    // The time axis: caption, label pattern (see graph::formatElapsed), number
+    // of major divisions, and the visible range.
+    void setTimeAxis(const QString &caption, const QString &labelFormat, int divisions);
+    void setTimeRange(double minDays, double maxDays);
+    [[nodiscard]] QString timeCaption() const;
+    [[nodiscard]] QString timeLabelFormat() const { return m_labelFormat; }
+    [[nodiscard]] int timeDivisions() const { return m_divisions; }
+    [[nodiscard]] double timeMin() const;
+    [[nodiscard]] double timeMax() const;
+    [[nodiscard]] QStringList timeLabels() const;
+    void setVoltageRange(double maximum);
+    void setCurrentRange(double maximum);
+    [[nodiscard]] QCategoryAxis *timeAxis() const { return m_time; }
+    [[nodiscard]] QValueAxis *voltageAxis() const { return m_voltage; }
+    [[nodiscard]] QValueAxis *currentAxis() const { return m_current; }
+
+    [[nodiscard]] Look look() const;
+    void setLook(const Look &look);
+    // The look on paper: black traces, white backgrounds, grey grids, no frame.
+    [[nodiscard]] static Look printLook(const Look &screen);
+
+    // Redrawing. A request starts the timer unless it is already pending;
+    // redrawNow() runs a pending redraw at once (before printing, in tests).
+    void scheduleRedraw();
+    void redrawNow();
+    [[nodiscard]] bool isRedrawPending() const { return m_redrawTimer.isActive(); }
+    [[nodiscard]] int redrawCount() const { return m_redraws; }
+    // Pixel columns of the plot area the reduction spreads the points over.
+    [[nodiscard]] int plotColumns() const;
+
+signals:
+    void redrawn();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void redraw();
+    void rebuildTimeLabels();
+
+    QChart *m_chart;
+    QCategoryAxis *m_time;
+    QValueAxis *m_voltage;
+    QValueAxis *m_current;
+    std::array<QLineSeries *, Plots> m_series{};
+    std::array<std::vector<double>, Plots> m_values;
+    double m_step = 1.0 / 86400;
+    QString m_labelFormat;
+    int m_divisions = 5;
+    bool m_frameVisible = true;
+    bool m_relabelling = false;
+    QTimer m_redrawTimer;
+    int m_redraws = 0;
+};
+
+} // namespace qle

@@ -1,0 +1,187 @@
+// The graph recorder's traces: clearing, new points, the rebuild from the
+// working table, the axis choices and the statistics list.
+#include "frmGraphicRecord.h"
+
+#include "GraphFormat.h"
+#include "GraphHost.h"
+#include "GraphScales.h"
+#include "GraphStatistics.h"
+#include "GraphView.h"
+#include "PlotCursors.h"
+#include "panels/Panel.h"
+#include "platform/widgets/CWNumEdit.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <vector>
+
+namespace qle {
+namespace {
+
+constexpr double SecondsPerDay = 86400;
+
+} // namespace
+
+QString frmGraphicRecord::FormatTotalTime(qint64 seconds)
+{
+    return graph::FormatTotalTime(seconds);
+}
+
+int frmGraphicRecord::recordScale() const
+{
+    return m_loadedScale.value_or(m_host.recordScaleSetting());
+}
+
+void frmGraphicRecord::ClearGraph()
+{
+    resetGraph();
+    refreshStatistics();
+}
+
+void frmGraphicRecord::resetGraph()
+{
+    lIdx = 0;
+    shownRows.clear();
+    CWGraph1->clearPoints();
+
+    {
+        const QSignalBlocker voltage(cmbYVoltage);
+        const QSignalBlocker current(cmbYCurrent);
+        cmbYVoltage->setCurrentIndex(0);
+        cmbYCurrent->setCurrentIndex(0);
+    }
+    cmbYVoltage_Click();
+    cmbYCurrent_Click();
+    CWGraph1->voltageAxis()->setTitleText(QStringLiteral("Voltage"));
+
+    iXTime = static_cast<qint16>(graph::timeSlice(recordScale()));
+    CWGraph1->setTimeStep(iXTime / SecondsPerDay);
+
+    {
+        const QSignalBlocker blocker(cmbXLength);
+        cmbXLength->clear();
+        cmbXLength->addItems(graph::timeLengthEntries(iXTime));
+        cmbXLength->setCurrentIndex(0);
+    }
+    cmbXLength_Click();
+
+    XPosition->clear();
+    YPosition->clear();
+    AmplitudeVal->clear();
+    applyChannelCount();
+}
+
+void frmGraphicRecord::ShowGraph(const RecordRow &row)
+{
+    for (int ch = 0; ch < channels(); ++ch) {
+        const auto index = static_cast<std::size_t>(ch);
+        CWGraph1->appendPoint(2 * ch, graph::leadingNumber(row.pval[index]));
+        CWGraph1->appendPoint(2 * ch + 1, graph::leadingNumber(row.sval[index]));
+    }
+    showPlots();
+    shownRows.append(row);
+    ++lIdx;
+    scheduleStatistics();
+}
+
+void frmGraphicRecord::ReDraw()
+{
+    resetGraph();
+    std::array<std::vector<double>, Plots> values;
+    if (!m_store.workingValues(channels(), &values)) {
+        showSystemError(m_store.lastError());
+        refreshStatistics();
+        return;
+    }
+    lIdx = static_cast<qint32>(values[0].size());
+    // Each trace gets all its values in one piece.
+    for (int plot = 0; plot < Plots; ++plot)
+        CWGraph1->setPoints(plot, std::move(values.at(static_cast<std::size_t>(plot))));
+    showPlots();
+    // A scan of the whole table: it follows with the redraw.
+    scheduleStatistics();
+}
+
+void frmGraphicRecord::cmbXLength_Click()
+{
+    const auto lengths = graph::timeLengths(iXTime);
+    const int entry = cmbXLength->currentIndex();
+    if (entry < 0 || entry >= static_cast<int>(lengths.size()))
+        return;
+    const graph::TimeLength &length = lengths[static_cast<std::size_t>(entry)];
+    CWGraph1->setTimeAxis(QString::fromLatin1(length.caption), QString::fromLatin1(length.labelFormat),
+                          length.divisions);
+    CWGraph1->setTimeRange(0, graph::rangeEndDays(length));
+}
+
+// The panel's set-value limit of channel 1, 0 when there is no panel.
+double frmGraphicRecord::panelMaximum(const char *field) const
+{
+    const Panel *panel = m_host.currentPanel();
+    if (!panel)
+        return 0;
+    for (const CWNumEdit *edit : panel->findChildren<CWNumEdit *>(QString::fromLatin1(field)))
+        if (edit->index() == 0)
+            return edit->Maximum();
+    return 0;
+}
+
+// "Default" scales the axis to the panel's limit, another entry to its number.
+void frmGraphicRecord::setYRange(int plotParity, int entry)
+{
+    QComboBox *list = plotParity == 0 ? cmbYVoltage : cmbYCurrent;
+    const double maximum = entry <= 0 ? panelMaximum(plotParity == 0 ? "numVoltage" : "numCurrent")
+                                      : graph::leadingNumber(list->itemText(entry));
+    if (plotParity == 0)
+        CWGraph1->setVoltageRange(maximum);
+    else
+        CWGraph1->setCurrentRange(maximum);
+}
+
+void frmGraphicRecord::cmbYVoltage_Click()
+{
+    setYRange(0, cmbYVoltage->currentIndex());
+}
+
+void frmGraphicRecord::cmbYCurrent_Click()
+{
+    setYRange(1, cmbYCurrent->currentIndex());
+}
+
+void frmGraphicRecord::cmdRefresh_Click()
+{
+    cmbXLength_Click();
+    cmbYVoltage_Click();
+    cmbYCurrent_Click();
+    FrameCursor->hide();
+    cursors->hideFirst(2 * ContrlIdx + 2);
+}
+
+void frmGraphicRecord::scheduleStatistics()
+{
+    if (!m_statisticsTimer.isActive())
+        m_statisticsTimer.start();
+}
+
+void frmGraphicRecord::refreshStatistics()
+{
+    m_statisticsTimer.stop();
+    const QStringList lines = graph::statisticsLines(m_db, channels(), iXTime, lIdx);
+    lstWave->clear();
+    lstWave->addItems(lines);
+}
+
+void frmGraphicRecord::updateNow()
+{
+    if (m_statisticsTimer.isActive())
+        refreshStatistics();
+    CWGraph1->redrawNow();
+}
+
+} // namespace qle

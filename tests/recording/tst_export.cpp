@@ -1,0 +1,258 @@
+// The graph window's CSV export of the working table.
+#include "tst_graphfixture.h"
+
+#include "ScriptedModalRunner.h"
+#include "recording/ExportCsv.h"
+#include "recording/ExportFileDialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qle;
+using namespace qle::testing;
+
+namespace {
+
+// Answers the save dialog with a fixed name and remembers how it was asked.
+class ScriptedFileDialogs final : public IFileDialogs {
+public:
+    ScriptedFileDialogs() { recording::setFileDialogs(this); }
+    ~ScriptedFileDialogs() override { recording::setFileDialogs(nullptr); }
+    ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
+    ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
+
+    QString saveFileName(QWidget *, const QString &folder, const QString &filter) override
+    {
+        ++calls;
+        askedFolder = folder;
+        askedFilter = filter;
+        return answer;
+    }
+
+    QString answer;
+    int calls = 0;
+    QString askedFolder;
+    QString askedFilter;
+};
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Rows of 3 channels with distinct values per channel, stored out of SeqNo order.
+QList<RecordRow> threeChannelRows(int count)
+{
+    QList<RecordRow> rows;
+    for (int i = count - 1; i >= 0; --i) {
+        RecordRow row;
+        row.seqNo = i;
+        row.recTime = QStringLiteral("2024/03/01 10:00:%1").arg(i * 5, 2, 10, QLatin1Char('0'));
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            row.pval[ch] = QStringLiteral("%1.%2").arg(ch + 1).arg(i);
+            row.sval[ch] = QStringLiteral("0.%1%2").arg(ch + 1).arg(i);
+        }
+        row.timeTick = i * 5;
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void beforeAnyRecordingOnlyTheMessage()
+    {
+        GraphRig rig;
+        ScriptedFileDialogs dialogs;
+        rig.graph->cmdExport_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList{"Please Record or Load existing data first!"});
+        QCOMPARE(rig.boxes.shown().first().icon, IMessageBox::Icon::Information);
+        QCOMPARE(dialogs.calls, 0);
+    }
+
+    // Four rows of three channels: a header and four lines of eight fields,
+    // in SeqNo order, ended by CR LF.
+    void threeChannelFile()
+    {
+        GraphRig rig(3);
+        ScriptedFileDialogs dialogs;
+        QTemporaryDir out;
+        dialogs.answer = out.filePath("run.csv");
+        QVERIFY(rig.store(threeChannelRows(4)));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        QVERIFY(rig.boxes.texts().isEmpty());
+        QCOMPARE(dialogs.askedFilter, QString("Power文件(*.csv)"));
+        // The program's data folder: where its record file is.
+        QCOMPARE(QDir(dialogs.askedFolder), QFileInfo(rig.file.db().databaseName()).absoluteDir());
+
+        const QByteArray text = contents(dialogs.answer);
+        QVERIFY(text.endsWith("\r\n"));
+        QList<QByteArray> lines = text.split('\n');
+        QVERIFY(lines.takeLast().isEmpty());
+        QCOMPARE(lines.size(), 5);
+        for (const QByteArray &line : lines) {
+            QVERIFY(line.endsWith('\r'));
+            QVERIFY(!line.chopped(1).contains('\r'));
+            QVERIFY(!line.contains('"'));
+            QCOMPARE(line.chopped(1).split(',').size(), 8);
+        }
+        QCOMPARE(lines.at(0), QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A\r"));
+        QCOMPARE(lines.at(1), QByteArray("0,2024/03/01 10:00:00,1.0,0.10,2.0,0.20,3.0,0.30\r"));
+        QCOMPARE(lines.at(4), QByteArray("3,2024/03/01 10:00:15,1.3,0.13,2.3,0.23,3.3,0.33\r"));
+    }
+
+    void headerPerChannelCount_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QByteArray>("firstRow");
+        QTest::newRow("one") << 1 << QByteArray("No.,Time,Ch1 V,Ch1 A") << QByteArray("0,2024/03/01 10:00:00,1.0,0.10");
+        QTest::newRow("two") << 2 << QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A")
+                             << QByteArray("0,2024/03/01 10:00:00,1.0,0.10,2.0,0.20");
+        QTest::newRow("three") << 3 << QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A")
+                               << QByteArray("0,2024/03/01 10:00:00,1.0,0.10,2.0,0.20,3.0,0.30");
+    }
+    void headerPerChannelCount()
+    {
+        QFETCH(int, channels);
+        QFETCH(QByteArray, header);
+        QFETCH(QByteArray, firstRow);
+        GraphRig rig(channels);
+        ScriptedFileDialogs dialogs;
+        QTemporaryDir out;
+        dialogs.answer = out.filePath("run.csv");
+        QVERIFY(rig.store(threeChannelRows(2)));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        const QList<QByteArray> lines = contents(dialogs.answer).split('\n');
+        QCOMPARE(lines.at(0), header + "\r");
+        QCOMPARE(lines.at(1), firstRow + "\r");
+    }
+
+    // Empty cells give empty fields.
+    void emptyCellsGiveEmptyFields()
+    {
+        RecordFile file;
+        RecordRow row;
+        row.seqNo = 0;
+        row.recTime = "2024/03/01 10:00:00";
+        row.pval = {"5.00", "", ""};
+        row.sval = {"", "", ""};
+        RecordDatabase records(file.db());
+        QVERIFY(records.addSample(row));
+        QTemporaryDir out;
+        QString error;
+        QVERIFY(ExportCsv::write(file.db(), 2, out.filePath("a.csv"), &error));
+        QCOMPARE(contents(out.filePath("a.csv")),
+                 QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A\r\n0,2024/03/01 10:00:00,5.00,,,\r\n"));
+    }
+
+    void exportingTwiceReplacesTheFile()
+    {
+        GraphRig rig(1);
+        ScriptedFileDialogs dialogs;
+        QTemporaryDir out;
+        dialogs.answer = out.filePath("run.csv");
+        QVERIFY(rig.store(threeChannelRows(4)));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        QCOMPARE(contents(dialogs.answer).count('\n'), 5);
+
+        rig.table->ClearData();
+        QVERIFY(rig.store(threeChannelRows(2)));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        QCOMPARE(contents(dialogs.answer).count('\n'), 3);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{"run.csv"});
+        QVERIFY(rig.boxes.texts().isEmpty());
+    }
+
+    // A file that cannot be created: a message naming it, and no file.
+    void unwritableFolder()
+    {
+        GraphRig rig(1);
+        ScriptedFileDialogs dialogs;
+        QTemporaryDir out;
+        // A folder that is a plain file cannot hold anything, whoever runs the test.
+        QFile blocker(out.filePath("exports"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        dialogs.answer = out.filePath("exports/run.csv");
+        QVERIFY(rig.store(threeChannelRows(2)));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        QCOMPARE(rig.boxes.shown().size(), 1);
+        const QString message = rig.boxes.texts().first();
+        QVERIFY2(message.startsWith("Cannot export to " + QDir::toNativeSeparators(dialogs.answer) + ": "),
+                 qPrintable(message));
+        QVERIFY(message.size() > QString("Cannot export to " + dialogs.answer + ": ").size());
+        QCOMPARE(rig.boxes.shown().first().icon, IMessageBox::Icon::Critical);
+        QVERIFY(!QFileInfo::exists(dialogs.answer));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{"exports"});
+    }
+
+    // A failed export leaves the earlier file as it was.
+    void failedExportKeepsTheEarlierFile()
+    {
+        RecordFile file;
+        RecordDatabase records(file.db());
+        RecordRow row;
+        row.recTime = "2024/03/01 10:00:00";
+        QVERIFY(records.addSample(row));
+        QTemporaryDir out;
+        const QString path = out.filePath("run.csv");
+        QString error;
+        QVERIFY(ExportCsv::write(file.db(), 1, path, &error));
+        const QByteArray before = contents(path);
+        QVERIFY(file.exec("drop table datatemp"));
+        QVERIFY(!ExportCsv::write(file.db(), 1, path, &error));
+        QVERIFY2(error.startsWith("Cannot export to "), qPrintable(error));
+        QCOMPARE(contents(path), before);
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{"run.csv"});
+    }
+
+    // The real save dialog, answered through the modal runner.
+    void theSaveDialog()
+    {
+        GraphRig rig(1);
+        ScriptedModalRunner runner;
+        QTemporaryDir out;
+        const QString path = out.filePath("chosen.csv");
+        QString folder;
+        QStringList filters;
+        runner.script([&](QDialog &dialog) {
+            auto &files = dynamic_cast<QFileDialog &>(dialog);
+            folder = files.directory().absolutePath();
+            filters = files.nameFilters();
+            files.selectFile(path);
+            return int{QDialog::Accepted};
+        });
+        QVERIFY(rig.storeRows({"1"}, {"2"}));
+        rig.graph->ReDraw();
+        rig.graph->cmdExport_Click();
+        QCOMPARE(folder, QFileInfo(rig.file.db().databaseName()).absolutePath());
+        QCOMPARE(filters, QStringList{"Power文件(*.csv)"});
+        QVERIFY(rig.boxes.texts().isEmpty());
+        QCOMPARE(contents(path).split('\n').size(), 3);
+
+        // Cancelled: no file.
+        runner.script([](QDialog &) { return int{QDialog::Rejected}; });
+        QVERIFY(QFile::remove(path));
+        rig.graph->cmdExport_Click();
+        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(rig.boxes.texts().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"

@@ -1,0 +1,206 @@
+// The graph window's Print, through the real printer dialog answered by the
+// modal runner, into a PDF file that poppler's tools then examine.
+#include "tst_graphfixture.h"
+
+#include "ScriptedModalRunner.h"
+#include "recording/GraphView.h"
+#include "recording/PrintGraph.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace qle;
+using namespace qle::testing;
+
+namespace {
+
+// A printer dialog answer: print to this PDF file, or cancel.
+ScriptedModalRunner::Step printTo(const QString &pdf, int result, bool *wasPrintDialog)
+{
+    return [=](QDialog &dialog) {
+        auto *print = dynamic_cast<QPrintDialog *>(&dialog);
+        *wasPrintDialog = print != nullptr;
+        if (print) {
+            print->printer()->setOutputFormat(QPrinter::PdfFormat);
+            print->printer()->setOutputFileName(pdf);
+        }
+        return result;
+    };
+}
+
+// Runs one of poppler's tools; its standard output.
+QByteArray run(const QString &tool, const QStringList &arguments, bool *ok)
+{
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(tool), arguments);
+    *ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.readAllStandardOutput();
+}
+
+bool near(const QColor &a, const QColor &b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+        && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+void compareLooks(const GraphView::Look &actual, const GraphView::Look &expected)
+{
+    QCOMPARE(actual.plots, expected.plots);
+    QCOMPARE(actual.background, expected.background);
+    QCOMPARE(actual.plotArea, expected.plotArea);
+    QCOMPARE(actual.timeGrid, expected.timeGrid);
+    QCOMPARE(actual.voltageGrid, expected.voltageGrid);
+    QCOMPARE(actual.frameVisible, expected.frameVisible);
+}
+
+// A three-channel recording of 240 rows, drawn on a shown window.
+void drawRecording(GraphRig &rig)
+{
+    QStringList volts, amps;
+    for (int i = 0; i < 240; ++i) {
+        volts.append(QString::number(16 + 12 * std::sin(i / 20.0), 'f', 2));
+        amps.append(QString::number(2.5 + 2 * std::cos(i / 15.0), 'f', 3));
+    }
+    QVERIFY(rig.storeRows(volts, amps));
+    rig.graph->resize(1000, 640);
+    rig.graph->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+    rig.graph->ReDraw();
+    rig.graph->updateNow();
+}
+
+} // namespace
+
+class TestPrint : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *tool : {"pdftoppm", "pdfimages"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP("poppler-utils (pdftoppm, pdfimages) is not installed");
+    }
+
+    void printBoxIsTheUpperLeftQuarter()
+    {
+        QCOMPARE(printBox(QRectF(0, 0, 1000, 500)), QRectF(100, 50, 400, 200));
+    }
+
+    // The graph goes on a landscape page as vectors, black on white, in the
+    // box at 10 % / 10 % with 40 % of the page; the screen look comes back.
+    void printsThePictureOnAPdfPage()
+    {
+        GraphRig rig(3, 0);
+        drawRecording(rig);
+        const GraphView::Look screen = rig.graph->CWGraph1->look();
+        QVERIFY(screen.frameVisible);
+
+        QTemporaryDir out;
+        const QString pdf = out.filePath("graph.pdf");
+        ScriptedModalRunner runner;
+        bool wasPrintDialog = false;
+        runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
+        rig.graph->cmdPrint_Click();
+        QVERIFY(wasPrintDialog);
+        QVERIFY2(rig.boxes.texts().isEmpty(), qPrintable(rig.boxes.texts().join('\n')));
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        compareLooks(rig.graph->CWGraph1->look(), screen);
+
+        // No picture of the graph: the page holds no image at all.
+        bool ok = false;
+        const QList<QByteArray> images = run("pdfimages", {"-list", pdf}, &ok).trimmed().split('\n');
+        QVERIFY(ok);
+        QCOMPARE(images.size(), 2);  // the two header lines of the list
+
+        const QString png = out.filePath("page");
+        run("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, png}, &ok);
+        QVERIFY(ok);
+        const QImage page(png + ".png");
+        QVERIFY(!page.isNull());
+        QVERIFY(page.width() > page.height());
+
+        QRect inked;
+        int black = 0, grey = 0, coloured = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor pixel = page.pixelColor(x, y);
+                if (near(pixel, Qt::white, 6))
+                    continue;
+                inked = inked.united(QRect(x, y, 1, 1));
+                black += near(pixel, Qt::black, 60) ? 1 : 0;
+                grey += near(pixel, QColor(128, 128, 128), 30) ? 1 : 0;
+                // The screen's light yellow plot area and coloured traces are gone.
+                const int chroma = std::max({pixel.red(), pixel.green(), pixel.blue()})
+                                 - std::min({pixel.red(), pixel.green(), pixel.blue()});
+                coloured += chroma > 24 ? 1 : 0;
+            }
+        }
+        const double w = page.width();
+        const double h = page.height();
+        QVERIFY2(inked.left() >= 0.1 * w - 2 && inked.top() >= 0.1 * h - 2, qPrintable(QString("%1,%2").arg(inked.left()).arg(inked.top())));
+        QVERIFY2(inked.right() <= 0.5 * w + 2 && inked.bottom() <= 0.5 * h + 2,
+                 qPrintable(QString("%1,%2").arg(inked.right()).arg(inked.bottom())));
+        QVERIFY2(inked.width() >= 0.35 * w && inked.height() >= 0.35 * h,
+                 qPrintable(QString("%1x%2").arg(inked.width()).arg(inked.height())));
+        QVERIFY2(black > 1000, qPrintable(QString::number(black)));
+        QVERIFY2(grey > 1000, qPrintable(QString::number(grey)));
+        QCOMPARE(coloured, 0);
+        // No frame: the box's edges stay blank, the light grey background is white.
+        const QRect box = printBox(QRectF(page.rect())).toRect();
+        int frameInk = 0;
+        for (int y = box.top() + 3; y < box.bottom() - 3; ++y)
+            for (int x : {box.left() + 1, box.right() - 1})
+                frameInk += near(page.pixelColor(x, y), Qt::white, 6) ? 0 : 1;
+        QCOMPARE(frameInk, 0);
+        QVERIFY(near(page.pixelColor(box.left() + 4, box.top() + 4), Qt::white, 2));
+    }
+
+    void cancelledDialogPrintsNothing()
+    {
+        GraphRig rig(1, 0);
+        drawRecording(rig);
+        const GraphView::Look screen = rig.graph->CWGraph1->look();
+        QTemporaryDir out;
+        const QString pdf = out.filePath("graph.pdf");
+        ScriptedModalRunner runner;
+        bool wasPrintDialog = false;
+        runner.script(printTo(pdf, QDialog::Rejected, &wasPrintDialog));
+        rig.graph->cmdPrint_Click();
+        QVERIFY(wasPrintDialog);
+        QVERIFY(!QFileInfo::exists(pdf));
+        QVERIFY(rig.boxes.texts().isEmpty());
+        compareLooks(rig.graph->CWGraph1->look(), screen);
+    }
+
+    // A printer error is reported, and the screen look is back all the same.
+    void printerErrorIsShownAndTheLookRestored()
+    {
+        GraphRig rig(1, 0);
+        drawRecording(rig);
+        const GraphView::Look screen = rig.graph->CWGraph1->look();
+        QTemporaryDir out;
+        const QString pdf = out.filePath("missing/folder/graph.pdf");
+        ScriptedModalRunner runner;
+        bool wasPrintDialog = false;
+        runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        rig.graph->cmdPrint_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList{"cmdPrint_Click : Cannot write the file " + pdf});
+        QCOMPARE(rig.boxes.shown().first().buttons, IMessageBox::Buttons::Ok);
+        QVERIFY(!QFileInfo::exists(pdf));
+        compareLooks(rig.graph->CWGraph1->look(), screen);
+    }
+};
+
+QTEST_MAIN(TestPrint)
+#include "tst_print.moc"
