@@ -4,6 +4,7 @@
 #include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
 
 #include <QDir>
 #include <QImage>
@@ -114,6 +115,11 @@ private slots:
         QCOMPARE(table->iCurrentRow, 12);
         w->mnuTableData_Click();
         save(*w, "table-recorder.png");
+        w->resize(900, 640);
+        w->mnuWave_Click();
+        QTRY_COMPARE(w->graphWindow()->lIdx, 12);
+        w->graphWindow()->updateNow();
+        save(*w, "graph-recorder.png");
     }
 };
 
