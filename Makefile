@@ -44,3 +44,13 @@ package:
 
 clean:
 	rm -rf build
+
+# Benchmarks: the benchmark programs and what they drive (psu-sim, the catalogue,
+# qle), built with the release preset, then every figure. See README, "Benchmarks".
+.PHONY: bench
+bench:
+	$(MAKE) configure PRESET=release
+	cmake --build build/release -j $(JOBS) --target bench_programs
+	@rm -f build/release/bin/bench_graph
+	-cmake --build build/release -j $(JOBS) --target bench_graph
+	./bench/run-benchmarks.sh build/release

@@ -1,0 +1,332 @@
+// The recorder's optional parts at 33,000 rows, where they exist: the CSV
+// export of the working table, the graph window's ReDraw of six traces and
+// the cost of one more stored point on a graph that long. Parts that are not
+// in src/recording print "n/a".
+#include "BenchSupport.h"
+
+#include "platform/SqliteFile.h"
+#include "recording/RecordDatabase.h"
+#include "recording/RecordTime.h"
+
+#if QLE_BENCH_HAS_EXPORT
+#include "recording/ExportCsv.h"
+#endif
+#if QLE_BENCH_GRAPH_HAS_REDRAW
+#include "panels/Panel.h"
+#include "recording/GraphHost.h"
+#include "recording/GraphStatistics.h"
+#include "recording/GraphView.h"
+#include "recording/frmGraphicRecord.h"
+
+#include <QCheckBox>
+#include <QLineSeries>
+#include <QComboBox>
+#include <QLineEdit>
+#endif
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSqlDatabase>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace qle;
+using namespace qle::bench;
+
+namespace {
+
+constexpr int Rows = 33000;
+const QDateTime Start = QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0));
+
+RecordRow sampleRow(qint64 n)
+{
+    RecordRow row;
+    row.seqNo = n;
+    row.recTime = formatRecordTime(Start.addSecs(n));
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        row.pval[ch] = QString::number(12.0 + 0.001 * static_cast<double>((n * 7 + ch) % 1000), 'f', 3);
+        row.sval[ch] = QString::number(1.0 + 0.001 * static_cast<double>((n * 3 + ch) % 1000), 'f', 3);
+    }
+    row.reason = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+    row.timeTick = n;
+    row.diffLastTime = n == 0 ? 0 : 1;
+    return row;
+}
+
+template <typename F>
+double timeMs(F &&work)
+{
+    const double t0 = nowMs();
+    work();
+    return nowMs() - t0;
+}
+
+[[maybe_unused]] QString msList(const QList<double> &ms)
+{
+    QStringList parts;
+    for (double v : ms)
+        parts.append(QString::number(v, 'f', 2));
+    return parts.join(' ');
+}
+
+// A copy of the shipped catalogue in WAL mode whose working table holds `rows` rows.
+bool makeRecordFile(const QTemporaryDir &dir, const QString &name, int rows, QString *error)
+{
+    const QString path = dir.filePath(name + ".mdb");
+    if (!QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE), path)) {
+        *error = "cannot copy the catalogue";
+        return false;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    if (!sqlite::open(name, path, error))
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(name);
+    if (!sqlite::enableWriteAheadLog(db)) {
+        *error = "cannot enable WAL";
+        return false;
+    }
+    RecordDatabase records(db);
+    bool ok = records.clearWorking() && db.transaction();
+    for (int n = 0; ok && n < rows; ++n)
+        ok = records.addSample(sampleRow(n));
+    ok = ok && db.commit();
+    if (!ok)
+        *error = records.errorDescription();
+    return ok;
+}
+
+#if QLE_BENCH_GRAPH_HAS_REDRAW
+// A three-output panel with fixed readings.
+class ReadingPanel final : public Panel {
+public:
+    ReadingPanel() { IsOutput = true; }
+    [[nodiscard]] int channelCount() const override { return 3; }
+    void SetupLayout() override {}
+    bool QueryInitialValues() override { return false; }
+    void AfterQueryInitialValuesBeforeShow() override {}
+    void DoQuery() override {}
+    void SetAllEnabled() override {}
+    void SetAllDisabled() override {}
+    void SetParallelDisableMode() override {}
+    void SetTrackDisableMode() override {}
+    void SetOutputOffDisplay() override {}
+    void setOutputValue(bool value) override { IsOutput = value; }
+    [[nodiscard]] QString voltageText(int) const override { return "12.000"; }
+    [[nodiscard]] QString currentText(int) const override { return "1.000"; }
+};
+
+class GraphHost final : public IGraphHost {
+public:
+    [[nodiscard]] int mainFormState() const override { return 3; }
+    [[nodiscard]] Panel *currentPanel() const override { return panel; }
+    [[nodiscard]] frmGraphicRecord *graphWindow() const override { return graph; }
+    [[nodiscard]] int recordScaleSetting() const override { return 0; }
+    [[nodiscard]] bool recordMenuEnabled() const override { return false; }
+    void recordStart() override {}
+    void recordStop() override {}
+    void recordPeriod() override {}
+    void showControlPanel() override {}
+    Panel *panel = nullptr;
+    frmGraphicRecord *graph = nullptr;
+};
+
+// A graph window on a record file, three channels, every trace shown, the
+// longest time length, on screen.
+void prepare(frmGraphicRecord &graph)
+{
+    graph.ContrlIdx = 2;
+    graph.txtChannels->setText("3");
+    graph.txtChannels_Change();
+    for (QCheckBox *box : graph.cbPlot)
+        box->setChecked(true);
+    graph.cmbXLength->setCurrentIndex(graph.cmbXLength->count() - 1);
+    graph.resize(1000, 700);
+    graph.show();
+    QApplication::processEvents();
+}
+
+// Everything a stored point or a redraw leads to, up to the chart painted.
+void drawn(frmGraphicRecord &graph)
+{
+    graph.updateNow();
+    graph.CWGraph1->viewport()->repaint();
+}
+#endif
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption repsOption("reps", "Repetitions (default 7).", "N", "7");
+    parser.addHelpOption();
+    parser.addOption(repsOption);
+    parser.process(app);
+    const int reps = std::max(1, parser.value(repsOption).toInt());
+    Q_UNUSED(reps); // without the export and the graph there is nothing to repeat
+
+    printHeader("recorder export and graph at 33,000 rows, 3 channels");
+    QuietMessageBox boxes;
+    QTemporaryDir dir;
+    int status = 0;
+    QString error;
+    if (!makeRecordFile(dir, "bench-graph-long", Rows, &error)) {
+        printNotAvailable("export and graph", "failed: " + error);
+        return 1;
+    }
+    QSqlDatabase longDb = QSqlDatabase::database("bench-graph-long");
+
+    // ---- CSV export of the working table
+#if QLE_BENCH_HAS_EXPORT
+    {
+        QList<double> exportMs;
+        const QString path = dir.filePath("export.csv");
+        for (int i = 0; i < reps; ++i) {
+            bool ok = false;
+            exportMs.append(timeMs([&] { ok = ExportCsv::write(longDb, 3, path, &error); }));
+            if (!ok) {
+                printNotAvailable("CSV export, 33,000 rows", "failed: " + error);
+                status = 1;
+                break;
+            }
+        }
+        if (status == 0) {
+            const double value = median(exportMs);
+            print({"CSV export, 33,000 rows, 3 channels", value, "ms", "budget", 300, "<= ref", value <= 300,
+                   QStringLiteral("%1 kB").arg(QFileInfo(path).size() / 1024)});
+            printDetail(QStringLiteral("%1 repetitions, ms: %2").arg(reps).arg(msList(exportMs)));
+        }
+    }
+#else
+    printNotAvailable("CSV export, 33,000 rows", "no Export code in src/recording");
+#endif
+
+    // ---- the graph window: ReDraw of 6 x 33,000 points, one more stored point
+#if QLE_BENCH_GRAPH_HAS_REDRAW
+    if (!makeRecordFile(dir, "bench-graph-short", 10, &error)) {
+        printNotAvailable("graph", "failed: " + error);
+        return 1;
+    }
+    {
+        ReadingPanel panel;
+        GraphHost longHost, shortHost;
+        longHost.panel = shortHost.panel = &panel;
+        frmGraphicRecord longGraph(longHost, longDb);
+        frmGraphicRecord shortGraph(shortHost, QSqlDatabase::database("bench-graph-short"));
+        longHost.graph = &longGraph;
+        shortHost.graph = &shortGraph;
+        prepare(longGraph);
+        prepare(shortGraph);
+
+        QList<double> redrawMs, rebuildMs, paintMs, statisticsMs;
+        for (int i = 0; i < reps; ++i) {
+            const double t0 = nowMs();
+            longGraph.ReDraw();
+            const double t1 = nowMs();
+            drawn(longGraph);
+            const double t2 = nowMs();
+            rebuildMs.append(t1 - t0);
+            paintMs.append(t2 - t1);
+            redrawMs.append(t2 - t0);
+            QApplication::processEvents();
+            // The statistics list on its own, as ReDraw and a new point refresh it.
+            statisticsMs.append(timeMs([&] { graph::statisticsLines(longDb, 3, longGraph.iXTime, Rows); }));
+        }
+        const qsizetype points = longGraph.CWGraph1->pointCount(0);
+        if (points != Rows) {
+            printNotAvailable("graph ReDraw, 6 x 33,000 points",
+                              QStringLiteral("failed: the first trace holds %1 points").arg(points));
+            status = 1;
+        } else {
+            const double value = median(redrawMs);
+            print({"graph ReDraw, 6 x 33,000 points, painted", value, "ms", "budget", 50, "<= ref", value <= 50,
+                   QStringLiteral("ReDraw itself %1 ms").arg(median(rebuildMs), 0, 'f', 2)});
+            printDetail(QStringLiteral("%1 repetitions; to painted, ms: %2; ReDraw alone, ms: %3")
+                            .arg(reps)
+                            .arg(msList(redrawMs), msList(rebuildMs)));
+            const GraphView &view = *longGraph.CWGraph1;
+            const double step = view.timeStep() > 0 ? view.timeStep() : 1;
+            printDetail(QStringLiteral("medians: ReDraw %1 ms, then the reduction and paint it leads to %2 ms; "
+                                       "the statistics list alone (graph::statisticsLines) %6 ms; "
+                                       "visible: %3 of %4 points a trace, handed to the chart as %5")
+                            .arg(median(rebuildMs), 0, 'f', 1)
+                            .arg(median(paintMs), 0, 'f', 1)
+                            .arg(std::min<double>(Rows, (view.timeMax() - view.timeMin()) / step), 0, 'f', 0)
+                            .arg(Rows)
+                            .arg(view.series(0)->count())
+                            .arg(median(statisticsMs), 0, 'f', 1));
+        }
+
+        // The whole record in view: the longest time length, every point through the reduction.
+        if (status == 0) {
+            QList<double> wholeMs;
+            const int longest = longGraph.cmbXLength->count() - 1;
+            for (int i = 0; i < reps; ++i) {
+                longGraph.cmbXLength->setCurrentIndex(0);
+                drawn(longGraph);
+                QApplication::processEvents();
+                wholeMs.append(timeMs([&] {
+                    longGraph.cmbXLength->setCurrentIndex(longest);
+                    drawn(longGraph);
+                }));
+            }
+            const GraphView &view = *longGraph.CWGraph1;
+            const double step = view.timeStep() > 0 ? view.timeStep() : 1;
+            const double visible = std::min<double>(Rows, (view.timeMax() - view.timeMin()) / step);
+            const double value = median(wholeMs);
+            print({"graph: longest time length, reduced, painted", value, "ms", "budget", 50, "<= ref", value <= 50,
+                   QStringLiteral("%1 of %2 points a trace in view, %3 handed to the chart")
+                       .arg(visible, 0, 'f', 0)
+                       .arg(Rows)
+                       .arg(view.series(0)->count())});
+            printDetail(QStringLiteral("%1 repetitions, ms: %2 (\"%3\" chosen in the time-length list)")
+                            .arg(reps)
+                            .arg(msList(wholeMs), longGraph.cmbXLength->currentText()));
+        }
+
+        // One more stored point at 33,000 and at 10, alternating.
+        QList<double> longAdd, shortAdd, longShown;
+        const int adds = reps * 5;
+        for (int i = 0; i < adds && status == 0; ++i) {
+            const RecordRow longRow = sampleRow(Rows + i);
+            const RecordRow shortRow = sampleRow(10 + i);
+            const auto addLong = [&] {
+                longAdd.append(timeMs([&] { longGraph.ShowGraph(longRow); }));
+                longShown.append(timeMs([&] { drawn(longGraph); }));
+            };
+            const auto addShort = [&] { shortAdd.append(timeMs([&] { shortGraph.ShowGraph(shortRow); })); };
+            if (i % 2 == 0) {
+                addLong();
+                addShort();
+            } else {
+                addShort();
+                addLong();
+            }
+            drawn(shortGraph);
+            QApplication::processEvents();
+        }
+        if (status == 0) {
+            const double value = median(longAdd);
+            print({"graph: add one stored point at 33,000", value, "ms", "same at 10 points", median(shortAdd),
+                   "<= 1 ms", value <= 1.0,
+                   QStringLiteral("then statistics, reduction and paint %1 ms").arg(median(longShown), 0, 'f', 1)});
+            printDetail(QStringLiteral("%1 alternating samples each; ShowGraph at 33,000, ms: %2").arg(adds).arg(
+                msList(longAdd)));
+        }
+        if (!boxes.shown.isEmpty())
+            printDetail("message boxes shown: " + boxes.shown.join("; "));
+    }
+#else
+    printNotAvailable("graph ReDraw, 6 x 33,000 points", "graph not built");
+    printNotAvailable("graph: add one stored point at 33,000", "graph not built");
+#endif
+    longDb = QSqlDatabase();
+    sqlite::close("bench-graph-short");
+    sqlite::close("bench-graph-long");
+    return status;
+}

@@ -1,0 +1,250 @@
+// The main window connected to the virtual instrument as a user connects it
+// (Interface > RS232, the serial dialog answered, the initial read run for
+// real): idle CPU with the three-output panel open and the output off, the
+// share of the engine's 10 ms tick in it, and the resident memory once a
+// 33,000-row record is loaded into the table recorder.
+#include "BenchSupport.h"
+
+#include "comm/CommTasker.h"
+#include "dialogs/dlgConfigRS232.h"
+#include "panels/Panel.h"
+#include "platform/widgets/ModalRunner.h"
+#include "recording/RecordDatabase.h"
+#include "recording/RecordTableModel.h"
+#include "recording/RecordTime.h"
+#include "recording/frmDataTable.h"
+#include "shell/DataForm.h"
+#include "shell/MDIForm1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QDialog>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+using namespace qle;
+using namespace qle::bench;
+
+namespace {
+
+constexpr int Rows = 33000;
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+template <typename Done>
+bool waitFor(Done done, int timeoutMs)
+{
+    const double until = nowMs() + timeoutMs;
+    while (!done()) {
+        if (nowMs() > until)
+            return false;
+        pause(10);
+    }
+    return true;
+}
+
+// Answers the serial dialog with the first offered device at the first baud
+// rate; every later dialog (the initial read's) runs for real.
+class ConnectingRunner final : public IModalRunner {
+public:
+    ConnectingRunner() { platform::setModalRunner(this); }
+    ~ConnectingRunner() override { platform::setModalRunner(nullptr); }
+    int exec(QDialog &dialog) override
+    {
+        if (auto *serial = qobject_cast<dlgConfigRS232 *>(&dialog)) {
+            serial->Combo1()->setCurrentIndex(0);
+            serial->Combo2()->setCurrentIndex(0);
+            dialog.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        }
+        return dialog.exec();
+    }
+};
+
+// CPU time of this process over `ms` of running the event loop, as % of one core.
+double idleCpuPercent(int ms)
+{
+    const double cpu0 = cpuMs();
+    const double t0 = nowMs();
+    pause(ms);
+    return 100.0 * (cpuMs() - cpu0) / (nowMs() - t0);
+}
+
+RecordRow sampleRow(qint64 n, const QDateTime &start)
+{
+    RecordRow row;
+    row.seqNo = n;
+    row.recTime = formatRecordTime(start.addSecs(n));
+    for (std::size_t ch = 0; ch < 3; ++ch) {
+        row.pval[ch] = QString::number(12.0 + 0.001 * static_cast<double>((n * 7 + ch) % 1000), 'f', 3);
+        row.sval[ch] = QString::number(1.0 + 0.001 * static_cast<double>((n * 3 + ch) % 1000), 'f', 3);
+    }
+    row.timeTick = n;
+    row.diffLastTime = n == 0 ? 0 : 1;
+    return row;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir tmp;
+    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption idleOption("idle-seconds", "Length of the idle measurement (default 30).", "S", "30");
+    parser.addHelpOption();
+    parser.addOption(idleOption);
+    parser.process(app);
+    const int idleMs = std::max(1, parser.value(idleOption).toInt()) * 1000;
+
+    printHeader("main window connected to psu-sim: idle CPU and resident memory");
+    QuietMessageBox boxes;
+    ConnectingRunner dialogs;
+
+    SimInstrument sim;
+    if (!sim.start({"--model", "KMA-3303T", "--control", "stdin"})) {
+        printNotAvailable("idle CPU", "failed: psu-sim did not start");
+        return 1;
+    }
+    const QString data = tmp.filePath("data");
+    QDir().mkpath(data);
+    QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE), data + "/mtype.mdb");
+    QFile::setPermissions(data + "/mtype.mdb", QFile::ReadOwner | QFile::WriteOwner);
+    dlgConfigRS232::setSystemPortLister([] { return QStringList(); });
+
+    ShellOptions options;
+    options.dataFolder = data;
+    options.shippedCatalogue = QStringLiteral(QLE_SHIPPED_CATALOGUE);
+    options.serialDevices = {sim.link()};
+    auto window = std::make_unique<MDIForm1>(options);
+    if (window->Start() != MDIForm1::StartResult::Ready) {
+        printNotAvailable("idle CPU", "failed: the main window did not start");
+        return 1;
+    }
+    window->show();
+    window->mnuRS232_Click();
+    MDIForm1 &w = *window;
+    const bool connected = waitFor(
+        [&] { return w.MainFormState == 3 && w.currentPanel() && w.currentPanel()->isVisibleTo(&w); }, 15000);
+    CommTasker &engine = w.engine();
+    const bool settled = connected && waitFor(
+                                          [&] {
+                                              return engine.QueryTaskCount + engine.CmdTaskCount == 0 &&
+                                                     !engine.IsQueryPending && !engine.IsCommandPending;
+                                          },
+                                          5000);
+    if (!settled || w.currentPanel()->channelCount() != 3 || w.currentPanel()->IsOutput) {
+        printNotAvailable("idle CPU", "failed: no three-output panel with the output off (" +
+                                          boxes.shown.join("; ") + ")");
+        return 1;
+    }
+    pause(2000);
+
+    // ---- idle CPU. Three rounds of: everything running (a third of the idle time), the engine's
+    // tick stopped, an empty 10 ms timer in its place (5 s each).
+    double idleCpu = 0, idleWall = 0;
+    QList<double> ticks, empties, stopped;
+    for (int round = 0; round < 3; ++round) {
+        const double cpu0 = cpuMs();
+        const double t0 = nowMs();
+        pause(idleMs / 3);
+        idleCpu += cpuMs() - cpu0;
+        idleWall += nowMs() - t0;
+        const double all = 100.0 * (cpuMs() - cpu0) / (nowMs() - t0);
+        engine.WriterTimer.stop();
+        const double withoutTick = idleCpuPercent(5000);
+        QTimer empty;
+        empty.setInterval(CommTasker::WriterIntervalMsec);
+        QObject::connect(&empty, &QTimer::timeout, [] {});
+        empty.start();
+        const double emptyTimer = idleCpuPercent(5000);
+        empty.stop();
+        engine.WriterTimer.start();
+        ticks.append(all - withoutTick);
+        empties.append(emptyTimer - withoutTick);
+        stopped.append(withoutTick);
+    }
+    const double idle = 100.0 * idleCpu / idleWall;
+    const double withoutTick = median(stopped);
+    const double emptyTimer = median(empties) + withoutTick;
+    const double tick = median(ticks);
+    print({"idle CPU, 3-output panel open, output off", idle, "%", "budget", 1.0, "<= ref", idle <= 1.0,
+           QStringLiteral("%1 s in 3 rounds, % of one core").arg(idleMs / 1000)});
+    print({"idle CPU: share of the engine's 10 ms tick", tick, "%", "budget", 1.0, "<= ref", tick <= 1.0,
+           QStringLiteral("median of 3 rounds; %1 % with the tick stopped").arg(withoutTick, 0, 'f', 3)});
+    print({"idle CPU: engine tick vs an empty 10 ms timer", tick, "%", "empty timer", emptyTimer - withoutTick,
+           "none (for comparison)", std::nullopt,
+           QStringLiteral("%1 us a tick vs %2 us")
+               .arg(tick * 100, 0, 'f', 1)
+               .arg((emptyTimer - withoutTick) * 100, 0, 'f', 1)});
+    QStringList rounds;
+    for (int i = 0; i < 3; ++i)
+        rounds.append(QStringLiteral("tick %1 / empty timer %2 / tick stopped %3")
+                          .arg(ticks[i], 0, 'f', 3)
+                          .arg(empties[i], 0, 'f', 3)
+                          .arg(stopped[i], 0, 'f', 3));
+    printDetail("rounds, % of one core: " + rounds.join("; "));
+
+    // ---- resident memory: a 33,000-row record loaded into the table recorder
+    frmDataTable *table = w.tableRecorder();
+    if (!table) {
+        printNotAvailable("VmRSS with a 33,000-row record", "failed: no table recorder");
+        return 1;
+    }
+    {
+        RecordDatabase records(QSqlDatabase::database(DataForm::ConnectionName));
+        QSqlDatabase db = QSqlDatabase::database(DataForm::ConnectionName);
+        const QDateTime start(QDate(2024, 3, 1), QTime(8, 0, 0));
+        bool ok = records.clearWorking() && db.transaction();
+        for (qint64 n = 0; ok && n < Rows; ++n)
+            ok = records.addSample(sampleRow(n, start));
+        ok = ok && db.commit();
+        RecordHeader header;
+        header.startTime = formatRecordTime(start);
+        header.endTime = formatRecordTime(start.addSecs(Rows));
+        header.comment = "bench";
+        QString recNo;
+        ok = ok && records.saveRecord(header, &recNo) && records.clearWorking();
+        if (!ok) {
+            printNotAvailable("VmRSS with a 33,000-row record", "failed: " + records.errorDescription());
+            return 1;
+        }
+    }
+    w.mnuTableData_Click();
+    pause(500);
+    const qint64 before = residentKb();
+    table->cmdLoadRecord_Click();
+    table->List1_Click(0);
+    pause(1000);
+    const qint64 after = residentKb();
+    const int shown = table->gridModel().rowCount();
+    if (shown != Rows) {
+        printNotAvailable("VmRSS with a 33,000-row record", QStringLiteral("failed: the grid shows %1 rows").arg(shown));
+        return 1;
+    }
+    print({"VmRSS, 33,000-row record in the table recorder", after / 1024.0, "MiB", "before loading",
+           before / 1024.0, "none set", std::nullopt,
+           QStringLiteral("+%1 MiB, %2 bytes a row")
+               .arg((after - before) / 1024.0, 0, 'f', 1)
+               .arg((after - before) * 1024.0 / Rows, 0, 'f', 0)});
+    if (!boxes.shown.isEmpty())
+        printDetail("message boxes shown: " + boxes.shown.join("; "));
+    window.reset();
+    return 0;
+}
