@@ -5,9 +5,9 @@ JOBS ?= $(shell nproc)
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev \
   qt6-charts-dev libqt6sql6-sqlite libqt6opengl6-dev xvfb xauth socat sqlite3 \
-  libqt6svg6 dpkg-dev desktop-file-utils appstream poppler-utils fonts-wqy-microhei python3 python3-pyvisa-py python3-serial
+  libqt6svg6 dpkg-dev desktop-file-utils appstream poppler-utils clang fonts-wqy-microhei python3 python3-pyvisa-py python3-serial
 
-.PHONY: deps configure build run test test-asan package clean
+.PHONY: deps configure build run test test-asan package fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -41,6 +41,11 @@ package:
 	$(MAKE) build PRESET=$(PACKAGE_PRESET)
 	cd build/$(PACKAGE_PRESET) && cpack -G DEB
 	@ls -1 build/$(PACKAGE_PRESET)/*.deb
+
+# libFuzzer targets for the reply parsers, each run FUZZ_SECONDS (default 60).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run.sh
 
 clean:
 	rm -rf build
