@@ -7,14 +7,14 @@
 namespace qle {
 namespace {
 
-struct ButtonSpec {
+struct ToolbarButton {
     const char *key;
     const char *tip;
     const char *icon;
     bool separatorBefore;
 };
 
-const ButtonSpec kButtons[] = {
+const ToolbarButton kButtons[] = {
     {"GPIB", "GPIB", "gpib", false},
     {"RS232", "RS232", "rs232", false},
     {"OnOffLine", "Off line", "offline", false},
@@ -39,8 +39,8 @@ const QStringList &MainToolbar::keys()
 {
     static const QStringList list = [] {
         QStringList k;
-        for (const ButtonSpec &spec : kButtons)
-            k.append(QString::fromLatin1(spec.key));
+        for (const ToolbarButton &entry : kButtons)
+            k.append(QString::fromLatin1(entry.key));
         return k;
     }();
     return list;
@@ -50,13 +50,13 @@ MainToolbar::MainToolbar(QToolBar *bar, QObject *parent) : QObject(parent), m_ba
 {
     m_bar->setObjectName("Toolbar1");
     m_bar->setMovable(false);
-    for (const ButtonSpec &spec : kButtons) {
-        if (spec.separatorBefore)
+    for (const ToolbarButton &entry : kButtons) {
+        if (entry.separatorBefore)
             m_bar->addSeparator();
-        const QString key = QString::fromLatin1(spec.key);
-        QAction *action = m_bar->addAction(iconFor(spec.icon), QString::fromLatin1(spec.tip));
+        const QString key = QString::fromLatin1(entry.key);
+        QAction *action = m_bar->addAction(iconFor(entry.icon), QString::fromLatin1(entry.tip));
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(spec.tip));
+        action->setToolTip(QString::fromLatin1(entry.tip));
         action->setCheckable(key == "OnOffLine" || key == "Output" || key == "AutoRun");
         connect(action, &QAction::triggered, this, [this, key, action](bool) {
             // The program decides the pressed look after the click is handled.
