@@ -30,7 +30,7 @@ run: build
 	./scripts/run-with-sim.sh $(BUILD_DIR)
 
 test: build
-	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
 
 test-asan:
 	$(MAKE) test PRESET=asan
