@@ -143,15 +143,25 @@ bool RecordDatabase::countWorking(qint64 *count)
 
 bool RecordDatabase::workingRowsSaved(bool *saved)
 {
+    // Saved means a record holds an exact copy of every working row: a record
+    // that only ends like them (same last row, same count) is not enough, as
+    // two recordings begun in the same second end alike.
     QSqlQuery query(m_db);
-    const QString sql = "select count(*) from datadetail d, "
-                        "(select SeqNo, RecTime from datatemp order by SeqNo desc limit 1) last "
-                        "where d.SeqNo = last.SeqNo and d.RecTime = last.RecTime "
-                        "and (select count(*) from datadetail where RecNo = d.RecNo) = "
-                        "(select count(*) from datatemp)";
+    const QString sql =
+        "select 1 from datadetail d, "
+        "(select SeqNo, RecTime from datatemp order by SeqNo desc limit 1) last "
+        "where d.SeqNo = last.SeqNo and d.RecTime is last.RecTime "
+        "and (select count(*) from datadetail where RecNo = d.RecNo) = (select count(*) from datatemp) "
+        "and not exists (select 1 from datatemp t where not exists ("
+        "select 1 from datadetail x where x.RecNo = d.RecNo and x.SeqNo = t.SeqNo and x.RecTime is t.RecTime "
+        "and x.PVal is t.PVal and x.SVal is t.SVal and x.PVal2 is t.PVal2 and x.SVal2 is t.SVal2 "
+        "and x.PVal3 is t.PVal3 and x.SVal3 is t.SVal3 and x.Reason is t.Reason and x.Reason2 is t.Reason2 "
+        "and x.Reason3 is t.Reason3 and x.Comment is t.Comment and x.TimeTick is t.TimeTick "
+        "and x.DiffLastTime is t.DiffLastTime)) "
+        "limit 1";
     if (!prepare(query, sql) || !exec(query))
         return false;
-    *saved = query.next() && query.value(0).toLongLong() > 0;
+    *saved = query.next();
     return true;
 }
 

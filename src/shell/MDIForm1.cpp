@@ -64,6 +64,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::StatusTimer_Timer);
     QueryTimer.setInterval(3000);
     GetMachineTypeTimer.setInterval(7500);
+    GetMachineTypeTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end it 5 % early
     connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::onGetMachineTypeTimer);
     RecallTimer.setInterval(100);
     connect(&RecallTimer, &QTimer::timeout, this, &MDIForm1::RecallTimer_Timer);

@@ -245,6 +245,53 @@ private slots:
         QCOMPARE(file.count("datatemp"), 0);
     }
 
+    // The rows a run left are taken as saved only when a record holds every
+    // one of them; a record that merely ends alike (same last row, same
+    // count, as after two starts in the same second) does not count.
+    void workingRowsSavedOnlyWithAnExactCopy()
+    {
+        RecordFile file;
+        RecordDatabase records(file.db());
+        bool saved = true;
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(!saved); // nothing to save, nothing saved
+
+        for (int seq = 0; seq < 3; ++seq)
+            QVERIFY(records.addSample(sample(seq, "1")));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(!saved);
+        QString recNo;
+        QVERIFY(records.saveRecord(header("first"), &recNo));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(saved);
+
+        // Same times, same count, other readings in the first rows.
+        QVERIFY(records.clearWorking());
+        for (int seq = 0; seq < 3; ++seq)
+            QVERIFY(records.addSample(sample(seq, seq == 2 ? "1" : "7")));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(!saved);
+
+        // One row more than the record: not saved either.
+        QVERIFY(records.clearWorking());
+        for (int seq = 0; seq < 4; ++seq)
+            QVERIFY(records.addSample(sample(seq, "1")));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(!saved);
+        QVERIFY(records.saveRecord(header("second"), &recNo));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(saved);
+
+        // An empty reading on both sides still matches.
+        QVERIFY(records.clearWorking());
+        RecordRow blank = sample(0, "1");
+        blank.pval[1].clear();
+        QVERIFY(records.addSample(blank));
+        QVERIFY(records.saveRecord(header("blank"), &recNo));
+        QVERIFY(records.workingRowsSaved(&saved));
+        QVERIFY(saved);
+    }
+
     void textIsStoredVerbatim_data()
     {
         QTest::addColumn<QString>("text");

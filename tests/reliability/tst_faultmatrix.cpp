@@ -117,7 +117,7 @@ private:
             stuckFor.restart();
             return;
         }
-        if (stuckFor.elapsed() > 800) {
+        if (stuckFor.elapsed() > 1500) {
             clock->advance(CommTasker::ResponseTimeoutSec + 1);
             ++expiries;
             stuckFor.restart();
@@ -430,13 +430,18 @@ private slots:
         const int ticks = heartbeat.ticks();
         QElapsedTimer elapsed;
         elapsed.start();
+        // A vanished link must be noticed by itself: no exchange is expired
+        // for it, however long the one in flight has been waiting.
+        const bool killing = action == QLatin1String("kill");
+        expireStuckTransactions = !killing;
         const bool gone = act(action);
         CHECKED(checkOutcome(outcome, static_cast<int>(rows)));
         if (gone) {
-            // A vanished link is noticed at once, not after the 20 s.
-            QCOMPARE(expiries, 0);
-            QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+            // At once, not after the 20 s of the engine's time-out (with room
+            // for a loaded machine).
+            QVERIFY2(elapsed.elapsed() < 3000, qPrintable(QString::number(elapsed.elapsed())));
         }
+        expireStuckTransactions = true;
         CHECKED(checkHeartbeat(ticks));
         CHECKED(checkTrace(action, trace));
         if (running()) {
