@@ -60,6 +60,9 @@ public:
     void ResetRspArray() { m_rsp.ResetRspArray(); }
     void RspTask(const QString &data);
     [[nodiscard]] int RspCount() const { return m_rsp.RspCount(); }
+    // A freshly opened link starts with no characters of the one before: an
+    // unended line there (a reset keeps it) would be glued to the next reply.
+    void linkOpened() { m_rsp.discardPartialLine(); }
 
     // Ring inspection (read-only), for the dialogs and tests.
     [[nodiscard]] const TaskItem &queryTask(int slot) const { return QueryTasks.at(slot); }

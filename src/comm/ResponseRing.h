@@ -14,6 +14,12 @@ public:
     void RspPush(const QString &data);
     QString RspPop();
     void ResetRspArray() { m_count = 0; }
+    // Forgets the characters received since the last line end.
+    void discardPartialLine()
+    {
+        m_line.clear();
+        m_pairPartner = QChar();
+    }
     // Cuts received characters into lines. A CR LF or LF CR pair ends one
     // line; a lone CR or LF ends a line too. A line containing "bit" is dropped.
     void RspTask(const QString &data);

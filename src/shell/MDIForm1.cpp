@@ -347,6 +347,7 @@ bool MDIForm1::openSerialLink()
         return false;
     }
     port.clear();
+    m_engine->linkOpened();
     return true;
 }
 
@@ -360,7 +361,10 @@ bool MDIForm1::configureGpibLink()
         m_engine->setGpibDevice(m_gpibDevice.get());
     }
     GpibDevice *device = m_engine->gpibDevice();
-    return device && device->configure(gpibDialog().GPIBn(), gpibDialog().Address());
+    if (!device || !device->configure(gpibDialog().GPIBn(), gpibDialog().Address()))
+        return false;
+    m_engine->linkOpened();
+    return true;
 }
 
 void MDIForm1::SetupCommTasker()

@@ -71,6 +71,24 @@ private slots:
         QCOMPARE(trace.count("Rsp overflow"), 1);
         QCOMPARE(ring.RspPop(), QString("199"));
     }
+
+    // A reset keeps an unended line; a new link drops it, and a CR waiting
+    // for its LF partner with it.
+    void newLinkDropsThePartLine()
+    {
+        ResponseRing ring;
+        ring.RspTask("QV Instruments,QLE-5505");
+        ring.ResetRspArray();
+        QCOMPARE(ring.RspLine(), QString("QV Instruments,QLE-5505"));
+        ring.RspTask("x\r");
+        QCOMPARE(ring.RspPop(), QString("QV Instruments,QLE-5505x"));
+        ring.RspTask("part");
+        ring.discardPartialLine();
+        ring.RspTask("\nQV Instruments,KMA-3303T\n");
+        QCOMPARE(ring.RspCount(), 2);
+        QCOMPARE(ring.RspPop(), QString("QV Instruments,KMA-3303T"));
+        QCOMPARE(ring.RspPop(), QString(""));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestResponseRing)
