@@ -47,6 +47,12 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run.sh
 
+# A simulated day of polling and recording against the virtual instrument (not
+# in CI): resident memory and rows written. SOAK_ARGS e.g. "--hours 48 --scale 0".
+.PHONY: soak
+soak: build
+	$(BUILD_DIR)/bin/qle_soak $(SOAK_ARGS)
+
 clean:
 	rm -rf build
 

@@ -31,7 +31,7 @@ void RecordTableModel::setChannels(int channels)
     endResetModel();
 }
 
-void RecordTableModel::appendRow(const RecordRow &row)
+void RecordTableModel::appendRow(const PackedRecordRow &row)
 {
     const int at = static_cast<int>(m_rows.size());
     beginInsertRows(QModelIndex(), at, at);
@@ -40,7 +40,7 @@ void RecordTableModel::appendRow(const RecordRow &row)
     endInsertRows();
 }
 
-void RecordTableModel::setRows(QList<RecordRow> rows)
+void RecordTableModel::setRows(QList<PackedRecordRow> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
@@ -58,7 +58,7 @@ void RecordTableModel::setComment(int index, const QString &comment)
 {
     if (index < 0 || index >= m_rows.size())
         return;
-    m_rows[index].comment = comment;
+    m_rows[index].setComment(comment);
     const QModelIndex cell = this->index(index, commentColumn());
     emit dataChanged(cell, cell, {Qt::DisplayRole});
 }
@@ -97,21 +97,21 @@ QString RecordTableModel::headerText(int column, int channels)
 
 QString RecordTableModel::cellText(int index, int column) const
 {
-    const RecordRow &r = m_rows.at(index);
+    const PackedRecordRow &r = m_rows.at(index);
     if (column == 0)
-        return QString::number(r.seqNo);
+        return QString::number(r.seqNo());
     if (column == 1)
-        return r.recTime;
+        return r.recTime();
     if (column == commentColumn())
-        return r.comment;
-    const auto channel = static_cast<std::size_t>((column - 2) / 3);
+        return r.comment();
+    const int channel = (column - 2) / 3;
     switch ((column - 2) % 3) {
     case 0:
-        return r.pval[channel];
+        return r.pval(channel);
     case 1:
-        return r.sval[channel];
+        return r.sval(channel);
     default:
-        return r.reason[channel];
+        return r.reason(channel);
     }
 }
 

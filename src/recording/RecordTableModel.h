@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordRow.h"
+#include "PackedRecordRow.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -23,12 +23,12 @@ public:
     [[nodiscard]] int commentColumn() const { return columnCount() - 1; }
 
     // A row written by the recorder: blue on light yellow.
-    void appendRow(const RecordRow &row);
+    void appendRow(const PackedRecordRow &row);
     // Rows read back from the working table, in the grid's plain colours.
-    void setRows(QList<RecordRow> rows);
+    void setRows(QList<PackedRecordRow> rows);
     void clearRows();
 
-    [[nodiscard]] const RecordRow &row(int index) const { return m_rows.at(index); }
+    [[nodiscard]] const PackedRecordRow &row(int index) const { return m_rows.at(index); }
     void setComment(int index, const QString &comment);
 
     // Cells 1 to 4 of the selected row are black on pink; -1 selects none.
@@ -47,7 +47,7 @@ private:
     void emitRowChanged(int index);
 
     int m_channels = 1;
-    QList<RecordRow> m_rows;
+    QList<PackedRecordRow> m_rows;
     std::vector<bool> m_coloured;
     int m_selected = -1;
 };

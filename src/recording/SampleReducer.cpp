@@ -2,35 +2,48 @@
 
 #include "platform/FormatPattern.h"
 
+#include <array>
+
 namespace qle {
 
 bool SampleReducer::fold(int channel, int tick, const QString &voltage, const QString &current, QString *bad)
 {
     if (channel < 0 || channel >= Channels)
         return true;
-    bool ok = false;
-    const double v = ReadNumber(voltage.trimmed(), &ok);
-    if (!ok) {
-        *bad = voltage;
-        return false;
+    bool allRead = true;
+    const std::array<const QString *, 2> texts{&voltage, &current};
+    for (int which = 0; which < 2; ++which) {
+        Box &box = m_boxes[index(channel, which)];
+        if (tick == 0)
+            startRow(box);
+        const QString &text = *texts[static_cast<std::size_t>(which)];
+        bool ok = false;
+        const double reading = ReadNumber(text.trimmed(), &ok);
+        if (!ok) {
+            if (allRead)
+                *bad = text;
+            allRead = false;
+            continue;
+        }
+        foldBox(box, text, reading);
     }
-    const double a = ReadNumber(current.trimmed(), &ok);
-    if (!ok) {
-        *bad = current;
-        return false;
-    }
-    foldBox(m_boxes[index(channel, 0)], tick, voltage, v);
-    foldBox(m_boxes[index(channel, 1)], tick, current, a);
-    return true;
+    return allRead;
 }
 
-void SampleReducer::foldBox(Box &box, int tick, const QString &text, double reading) const
+void SampleReducer::startRow(Box &box) const
 {
-    if (tick == 0) {
-        box.value = m_mode == 1 ? 99999 : 0;
+    box.value = m_mode == 1 ? 99999 : 0;
+    box.text.clear();
+    box.sum = 0;
+    box.taken = 0;
+}
+
+void SampleReducer::foldBox(Box &box, const QString &text, double reading) const
+{
+    const bool first = box.taken == 0;
+    ++box.taken;
+    if (first)
         box.text = QString::number(box.value);
-        box.sum = 0;
-    }
     switch (m_mode) {
     case 0:
         if (box.value < reading) {
@@ -45,13 +58,13 @@ void SampleReducer::foldBox(Box &box, int tick, const QString &text, double read
         }
         break;
     case 2:
-        if (tick == 0) {
+        if (first) {
             box.sum = reading;
             box.value = reading;
             box.text = text;
         } else {
             box.sum += reading;
-            box.value = box.sum / (tick + 1);
+            box.value = box.sum / box.taken;
             box.text = FormatPattern(box.value, QStringLiteral("###0.00#"));
         }
         break;

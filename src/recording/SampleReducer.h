@@ -18,8 +18,10 @@ public:
     [[nodiscard]] int mode() const { return m_mode; }
 
     // Takes the readings of one channel at a tick of the row (0 = the row's
-    // first tick, which restarts the values). False, with nothing taken, when
-    // a reading is not a number; *bad then holds it.
+    // first tick, which restarts the values). A reading that is not a number
+    // (blank until first polled, blank in parallel mode, a garbled reply) is
+    // left out of the row; the result is false and *bad holds it. A value
+    // that took no reading in its row is empty.
     bool fold(int channel, int tick, const QString &voltage, const QString &current, QString *bad);
 
     [[nodiscard]] QString voltage(int channel) const { return m_boxes.at(index(channel, 0)).text; }
@@ -33,10 +35,12 @@ private:
         QString text = QStringLiteral("0");
         double value = 0;
         double sum = 0;
+        int taken = 0; // readings folded into this row
     };
 
     static std::size_t index(int channel, int which) { return static_cast<std::size_t>(channel * 2 + which); }
-    void foldBox(Box &box, int tick, const QString &text, double reading) const;
+    void startRow(Box &box) const;
+    void foldBox(Box &box, const QString &text, double reading) const;
 
     int m_mode = 0;
     std::array<Box, Channels * 2> m_boxes{};

@@ -4,6 +4,8 @@
 #include "SampleReducer.h"
 
 #include <QDateTime>
+#include "PackedRecordRow.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QTimer>
@@ -124,7 +126,7 @@ private:
     [[nodiscard]] std::optional<QString> appendSample(double tickTime);
     [[nodiscard]] std::optional<QString> writeRow(double tickTime);
     [[nodiscard]] int channelsShown() const;
-    [[nodiscard]] const RecordRow *recordedRow(qint32 index) const;
+    [[nodiscard]] const PackedRecordRow *recordedRow(qint32 index) const;
     void showSystemError();
     void showError();
     void startTimeEdited(const QString &text);
@@ -143,7 +145,7 @@ private:
     QDateTime m_startTime;
     std::optional<double> m_firstRowTime;  // monotonic seconds of the first row
     qint64 m_runningSeconds = 0;
-    QList<RecordRow> m_rows;  // the rows of the last recording
+    QList<PackedRecordRow> m_rows; // the rows of the last recording
     int m_visibleRows = 0;
     int m_commentRow = -1;
 };

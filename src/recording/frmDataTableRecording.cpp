@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "platform/Trace.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -125,9 +126,12 @@ std::optional<QString> frmDataTable::appendSample(double tickTime)
     }
 
     for (int ch = 0; ch < channels; ++ch) {
+        // A reading that is not a number is left out of the row: one garbled
+        // reply must not end a recording that runs for days.
         QString bad;
-        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad))
-            return QStringLiteral("The reading \"") + bad + QStringLiteral("\" is not a number.");
+        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad) &&
+            !bad.isEmpty())
+            Trace(QStringLiteral("reading left out of the row: '") + bad + u'\'');
         m_boxV[static_cast<std::size_t>(ch)]->setText(m_reducer.voltage(ch));
         m_boxA[static_cast<std::size_t>(ch)]->setText(m_reducer.current(ch));
     }
@@ -176,8 +180,9 @@ std::optional<QString> frmDataTable::writeRow(double tickTime)
     if (!m_records.addSample(row))
         return m_records.errorDescription();
 
-    m_rows.append(row);
-    m_model->appendRow(row);
+    const PackedRecordRow packed(row);
+    m_rows.append(packed);
+    m_model->appendRow(packed);
     // Once the grid is full, the previous row goes to the top and the new one under it.
     if (iCurrentRow > m_visibleRows)
         scrollGridTo(m_model->rowCount() - 2);

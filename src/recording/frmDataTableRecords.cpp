@@ -64,27 +64,27 @@ void frmDataTable::ClearData()
     m_firstRowTime.reset();
 }
 
-const RecordRow *frmDataTable::recordedRow(qint32 index) const
+const PackedRecordRow *frmDataTable::recordedRow(qint32 index) const
 {
     return index >= 0 && index < m_rows.size() ? &m_rows.at(index) : nullptr;
 }
 
 QString frmDataTable::GetValuePrimary(qint32 index) const
 {
-    const RecordRow *row = recordedRow(index);
-    return row ? row->pval[0] : QString();
+    const PackedRecordRow *row = recordedRow(index);
+    return row ? row->pval(0) : QString();
 }
 
 QString frmDataTable::GetValueSecond(qint32 index) const
 {
-    const RecordRow *row = recordedRow(index);
-    return row ? row->sval[0] : QString();
+    const PackedRecordRow *row = recordedRow(index);
+    return row ? row->sval(0) : QString();
 }
 
 QString frmDataTable::GetDate(qint32 index) const
 {
-    const RecordRow *row = recordedRow(index);
-    return row ? row->recTime : QString();
+    const PackedRecordRow *row = recordedRow(index);
+    return row ? row->recTime() : QString();
 }
 
 void frmDataTable::RowSelected(qint32 index)
@@ -108,10 +108,15 @@ void frmDataTable::CmbSample_Click()
         return;
     }
     const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
-    for (RecordRow &row : rows)
+    QList<PackedRecordRow> packed;
+    packed.reserve(rows.size());
+    for (RecordRow &row : rows) {
         row.reason[0] = label;
-    iCurrentRow = static_cast<qint32>(rows.size());
-    m_model->setRows(std::move(rows));
+        packed.append(PackedRecordRow(row));
+    }
+    rows.clear();
+    iCurrentRow = static_cast<qint32>(packed.size());
+    m_model->setRows(std::move(packed));
 }
 
 // Comments belong to the last column, whatever the number of channels.
@@ -120,7 +125,7 @@ void frmDataTable::grdHelQuest_Click(int row, int column)
     if (row < 0 || row >= m_model->rowCount() || column != m_model->commentColumn())
         return;
     m_commentRow = row;
-    txtDataComment->setText(m_model->row(row).comment);
+    txtDataComment->setText(m_model->row(row).comment());
     pnlDataComment->show();
     pnlDataComment->raise();
     txtDataComment->setFocus();
@@ -133,7 +138,7 @@ void frmDataTable::cmdProcOK_Click()
         return;
     const QString comment = txtDataComment->text();
     m_model->setComment(m_commentRow, comment);
-    if (!m_records.setRowComment(m_model->row(m_commentRow).recTime.trimmed(), comment))
+    if (!m_records.setRowComment(m_model->row(m_commentRow).recTime().trimmed(), comment))
         showSystemError();
 }
 

@@ -97,9 +97,6 @@ public:
     qint16 ContrlIdx = 0; // channels shown minus one
     bool bLoaded = false; // prepared by the first activation
 
-    // The rows handed to ShowGraph since the last clear or rebuild.
-    QList<RecordRow> shownRows;
-
     QLineEdit *txtChannels; // hidden: the channel count as text, "1" to "3"
     GraphView *CWGraph1;
     PlotCursors *cursors;

@@ -47,7 +47,6 @@ void frmGraphicRecord::ClearGraph()
 void frmGraphicRecord::resetGraph()
 {
     lIdx = 0;
-    shownRows.clear();
     CWGraph1->clearPoints();
 
     {
@@ -85,7 +84,6 @@ void frmGraphicRecord::ShowGraph(const RecordRow &row)
         CWGraph1->appendPoint(2 * ch + 1, graph::leadingNumber(row.sval[index]));
     }
     showPlots();
-    shownRows.append(row);
     ++lIdx;
     scheduleStatistics();
 }

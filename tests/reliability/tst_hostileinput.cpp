@@ -305,7 +305,7 @@ private slots:
         QCOMPARE(table.List1->count(), 1);
         table.List1_Click(0);
         QCOMPARE(table.txtDataDesc->text(), description);
-        QCOMPARE(table.gridModel().row(1).comment, comment);
+        QCOMPARE(table.gridModel().row(1).comment(), comment);
         checkTablesIntact(file, catalogueRows);
     }
 
