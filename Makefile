@@ -49,9 +49,12 @@ fuzz: deps
 
 # A simulated day of polling and recording against the virtual instrument (not
 # in CI): resident memory and rows written. SOAK_ARGS e.g. "--hours 48 --scale 0".
+# Then SOAK_KILLS kills of a recording, each checked for lost rows.
+SOAK_KILLS ?= 200
 .PHONY: soak
 soak: build
-	$(BUILD_DIR)/bin/qle_soak $(SOAK_ARGS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ./bin/qle_soak $(SOAK_ARGS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen QLE_CRASH_KILLS=$(SOAK_KILLS) ./bin/tst_crashsafe_recording
 
 clean:
 	rm -rf build
