@@ -84,14 +84,17 @@ void CommTasker::RspTask(const QString &data)
 
 void CommTasker::onSerialError(QSerialPort::SerialPortError error)
 {
-    // The port vanished under us (cable pulled, adapter unplugged): give up
-    // the transaction now instead of after 20 s of silence.
-    if (error == QSerialPort::ResourceError) {
-        Trace("RS232 resource error: " + MSComm1.errorString());
-        if (MSComm1.isOpen())
-            MSComm1.close();
-        TimeoutTask();
-    }
+    // The port vanished under us (cable pulled, adapter unplugged, the other
+    // end of a pseudo-terminal closed): give up the transaction now instead
+    // of after 20 s of silence. A hang-up shows as a resource error or as a
+    // read that ends the stream (a read error); the port would report the
+    // latter again at every turn of the event loop.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    Trace("RS232 link lost (" + QString::number(error) + "): " + MSComm1.errorString());
+    if (MSComm1.isOpen())
+        MSComm1.close();
+    TimeoutTask();
 }
 
 void CommTasker::setGpibDevice(GpibDevice *device)

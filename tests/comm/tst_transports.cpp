@@ -121,6 +121,37 @@ private slots:
         QVERIFY(!engine.MSComm1.isOpen());
     }
 
+    // A hang-up reaches the port as a resource error or as a read that ends
+    // the stream (read error, reported again at every turn if left open).
+    void hangUpErrorsEndTheTransaction_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("resource error") << int(QSerialPort::ResourceError) << true;
+        QTest::newRow("read error") << int(QSerialPort::ReadError) << true;
+        QTest::newRow("time-out") << int(QSerialPort::TimeoutError) << false;
+        QTest::newRow("unsupported setting") << int(QSerialPort::UnsupportedOperationError) << false;
+    }
+    void hangUpErrorsEndTheTransaction()
+    {
+        QFETCH(int, error);
+        QFETCH(bool, ends);
+        ScriptedMessageBox boxes;
+        PtyPair pty;
+        CommTasker engine;
+        openSerial(engine, pty);
+        Receiver r;
+        Receiver timeoutReceiver;
+        engine.SetupTimeoutTask(&timeoutReceiver, "OnTimeout");
+        engine.ExecQueryTask(":CHAN1:MEAS:VOLT?", 5, &r, "Text", 4, false);
+        QTRY_VERIFY(pty.received().endsWith("?\r\n"));
+        emit engine.MSComm1.errorOccurred(static_cast<QSerialPort::SerialPortError>(error));
+        QCOMPARE(timeoutReceiver.timeouts, ends ? 1 : 0);
+        QCOMPARE(engine.MSComm1.isOpen(), !ends);
+        QCOMPARE(engine.IsQueryPending, !ends);
+        QVERIFY(boxes.shown().isEmpty());
+    }
+
     void gpibWriteReadSequence()
     {
         TraceRecorder trace;

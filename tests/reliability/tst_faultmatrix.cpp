@@ -557,14 +557,17 @@ private slots:
         auto *panel = static_cast<frmLayout1 *>(w->currentPanel());
         QElapsedTimer elapsed;
         elapsed.start();
+        expireStuckTransactions = false; // the loss must be noticed without it
         sim->kill();
         // Before the program has noticed anything, the user changes a value.
         TraceRecorder trace;
         panel->channel(0).numVoltage->spinBox()->setValue(7);
         QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts().filter(OperationTimeout).size(), 1, 3000);
-        QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
-        QCOMPARE(expiries, 0);
-        QVERIFY(trace.contains(":CHAN1:VOLT 7.")); // the command went to the dead link
+        QVERIFY2(elapsed.elapsed() < 3000, qPrintable(QString::number(elapsed.elapsed())));
+        expireStuckTransactions = true;
+        // The engine took the command; it went to the dead link, or the
+        // hang-up was seen before it was written.
+        QVERIFY2(!trace.lines.filter(":CHAN1:VOLT 7.").isEmpty(), qPrintable(trace.lines.join(u'|')));
         QCOMPARE(fx->boxes.texts(), QStringList{OperationTimeout});
         CHECKED(checkOutcome(Outcome::OperationTimeout, static_cast<int>(rows)));
         CHECKED(checkHeartbeat(ticks));
