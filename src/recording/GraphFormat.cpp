@@ -58,8 +58,7 @@ QString formatElapsed(double days, const QString &pattern)
 
 double leadingNumber(const QString &text)
 {
-    static const QRegularExpression Number(
-        QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
+    static const QRegularExpression Number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
     const QRegularExpressionMatch match = Number.match(text);
     if (!match.hasMatch())
         return 0;
@@ -71,6 +70,23 @@ double leadingNumber(const QString &text)
 QString numberText(double value)
 {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString clockText(double days)
+{
+    const double total = std::fabs(days) * SecondsPerDay;
+    if (!std::isfinite(total))
+        return QStringLiteral("00:00:00");
+    const qint64 seconds = std::llround(std::fmod(total, double(SecondsPerDay))) % SecondsPerDay;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString readoutText(double value)
+{
+    return QString::number(value, 'G', 12);
 }
 
 double timeTextToDays(const QString &text)

@@ -23,6 +23,16 @@ double leadingNumber(const QString &text);
 // A number in its shortest decimal form: 10.2, 0.5, 105.
 QString numberText(double value);
 
+// A time in days as a clock shows it, "HH:MM:SS": rounded to the second,
+// the whole days dropped (26 hours gives "02:00:00"); negative times count
+// as their size.
+QString clockText(double days);
+
+// A number as the cursor read-outs write it: up to 12 significant digits,
+// which hides the binary rest of a difference (5.1 - 5.0 gives 0.1), no
+// trailing zeros (2.5, 1E-05).
+QString readoutText(double value);
+
 // A time text "h:m:s" or "h:m" (the range ends of the time-length list) as a
 // fraction of a day; 0 for text that is not such a time.
 double timeTextToDays(const QString &text);

@@ -5,6 +5,7 @@
 
 #include <QCategoryAxis>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QValueAxis>
 
@@ -30,8 +31,8 @@ QPen tracePen(const QColor &color)
 } // namespace
 
 GraphView::GraphView(QWidget *parent)
-    : QChartView(parent), m_chart(new QChart), m_time(new QCategoryAxis(m_chart)),
-      m_voltage(new QValueAxis(m_chart)), m_current(new QValueAxis(m_chart))
+    : QChartView(parent), m_chart(new QChart), m_time(new QCategoryAxis(m_chart)), m_voltage(new QValueAxis(m_chart)),
+      m_current(new QValueAxis(m_chart))
 {
     setObjectName("CWGraph1");
     setFrameShape(QFrame::NoFrame);
@@ -84,6 +85,51 @@ GraphView::GraphView(QWidget *parent)
     });
     setTimeAxis(QStringLiteral("Elapsed Time [Sec]"), QStringLiteral("h:n:ss"), 5);
     setTimeRange(0, 300.0 / 86400);
+    setTracking(Tracking::Zoom);
+}
+
+void GraphView::setTracking(Tracking tracking)
+{
+    m_tracking = tracking;
+    m_panFrom.reset();
+    setRubberBand(tracking == Tracking::Zoom ? QChartView::RectangleRubberBand : QChartView::NoRubberBand);
+    viewport()->setCursor(tracking == Tracking::Pan ? Qt::OpenHandCursor : Qt::ArrowCursor);
+}
+
+void GraphView::mousePressEvent(QMouseEvent *event)
+{
+    if (m_tracking == Tracking::Pan && event->button() == Qt::LeftButton) {
+        m_panFrom = event->position().toPoint();
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void GraphView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_tracking == Tracking::Pan && m_panFrom) {
+        const QPoint at = event->position().toPoint();
+        const QPoint moved = at - *m_panFrom;
+        // The content follows the hand: dragging right shows earlier times.
+        m_chart->scroll(-moved.x(), moved.y());
+        m_panFrom = at;
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void GraphView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_tracking == Tracking::Pan && m_panFrom && event->button() == Qt::LeftButton) {
+        m_panFrom.reset();
+        viewport()->setCursor(Qt::OpenHandCursor);
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
 }
 
 GraphView::~GraphView() = default;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,15 +34,23 @@ public:
     // The colours the graph is drawn in and whether its frame shows.
     struct Look {
         std::array<QColor, Plots> plots;
-        QColor background;  // around the plot area
+        QColor background; // around the plot area
         QColor plotArea;
         QColor timeGrid;    // grid of the time axis
         QColor voltageGrid; // grid of the voltage axis
         bool frameVisible = true;
     };
 
+    // What dragging the mouse over the graph does: zoom into the rectangle
+    // drawn (a right click zooms out again), move the visible ranges, or
+    // nothing here (the cursors take the drag).
+    enum class Tracking { Zoom, Pan, Cursors };
+
     explicit GraphView(QWidget *parent = nullptr);
     ~GraphView() override;
+
+    void setTracking(Tracking tracking);
+    [[nodiscard]] Tracking tracking() const { return m_tracking; }
 
     // Points. Appending puts the point one time step after the trace's last.
     void clearPoints();
@@ -95,6 +104,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void redraw();
@@ -113,6 +125,8 @@ private:
     bool m_relabelling = false;
     QTimer m_redrawTimer;
     int m_redraws = 0;
+    Tracking m_tracking = Tracking::Zoom;
+    std::optional<QPoint> m_panFrom;
 };
 
 } // namespace qle

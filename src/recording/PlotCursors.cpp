@@ -2,17 +2,23 @@
 
 #include "GraphView.h"
 
-#include <QGraphicsLineItem>
 #include <QCategoryAxis>
+#include <QGraphicsLineItem>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPen>
 #include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qle {
 namespace {
 
 // Above the traces.
 constexpr qreal CursorZ = 20;
+// How far from a cursor's line, in pixels, a press still takes it.
+constexpr qreal GrabDistance = 6;
 
 } // namespace
 
@@ -110,6 +116,112 @@ void PlotCursors::place(Cursor &cursor)
     cursor.horizontal->setLine(area.left(), point.y(), area.right(), point.y());
     cursor.vertical->setVisible(inside);
     cursor.horizontal->setVisible(inside);
+}
+
+void PlotCursors::setDragEnabled(bool enabled)
+{
+    if (enabled == m_dragEnabled)
+        return;
+    m_dragEnabled = enabled;
+    m_dragged = 0;
+    QWidget *viewport = m_view.viewport();
+    if (enabled) {
+        viewport->installEventFilter(this);
+        viewport->setMouseTracking(true);
+    } else {
+        viewport->removeEventFilter(this);
+        viewport->unsetCursor();
+    }
+}
+
+int PlotCursors::cursorAt(QPointF viewPoint) const
+{
+    const QPointF scene = m_view.mapToScene(viewPoint.toPoint());
+    int nearest = 0;
+    qreal best = GrabDistance + 1;
+    for (int i = 1; i <= Count; ++i) {
+        const Cursor &c = at(i);
+        if (!c.visible || !c.vertical->isVisible())
+            continue;
+        const qreal distance = std::abs(c.vertical->line().x1() - scene.x());
+        // The reference cursor lies under the channel cursor it starts on;
+        // on a tie the channel cursor is taken.
+        if (distance <= GrabDistance && distance < best) {
+            best = distance;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
+void PlotCursors::dragTo(int cursor, QPointF viewPoint)
+{
+    if (cursor < 1 || cursor > Count)
+        return;
+    Cursor &c = at(cursor);
+    QChart *chart = m_view.chart();
+    const QRectF area = chart->plotArea();
+    QPointF scene = m_view.mapToScene(viewPoint.toPoint());
+    scene.setX(std::clamp(scene.x(), area.left(), area.right()));
+    scene.setY(std::clamp(scene.y(), area.top(), area.bottom()));
+    QPointF value = chart->mapToValue(scene, m_view.series(c.plot));
+
+    // Onto the nearest stored point of the trace within the visible times.
+    const std::span<const double> points = m_view.values(c.plot);
+    const double step = m_view.timeStep();
+    if (!points.empty() && step > 0) {
+        const auto last = static_cast<double>(points.size() - 1);
+        const double first = std::max(0.0, std::ceil(m_view.timeMin() / step - 1e-9));
+        const double end = std::min(last, std::floor(m_view.timeMax() / step + 1e-9));
+        if (first <= end) {
+            const double index = std::clamp(std::round(value.x() / step), first, end);
+            value = QPointF(index * step, points[static_cast<std::size_t>(index)]);
+        }
+    }
+    if (value == c.value)
+        return;
+    c.value = value;
+    place(c);
+    emit cursorMoved(cursor);
+}
+
+bool PlotCursors::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_view.viewport() || !m_dragEnabled)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        m_dragged = cursorAt(mouse->position());
+        if (m_dragged == 0)
+            break;
+        dragTo(m_dragged, mouse->position());
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (m_dragged != 0) {
+            dragTo(m_dragged, mouse->position());
+            return true;
+        }
+        if (cursorAt(mouse->position()) != 0)
+            m_view.viewport()->setCursor(Qt::SizeHorCursor);
+        else
+            m_view.viewport()->unsetCursor();
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        if (m_dragged != 0 && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            m_dragged = 0;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PlotCursors::placeAll()

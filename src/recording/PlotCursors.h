@@ -37,6 +37,24 @@ public:
     void setColor(int cursor, const QColor &color);
     [[nodiscard]] QColor color(int cursor) const;
 
+    // While enabled, a visible cursor is taken by pressing the mouse on (or
+    // within a few pixels of) its vertical line and follows the mouse,
+    // stepping from stored point to stored point of its trace and reading
+    // the trace's value there; cursorMoved reports each step.
+    void setDragEnabled(bool enabled);
+    [[nodiscard]] bool isDragEnabled() const { return m_dragEnabled; }
+    // The visible cursor whose vertical line is nearest to a point of the
+    // view (viewport pixels) within the grab distance; 0 for none.
+    [[nodiscard]] int cursorAt(QPointF viewPoint) const;
+    // Moves a cursor as a drag to that point of the view does.
+    void dragTo(int cursor, QPointF viewPoint);
+
+signals:
+    void cursorMoved(int cursor);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct Cursor {
         QGraphicsLineItem *vertical = nullptr;
@@ -53,6 +71,8 @@ private:
 
     GraphView &m_view;
     std::array<Cursor, Count> m_cursors;
+    bool m_dragEnabled = false;
+    int m_dragged = 0;
 };
 
 } // namespace qle

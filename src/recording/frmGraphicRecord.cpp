@@ -3,14 +3,15 @@
 #include "frmGraphicRecord.h"
 
 #include "ColorPicker.h"
+#include "dlgRecordLength.h"
+#include "frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
 #include "GraphView.h"
-#include "PlotCursors.h"
-#include "dlgRecordLength.h"
-#include "frmDataTable.h"
+#include "ModeSlide.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
+#include "PlotCursors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -36,10 +38,9 @@ constexpr int twips(int value)
 }
 
 constexpr int ChannelFrameWidth = 200;
-constexpr int ButtonFrameHeight = 70;
-constexpr int OperationsFrameWidth = 180;
-// The read-out frame shows the coordinates only, or the measurements too.
-constexpr int CursorFrameNarrow = twips(3195);
+constexpr int ButtonFrameHeight = 84;
+constexpr int CursorFrameHeight = 70;
+constexpr int OperationsFrameWidth = 250;
 constexpr int StatisticsDelayMs = 100;
 
 const char *const PlotCaptions[frmGraphicRecord::Plots] = {"Ch1 V", "Ch1 A", "Ch2 V", "Ch2 A", "Ch3 V", "Ch3 A"};
@@ -86,7 +87,9 @@ QLineEdit *newReadout(QWidget *parent, const char *name)
 
 } // namespace
 
-frmGraphicRecord::frmGraphicRecord(QWidget *parent) : frmGraphicRecord(s_noHost, QSqlDatabase(), parent) {}
+frmGraphicRecord::frmGraphicRecord(QWidget *parent) : frmGraphicRecord(s_noHost, QSqlDatabase(), parent)
+{
+}
 
 frmGraphicRecord::frmGraphicRecord(IGraphHost &host, QSqlDatabase db, QWidget *parent)
     : QWidget(parent), txtChannels(new QLineEdit(this)), CWGraph1(new GraphView(this)),
@@ -198,11 +201,14 @@ void frmGraphicRecord::buildButtonFrame()
 
     Frame1 = new QGroupBox("Graph Operations", this);
     Frame1->setObjectName("Frame1");
+    GraphMode = new ModeSlide({"Zoom", "Pan", "Cursor Coordinates", "Cursor Measurements"}, Frame1);
+    GraphMode->setObjectName("GraphMode");
     lstChannel = new QListWidget(Frame1);
     lstChannel->setObjectName("lstChannel");
-    auto *operations = new QVBoxLayout(Frame1);
-    operations->setContentsMargins(4, 4, 4, 4);
-    operations->addWidget(lstChannel);
+    auto *operations = new QHBoxLayout(Frame1);
+    operations->setContentsMargins(4, 0, 4, 2);
+    operations->addWidget(GraphMode);
+    operations->addWidget(lstChannel, 1);
     Frame1->resize(OperationsFrameWidth, ButtonFrameHeight);
 }
 
@@ -217,20 +223,23 @@ void frmGraphicRecord::buildCursorFrame()
     measurements->setObjectName("FrameMeasurements");
     PeriodVal = newReadout(measurements, "PeriodVal");
     AmplitudeVal = newReadout(measurements, "AmplitudeVal");
-    auto *measured = new QGridLayout(measurements);
-    measured->setContentsMargins(4, 2, 4, 2);
-    measured->addWidget(new QLabel("Period:", measurements), 0, 0);
-    measured->addWidget(PeriodVal, 0, 1);
-    measured->addWidget(new QLabel("Amplitude:", measurements), 1, 0);
-    measured->addWidget(AmplitudeVal, 1, 1);
-    auto *grid = new QGridLayout(FrameCursor);
-    grid->setContentsMargins(4, 2, 4, 2);
-    grid->addWidget(new QLabel("X Position:", FrameCursor), 0, 0);
-    grid->addWidget(XPosition, 0, 1);
-    grid->addWidget(new QLabel("Y Position:", FrameCursor), 1, 0);
-    grid->addWidget(YPosition, 1, 1);
-    grid->addWidget(measurements, 0, 2, 2, 1);
-    FrameCursor->resize(CursorFrameNarrow, ButtonFrameHeight);
+    // Fixed places: the narrow width cuts the measurements off.
+    constexpr int Top = 18;
+    constexpr int Row = 24;
+    constexpr int LabelWidth = 70;
+    const auto place = [](QWidget *label, QLineEdit *box, int x, int y, int boxWidth) {
+        label->setGeometry(x, y, LabelWidth, Row - 2);
+        box->setGeometry(x + LabelWidth, y, boxWidth, Row - 2);
+    };
+    place(new QLabel("X Position:", FrameCursor), XPosition, 6, Top, CursorFrameNarrow - LabelWidth - 12);
+    place(new QLabel("Y Position:", FrameCursor), YPosition, 6, Top + Row, CursorFrameNarrow - LabelWidth - 12);
+    const int measuredWidth = CursorFrameWide - CursorFrameNarrow - 6;
+    measurements->setGeometry(CursorFrameNarrow, 2, measuredWidth, CursorFrameHeight - 6);
+    place(new QLabel("Period:", measurements), PeriodVal, 4, Top - 2, measuredWidth - LabelWidth - 8);
+    place(new QLabel("Amplitude:", measurements), AmplitudeVal, 4, Top - 2 + Row, measuredWidth - LabelWidth - 8);
+    // Over the graph: not see-through.
+    FrameCursor->setAutoFillBackground(true);
+    FrameCursor->resize(CursorFrameNarrow, CursorFrameHeight);
     FrameCursor->hide();
 }
 
@@ -252,6 +261,12 @@ void frmGraphicRecord::connectControls()
     connect(cmdDel, &QPushButton::clicked, this, &frmGraphicRecord::cmdDel_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmGraphicRecord::cmdExport_Click);
     connect(cmdPrint, &QPushButton::clicked, this, &frmGraphicRecord::cmdPrint_Click);
+    connect(GraphMode, &ModeSlide::pointerValueChanged, this, &frmGraphicRecord::GraphMode_PointerValueChanged);
+    connect(lstChannel, &QListWidget::currentRowChanged, this, &frmGraphicRecord::lstChannel_Click);
+    connect(lstChannel, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { lstChannel_Click(lstChannel->row(item)); });
+    connect(cursors, &PlotCursors::cursorMoved, this, &frmGraphicRecord::CWGraph1_CursorChange);
+    connect(CWGraph1->chart(), &QChart::plotAreaChanged, this, &frmGraphicRecord::placeCursorFrame);
     connect(List1, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List1_Click(List1->row(item)); });
     connect(List2, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List2_Click(List2->row(item)); });
 }
@@ -283,7 +298,7 @@ void frmGraphicRecord::placeControls()
     FrameChannel->setGeometry(graphWidth, 0, FrameChannel->width(), height());
     SSFrame1->move(0, graphHeight);
     Frame1->setGeometry(SSFrame1->geometry().right() + 4, graphHeight, Frame1->width(), SSFrame1->height());
-    FrameCursor->setGeometry(Frame1->geometry().right() + 4, graphHeight, FrameCursor->width(), SSFrame1->height());
+    placeCursorFrame();
 }
 
 void frmGraphicRecord::resizeEvent(QResizeEvent *event)

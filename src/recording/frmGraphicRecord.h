@@ -25,6 +25,7 @@ namespace qle {
 
 class GraphView;
 class IGraphHost;
+class ModeSlide;
 class PlotCursors;
 class frmDataTable;
 
@@ -39,6 +40,10 @@ class frmGraphicRecord final : public QWidget {
     Q_OBJECT
 public:
     static constexpr int Plots = 6;
+    // The read-out frame's widths (3195 and 5715 twips): the coordinates
+    // alone, or the measurements beside them.
+    static constexpr int CursorFrameNarrow = (3195 + 7) / 15;
+    static constexpr int CursorFrameWide = (5715 + 7) / 15;
 
     // The window of a connection: the main window's record commands and
     // panel, and the record file.
@@ -89,6 +94,14 @@ public:
     void List2_Click(int line);
     void cmdExport_Click();
     void cmdPrint_Click();
+    // The mouse's part on the graph: 0 "Zoom", 1 "Pan", 2 "Cursor
+    // Coordinates", 3 "Cursor Measurements".
+    void GraphMode_PointerValueChanged(int value);
+    // Shows one trace alone with its cursor (list position p: trace p + 1).
+    void lstChannel_Click(int position);
+    // A cursor was dragged: its read-outs, the table row at its time, and in
+    // the measurement mode the distance to the reference cursor.
+    void CWGraph1_CursorChange(int cursor);
 
     [[nodiscard]] QSqlDatabase database() const { return m_db; }
 
@@ -106,6 +119,7 @@ public:
     QComboBox *cmbYVoltage;
     QComboBox *cmbYCurrent;
     QListWidget *lstWave;    // statistics
+    ModeSlide *GraphMode;    // in "Graph Operations"
     QListWidget *lstChannel; // channel choice of the cursor modes
     QPushButton *cmdStart;
     QPushButton *cmdStop;
@@ -138,6 +152,11 @@ private:
     void buildButtonFrame();
     void buildCursorFrame();
     void placeControls();
+    void placeCursorFrame();
+    [[nodiscard]] int channelCursors() const { return 2 * ContrlIdx + 2; }
+    // Puts a channel cursor at the middle of the visible times and of its
+    // trace's value axis.
+    void placeAtMiddle(int cursor);
     // ClearGraph without the statistics.
     void resetGraph();
     void applyChannelCount();

@@ -80,6 +80,42 @@ private slots:
         QCOMPARE(leadingNumber(text), value);
     }
 
+    void clockTexts_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "00:00:00";
+        QTest::newRow("rounded") << 59.6 << "00:01:00";
+        QTest::newRow("an hour and a bit") << 3725.0 << "01:02:05";
+        QTest::newRow("last second of a day") << 86399.0 << "23:59:59";
+        QTest::newRow("26 hours: the part below 24") << 26 * 3600.0 << "02:00:00";
+        QTest::newRow("a week and a minute") << 7 * 86400.0 + 60 << "00:01:00";
+        QTest::newRow("negative counts as its size") << -65.0 << "00:01:05";
+    }
+    void clockTexts()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(clockText(seconds / 86400), text);
+    }
+
+    void readoutTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("integer") << 15.0 << "15";
+        QTest::newRow("half") << 2.5 << "2.5";
+        QTest::newRow("difference of readings") << 5.1 - 5.0 << "0.1";
+        QTest::newRow("small") << 0.00001 << "1E-05";
+        QTest::newRow("negative") << -0.75 << "-0.75";
+    }
+    void readoutTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(readoutText(value), text);
+    }
+
     void timeTexts_data()
     {
         QTest::addColumn<QString>("text");

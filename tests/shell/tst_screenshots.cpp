@@ -4,7 +4,13 @@
 #include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
+#include "recording/GraphView.h"
+#include "recording/ModeSlide.h"
+#include "recording/PlotCursors.h"
 #include "recording/frmGraphicRecord.h"
+
+#include <QLineEdit>
+#include <QLineSeries>
 
 #include <QDir>
 #include <QImage>
@@ -120,6 +126,19 @@ private slots:
         QTRY_COMPARE(w->graphWindow()->lIdx, 12);
         w->graphWindow()->updateNow();
         save(*w, "graph-recorder.png");
+
+        // The measurement cursors: the reference at the 3rd point, the
+        // channel cursor at the 10th.
+        frmGraphicRecord *graph = w->graphWindow();
+        graph->GraphMode->setValue(3);
+        const auto viewPoint = [graph](double seconds) {
+            GraphView &view = *graph->CWGraph1;
+            return view.mapFromScene(view.chart()->mapToPosition(QPointF(seconds / 86400, 0), view.series(0)));
+        };
+        graph->cursors->dragTo(1, viewPoint(9));
+        graph->cursors->dragTo(PlotCursors::Reference, viewPoint(2));
+        QCOMPARE(graph->PeriodVal->text(), QString("00:00:07"));
+        save(*w, "graph-cursors.png");
     }
 };
 
