@@ -279,6 +279,35 @@ private slots:
         QVERIFY(g.AmplitudeVal->text().isEmpty());
     }
 
+    // A rectangle drawn in the Zoom mode becomes the visible range; a right
+    // click zooms out again.
+    void zoomRectangle()
+    {
+        GraphRig rig(1);
+        frmGraphicRecord &g = *rig.graph;
+        g.resize(900, 600);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        g.CWGraph1->setVoltageRange(30);
+        QWidget *viewport = g.CWGraph1->viewport();
+        const QPoint from = pointAt(g, 0, 100 / Day, 20);
+        const QPoint to = pointAt(g, 0, 200 / Day, 10);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        QVERIFY2(std::abs(g.CWGraph1->timeMin() * Day - 100) < 2,
+                 qPrintable(QString::number(g.CWGraph1->timeMin() * Day)));
+        QVERIFY(std::abs(g.CWGraph1->timeMax() * Day - 200) < 2);
+        QVERIFY(std::abs(g.CWGraph1->voltageAxis()->min() - 10) < 0.5);
+        QVERIFY(std::abs(g.CWGraph1->voltageAxis()->max() - 20) < 0.5);
+        // The time labels follow the new range.
+        QCOMPARE(g.CWGraph1->timeLabels().first(), QString("0:1:40"));
+        QTest::mouseClick(viewport, Qt::RightButton, {}, to);
+        QVERIFY(g.CWGraph1->timeMax() - g.CWGraph1->timeMin() > 150 / Day);
+    }
+
     // Dragging in the Pan mode moves the visible times.
     void panMovesTheView()
     {
