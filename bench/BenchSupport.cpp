@@ -68,8 +68,7 @@ QString machineLine()
     return QStringLiteral("machine: %1, %2 cores (nproc), %3, load %4, %5")
         .arg(QSysInfo::machineHostName())
         .arg(onlineCores())
-        .arg(firstMatch("/proc/cpuinfo", "model name"), load,
-             QDateTime::currentDateTime().toString(Qt::ISODate));
+        .arg(firstMatch("/proc/cpuinfo", "model name"), load, QDateTime::currentDateTime().toString(Qt::ISODate));
 }
 
 void printHeader(const char *title)
@@ -103,9 +102,9 @@ void print(const Figure &f)
     const QString ref = f.refName + " " + shown(f.ref) + " " + f.unit;
     const QString ratio = f.ref != 0 ? fixed(f.value / f.ref, 3) : QStringLiteral("-");
     const QString verdict = !f.ok ? QStringLiteral("INFO") : (*f.ok ? QStringLiteral("PASS") : QStringLiteral("MISS"));
-    QString line = QStringLiteral("%1 %2 | ref %3 | ratio %4 | goal %5 | %6")
-                       .arg(f.name.leftJustified(46), value.rightJustified(13), ref, ratio.rightJustified(6),
-                            f.goal, verdict);
+    QString line =
+        QStringLiteral("%1 %2 | ref %3 | ratio %4 | goal %5 | %6")
+            .arg(f.name.leftJustified(46), value.rightJustified(13), ref, ratio.rightJustified(6), f.goal, verdict);
     if (!f.note.isEmpty())
         line += "  (" + f.note + ")";
     std::printf("%s\n", qPrintable(line));

@@ -72,9 +72,9 @@ struct WireLine {
 // Bytes and lines the instrument logged in its transcript since the last take.
 struct Exchange {
     QList<WireLine> lines;
-    int linesIn = 0;    // lines the instrument received
-    int linesOut = 0;   // lines the instrument sent
-    qint64 bytesIn = 0; // with the "\r\n" the program sends after each line
+    int linesIn = 0;     // lines the instrument received
+    int linesOut = 0;    // lines the instrument sent
+    qint64 bytesIn = 0;  // with the "\r\n" the program sends after each line
     qint64 bytesOut = 0; // with the "\n" the instrument ends each reply with
     [[nodiscard]] qint64 bytes() const { return bytesIn + bytesOut; }
 };

@@ -5,8 +5,8 @@
 #include "BenchSupport.h"
 
 #include "comm/CommTasker.h"
-#include "panels/PanelHost.h"
 #include "panels/frmLayout1.h"
+#include "panels/PanelHost.h"
 #include "protocol/Commands.h"
 
 #include <QApplication>
@@ -378,8 +378,8 @@ int main(int argc, char *argv[])
     // ---- 1. initial read at 9600 baud, 5 ms a command: engine vs PyVISA
     {
         SimInstrument sim;
-        if (!sim.start({"--model", Model, "--baud", QString::number(PacedBaud), "--latency",
-                        QString::number(LatencyMs), "--no-noise", "--control", "stdin"})) {
+        if (!sim.start({"--model", Model, "--baud", QString::number(PacedBaud), "--latency", QString::number(LatencyMs),
+                        "--no-noise", "--control", "stdin"})) {
             reportFailure("initial read 9600", "psu-sim did not start", &status);
             return 1;
         }
@@ -415,12 +415,12 @@ int main(int argc, char *argv[])
             const double engine = median(engineMs);
             const double ref1 = median(ref1Ms);
             const double ref2 = median(pyvisaMs);
-            print({"initial read, 26 queries, 9600 baud + 5 ms", engine, "ms", "wire+latency", ref1,
-                   "<= 1.15 x ref", engine <= 1.15 * ref1, ""});
+            print({"initial read, 26 queries, 9600 baud + 5 ms", engine, "ms", "wire+latency", ref1, "<= 1.15 x ref",
+                   engine <= 1.15 * ref1, ""});
             print({"initial read, 26 queries, 9600 baud + 5 ms", engine, "ms", "PyVISA-py", ref2, "< ref",
                    engine < ref2, ""});
-            print({"initial read: sim-paced floor (replies only)", engine, "ms", "reply bytes+latency",
-                   median(ref1bMs), "none (psu-sim paces only its output)", std::nullopt, ""});
+            print({"initial read: sim-paced floor (replies only)", engine, "ms", "reply bytes+latency", median(ref1bMs),
+                   "none (psu-sim paces only its output)", std::nullopt, ""});
             printDetail(QStringLiteral("%1 alternating repetitions; engine ms: %2; PyVISA ms: %3; engine minus "
                                        "PyVISA, median of the pairs: %4 ms")
                             .arg(engineMs.size())
@@ -461,9 +461,8 @@ int main(int argc, char *argv[])
         if (!enginePer.isEmpty()) {
             const double engine = median(enginePer);
             const double raw = median(rawPer);
-            print({"per transaction, unpaced, no latency", engine, "ms", "bare QSerialPort", raw,
-                   "<= ref + 0.5 ms", engine - raw <= 0.5,
-                   QStringLiteral("overhead %1 ms").arg(engine - raw, 0, 'f', 3)});
+            print({"per transaction, unpaced, no latency", engine, "ms", "bare QSerialPort", raw, "<= ref + 0.5 ms",
+                   engine - raw <= 0.5, QStringLiteral("overhead %1 ms").arg(engine - raw, 0, 'f', 3)});
             print({"per transaction, unpaced, no latency", engine, "ms", "PyVISA-py", median(pyvisaPer),
                    "none (for comparison)", std::nullopt, ""});
             printDetail(QStringLiteral("%1 alternating repetitions of 26; ms a transaction, engine: %2; bare port: "
@@ -504,8 +503,8 @@ int main(int argc, char *argv[])
         if (!rates.isEmpty()) {
             const double rate = median(rates);
             const double ceiling = median(ceilings);
-            print({"polling, DoQuery back to back, 9600 baud", rate, "q/s", "wire ceiling", ceiling,
-                   ">= 0.9 x ref", rate >= 0.9 * ceiling, ""});
+            print({"polling, DoQuery back to back, 9600 baud", rate, "q/s", "wire ceiling", ceiling, ">= 0.9 x ref",
+                   rate >= 0.9 * ceiling, ""});
             printDetail(QStringLiteral("%1 runs of %2 s; q/s: %3; ceiling of the measurement query alone: %4 q/s")
                             .arg(rates.size())
                             .arg(pollSeconds)

@@ -13,15 +13,15 @@
 #endif
 #if QLE_BENCH_GRAPH_HAS_REDRAW
 #include "panels/Panel.h"
+#include "recording/frmGraphicRecord.h"
 #include "recording/GraphHost.h"
 #include "recording/GraphStatistics.h"
 #include "recording/GraphView.h"
-#include "recording/frmGraphicRecord.h"
 
 #include <QCheckBox>
-#include <QLineSeries>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLineSeries>
 #endif
 
 #include <QApplication>
@@ -55,8 +55,7 @@ RecordRow sampleRow(qint64 n)
     return row;
 }
 
-template <typename F>
-double timeMs(F &&work)
+template <typename F> double timeMs(F &&work)
 {
     const double t0 = nowMs();
     work();
@@ -315,8 +314,9 @@ int main(int argc, char *argv[])
             print({"graph: add one stored point at 33,000", value, "ms", "same at 10 points", median(shortAdd),
                    "<= 1 ms", value <= 1.0,
                    QStringLiteral("then statistics, reduction and paint %1 ms").arg(median(longShown), 0, 'f', 1)});
-            printDetail(QStringLiteral("%1 alternating samples each; ShowGraph at 33,000, ms: %2").arg(adds).arg(
-                msList(longAdd)));
+            printDetail(QStringLiteral("%1 alternating samples each; ShowGraph at 33,000, ms: %2")
+                            .arg(adds)
+                            .arg(msList(longAdd)));
         }
         if (!boxes.shown.isEmpty())
             printDetail("message boxes shown: " + boxes.shown.join("; "));

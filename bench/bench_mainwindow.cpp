@@ -9,10 +9,10 @@
 #include "dialogs/dlgConfigRS232.h"
 #include "panels/Panel.h"
 #include "platform/widgets/ModalRunner.h"
+#include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
 #include "recording/RecordTableModel.h"
 #include "recording/RecordTime.h"
-#include "recording/frmDataTable.h"
 #include "shell/DataForm.h"
 #include "shell/MDIForm1.h"
 
@@ -44,8 +44,7 @@ void pause(int ms)
     loop.exec();
 }
 
-template <typename Done>
-bool waitFor(Done done, int timeoutMs)
+template <typename Done> bool waitFor(Done done, int timeoutMs)
 {
     const double until = nowMs() + timeoutMs;
     while (!done()) {
@@ -140,8 +139,8 @@ int main(int argc, char *argv[])
     window->show();
     window->mnuRS232_Click();
     MDIForm1 &w = *window;
-    const bool connected = waitFor(
-        [&] { return w.MainFormState == 3 && w.currentPanel() && w.currentPanel()->isVisibleTo(&w); }, 15000);
+    const bool connected =
+        waitFor([&] { return w.MainFormState == 3 && w.currentPanel() && w.currentPanel()->isVisibleTo(&w); }, 15000);
     CommTasker &engine = w.engine();
     const bool settled = connected && waitFor(
                                           [&] {
@@ -150,8 +149,8 @@ int main(int argc, char *argv[])
                                           },
                                           5000);
     if (!settled || w.currentPanel()->channelCount() != 3 || w.currentPanel()->IsOutput) {
-        printNotAvailable("idle CPU", "failed: no three-output panel with the output off (" +
-                                          boxes.shown.join("; ") + ")");
+        printNotAvailable("idle CPU",
+                          "failed: no three-output panel with the output off (" + boxes.shown.join("; ") + ")");
         return 1;
     }
     pause(2000);
@@ -235,11 +234,12 @@ int main(int argc, char *argv[])
     const qint64 after = residentKb();
     const int shown = table->gridModel().rowCount();
     if (shown != Rows) {
-        printNotAvailable("VmRSS with a 33,000-row record", QStringLiteral("failed: the grid shows %1 rows").arg(shown));
+        printNotAvailable("VmRSS with a 33,000-row record",
+                          QStringLiteral("failed: the grid shows %1 rows").arg(shown));
         return 1;
     }
-    print({"VmRSS, 33,000-row record in the table recorder", after / 1024.0, "MiB", "before loading",
-           before / 1024.0, "none set", std::nullopt,
+    print({"VmRSS, 33,000-row record in the table recorder", after / 1024.0, "MiB", "before loading", before / 1024.0,
+           "none set", std::nullopt,
            QStringLiteral("+%1 MiB, %2 bytes a row")
                .arg((after - before) / 1024.0, 0, 'f', 1)
                .arg((after - before) * 1024.0 / Rows, 0, 'f', 0)});

@@ -8,16 +8,16 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/SqliteFile.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecordTableModel.h"
-#include "recording/RecordTime.h"
-#include "recording/RecorderHost.h"
 #include "recording/frmDataTable.h"
 #include "recording/frmGraphicRecord.h"
+#include "recording/RecordDatabase.h"
+#include "recording/RecorderHost.h"
+#include "recording/RecordTableModel.h"
+#include "recording/RecordTime.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QSqlQuery>
 
@@ -130,8 +130,7 @@ bool removeRow(const QSqlDatabase &db, qint64 seqNo)
     return query.exec();
 }
 
-template <typename F>
-double timeMs(F &&work)
+template <typename F> double timeMs(F &&work)
 {
     const double t0 = nowMs();
     work();
@@ -189,8 +188,7 @@ int main(int argc, char *argv[])
         RecordDatabase nearDb(nearFile.db());
         RecordDatabase farDb(farFile.db());
         const double fillMs = timeMs([&] {
-            if (!nearDb.clearWorking() || !farDb.clearWorking() || !fill(nearDb, 0, NearRow) ||
-                !fill(farDb, 0, FarRow))
+            if (!nearDb.clearWorking() || !farDb.clearWorking() || !fill(nearDb, 0, NearRow) || !fill(farDb, 0, FarRow))
                 fail("append", farDb.errorDescription());
         });
         QList<double> nearMs, farMs;
@@ -220,10 +218,9 @@ int main(int argc, char *argv[])
         if (status == 0) {
             const double nearCost = median(nearMs);
             const double farCost = median(farMs);
-            print({"addSample at row 10", nearCost * 1000, "us", "itself", nearCost * 1000, "-", std::nullopt,
-                   ""});
-            print({"addSample at row 30,000", farCost * 1000, "us", "at row 10", nearCost * 1000,
-                   "0.75..1.25 x ref", farCost >= 0.75 * nearCost && farCost <= 1.25 * nearCost, ""});
+            print({"addSample at row 10", nearCost * 1000, "us", "itself", nearCost * 1000, "-", std::nullopt, ""});
+            print({"addSample at row 30,000", farCost * 1000, "us", "at row 10", nearCost * 1000, "0.75..1.25 x ref",
+                   farCost >= 0.75 * nearCost && farCost <= 1.25 * nearCost, ""});
             printDetail(QStringLiteral("%1 samples each, A B B A order (every timed row is removed again, so each "
                                        "sample is taken at exactly that row count); filling %2 rows took %3 ms")
                             .arg(samples)
@@ -313,8 +310,8 @@ int main(int argc, char *argv[])
             }
             if (nearTable.iCurrentRow != NearRow + windowSamples || farTable.iCurrentRow != FarRow + windowSamples ||
                 !boxes.shown.isEmpty()) {
-                fail("table recorder tick", QStringLiteral("rows %1 / %2").arg(nearTable.iCurrentRow).arg(
-                                                farTable.iCurrentRow));
+                fail("table recorder tick",
+                     QStringLiteral("rows %1 / %2").arg(nearTable.iCurrentRow).arg(farTable.iCurrentRow));
             } else {
                 const double nearCost = median(nearMs);
                 const double farCost = median(farMs);

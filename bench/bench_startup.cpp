@@ -14,8 +14,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -41,8 +41,7 @@ public:
             // Runs after the paint pass that this event belongs to has finished.
             QTimer::singleShot(0, this, [this] {
                 const double ms =
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_mainStarted)
-                        .count();
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_mainStarted).count();
                 std::printf("painted %.3f\n", ms);
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
@@ -166,8 +165,8 @@ int main(int argc, char *argv[])
         bareProcess.append(b.processMs);
         bareMain.append(b.mainMs);
     }
-    print({"start-up: process start to first paint", median(qleProcess), "ms", "bare Qt window",
-           median(bareProcess), "none set", std::nullopt, ""});
+    print({"start-up: process start to first paint", median(qleProcess), "ms", "bare Qt window", median(bareProcess),
+           "none set", std::nullopt, ""});
     print({"start-up: main() to first paint", median(qleMain), "ms", "bare Qt window", median(bareMain), "none set",
            std::nullopt, ""});
     printDetail(QStringLiteral("%1 alternating start-ups each; main window ms: %2; bare window ms: %3")

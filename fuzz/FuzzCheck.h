@@ -8,13 +8,13 @@
 
 // A failed property is a finding: say which one, with the values, and abort
 // so that libFuzzer keeps the input as a crash artifact.
-#define FUZZ_CHECK(condition, ...)                                                                        \
-    do {                                                                                                  \
-        if (!(condition)) {                                                                               \
-            std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n", __FILE__, __LINE__, #condition);   \
-            std::fprintf(stderr, "  %s\n", qle::fuzz::describe(__VA_ARGS__).constData());                 \
-            std::abort();                                                                                 \
-        }                                                                                                 \
+#define FUZZ_CHECK(condition, ...)                                                                                     \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n", __FILE__, __LINE__, #condition);                  \
+            std::fprintf(stderr, "  %s\n", qle::fuzz::describe(__VA_ARGS__).constData());                              \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 namespace qle::fuzz {
@@ -39,20 +39,17 @@ inline QByteArray describe()
     return {};
 }
 
-template <typename... Rest>
-QByteArray describe(const QString &first, const Rest &...rest)
+template <typename... Rest> QByteArray describe(const QString &first, const Rest &...rest)
 {
     return "'" + visible(first) + "' " + describe(rest...);
 }
 
-template <typename... Rest>
-QByteArray describe(double first, const Rest &...rest)
+template <typename... Rest> QByteArray describe(double first, const Rest &...rest)
 {
     return QByteArray::number(first, 'g', 17) + " " + describe(rest...);
 }
 
-template <typename... Rest>
-QByteArray describe(int first, const Rest &...rest)
+template <typename... Rest> QByteArray describe(int first, const Rest &...rest)
 {
     return QByteArray::number(first) + " " + describe(rest...);
 }

@@ -13,7 +13,7 @@ using qle::LegacyStatusWord;
 
 QString describeWord(const LegacyStatusWord &w)
 {
-    const QString coupling = !w.coupling                              ? QStringLiteral("-")
+    const QString coupling = !w.coupling                            ? QStringLiteral("-")
                              : *w.coupling == Coupling::Independent ? QStringLiteral("indep")
                              : *w.coupling == Coupling::Track       ? QStringLiteral("track")
                                                                     : QStringLiteral("parallel");

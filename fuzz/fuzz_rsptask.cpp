@@ -2,8 +2,8 @@
 // bytes, cut into chunks of any size, with pops and resets of the store in
 // between. Checked against the documented rules, worked out independently
 // over the text received so far.
-#include "FuzzCheck.h"
 #include "comm/ResponseRing.h"
+#include "FuzzCheck.h"
 #include "platform/Trace.h"
 
 #include <QRegularExpression>

@@ -74,7 +74,8 @@ int main(int argc, char *argv[])
         QImageReader reader(svg, "svg");
         // Proportions kept: the longer side becomes size pixels.
         const double factor = std::min(double(size) / natural.width(), double(size) / natural.height());
-        const QSize scaled(std::max(1, qRound(natural.width() * factor)), std::max(1, qRound(natural.height() * factor)));
+        const QSize scaled(std::max(1, qRound(natural.width() * factor)),
+                           std::max(1, qRound(natural.height() * factor)));
         reader.setScaledSize(scaled);
         const QImage picture = reader.read();
         if (picture.isNull())

@@ -17,7 +17,7 @@ public:
 
 namespace recording {
 IColorPicker &colorPicker();
-void setColorPicker(IColorPicker *picker);  // nullptr restores the colour dialog
+void setColorPicker(IColorPicker *picker); // nullptr restores the colour dialog
 } // namespace recording
 
 // Colours are kept as the decimal number of 0x00BBGGRR.

@@ -11,8 +11,8 @@
 namespace qle {
 namespace {
 
-const QString Rows = QStringLiteral(
-    "select SeqNo ,RecTime,PVal,SVal,PVal2,SVal2,PVal3,SVal3,timetick from datatemp order by SeqNo");
+const QString Rows =
+    QStringLiteral("select SeqNo ,RecTime,PVal,SVal,PVal2,SVal2,PVal3,SVal3,timetick from datatemp order by SeqNo");
 const QByteArray LineEnd("\r\n");
 
 QString failure(const QString &path, const QString &reason)

@@ -7,7 +7,9 @@
 
 namespace qle {
 
-GraphRecordStore::GraphRecordStore(QSqlDatabase db) : m_db(std::move(db)) {}
+GraphRecordStore::GraphRecordStore(QSqlDatabase db) : m_db(std::move(db))
+{
+}
 
 bool GraphRecordStore::run(QSqlQuery &query, const QString &sql, const QString &recNo)
 {
@@ -32,8 +34,8 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("select CAST(PVal AS REAL),CAST(SVal AS REAL),CAST(PVal2 AS REAL),"
                                       "CAST(SVal2 AS REAL),CAST(PVal3 AS REAL),CAST(SVal3 AS REAL) "
-                                      "from datatemp order by SeqNo asc"))
-        || !query.exec()) {
+                                      "from datatemp order by SeqNo asc")) ||
+        !query.exec()) {
         m_error = query.lastError();
         return false;
     }
@@ -71,8 +73,8 @@ bool GraphRecordStore::deleteRecord(const QString &recNo)
     }
     QSqlQuery rows(m_db);
     QSqlQuery header(m_db);
-    if (run(rows, QStringLiteral("delete from datadetail where recno=?"), recNo)
-        && run(header, QStringLiteral("delete from datamain where recno=?"), recNo)) {
+    if (run(rows, QStringLiteral("delete from datadetail where recno=?"), recNo) &&
+        run(header, QStringLiteral("delete from datamain where recno=?"), recNo)) {
         if (m_db.commit())
             return true;
         m_error = m_db.lastError();

@@ -19,8 +19,7 @@ qsizetype clampIndex(double index, qsizetype count)
 
 } // namespace
 
-QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, double dx, Range range,
-                                   int columns)
+QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, double dx, Range range, int columns)
 {
     QList<QPointF> points;
     const auto count = static_cast<qsizetype>(values.size());
@@ -32,7 +31,9 @@ QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, do
     const qsizetype first = std::max<qsizetype>(0, clampIndex(std::ceil((range.xMin - x0) / dx - Slack), count));
     const qsizetype last =
         std::min<qsizetype>(count - 1, clampIndex(std::floor((range.xMax - x0) / dx + Slack), count));
-    const auto at = [&](qsizetype i) { return QPointF(x0 + static_cast<double>(i) * dx, values[static_cast<std::size_t>(i)]); };
+    const auto at = [&](qsizetype i) {
+        return QPointF(x0 + static_cast<double>(i) * dx, values[static_cast<std::size_t>(i)]);
+    };
 
     if (first > last) {
         // No point inside: the line still crosses the range between its neighbours.

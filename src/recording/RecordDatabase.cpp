@@ -26,8 +26,8 @@ const QString DropRows = QStringLiteral("delete from datadetail where recno=?");
 const QString ListRecords = QStringLiteral(
     "select RecNo as [編號], StartTime as [開始時間], EndTime as [結束時間], Comment as [註  解] from datamain "
     "order by CAST(RecNo AS INTEGER) desc");
-const QString ReadHeader = QStringLiteral(
-    "select RecNo, StartTime, EndTime, Comment,Punit,SUnit,RecStyle from datamain where recno=?");
+const QString ReadHeader =
+    QStringLiteral("select RecNo, StartTime, EndTime, Comment,Punit,SUnit,RecStyle from datamain where recno=?");
 const QString LoadRows = QStringLiteral(
     "insert into datatemp select SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
     "Comment,timetick,difflasttime from datadetail where recno=?");
@@ -35,8 +35,9 @@ const QString LoadRows = QStringLiteral(
 // Column positions of a datatemp result, looked up once per result.
 struct RowColumns {
     explicit RowColumns(const QSqlRecord &record)
-        : seqNo(record.indexOf("SeqNo")), recTime(record.indexOf("RecTime")),
-          pval{record.indexOf("PVal"), record.indexOf("PVal2"), record.indexOf("PVal3")},
+        : seqNo(record.indexOf("SeqNo")),
+          recTime(record.indexOf("RecTime")), pval{record.indexOf("PVal"), record.indexOf("PVal2"),
+                                                   record.indexOf("PVal3")},
           sval{record.indexOf("SVal"), record.indexOf("SVal2"), record.indexOf("SVal3")},
           reason{record.indexOf("Reason"), record.indexOf("Reason2"), record.indexOf("Reason3")},
           comment(record.indexOf("Comment")), timeTick(record.indexOf("TimeTick")),
@@ -73,7 +74,9 @@ QString stored(const QString &text)
 
 } // namespace
 
-RecordDatabase::RecordDatabase(QSqlDatabase db) : m_db(std::move(db)), m_insertSample(m_db) {}
+RecordDatabase::RecordDatabase(QSqlDatabase db) : m_db(std::move(db)), m_insertSample(m_db)
+{
+}
 
 QString RecordDatabase::errorDescription() const
 {
@@ -231,11 +234,11 @@ bool RecordDatabase::saveRecord(const RecordHeader &header, QString *recNo)
 {
     QString number;
     const bool saved = inTransaction([&] {
-        return nextRecordNumber(&number)
-            && run(SaveHeader, {number, stored(header.startTime), stored(header.endTime), stored(header.comment),
-                                QStringLiteral("V"), QStringLiteral("A"), stored(header.recStyle),
-                                stored(header.showStyle)})
-            && run(SaveRows, {number});
+        return nextRecordNumber(&number) &&
+               run(SaveHeader,
+                   {number, stored(header.startTime), stored(header.endTime), stored(header.comment),
+                    QStringLiteral("V"), QStringLiteral("A"), stored(header.recStyle), stored(header.showStyle)}) &&
+               run(SaveRows, {number});
     });
     if (saved && recNo)
         *recNo = number;
@@ -327,8 +330,8 @@ QString RecordDatabase::reasonLabel(const QString &code)
 
 QString RecordDatabase::listLine(const RecordHeader &record, int startWidth)
 {
-    return record.recNo.leftJustified(6, u' ', true) + record.startTime.leftJustified(startWidth, u' ', true)
-         + QLatin1Char(' ') + record.comment.leftJustified(25, u' ', true);
+    return record.recNo.leftJustified(6, u' ', true) + record.startTime.leftJustified(startWidth, u' ', true) +
+           QLatin1Char(' ') + record.comment.leftJustified(25, u' ', true);
 }
 
 } // namespace qle

@@ -20,8 +20,8 @@ const QString InsertCopy = QStringLiteral(
     "Reason3,Comment,TimeTick,DiffLastTime) values(?,1,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
 
 // The datadetail columns after RecNo and SeqWindow, in datacopy's order.
-const QStringList CopiedColumns{"SeqNo", "RecTime", "PVal",  "SVal",    "Reason",   "PVal2",   "SVal2",
-                                "Reason2", "PVal3", "SVal3", "Reason3", "Comment", "TimeTick", "DiffLastTime"};
+const QStringList CopiedColumns{"SeqNo",   "RecTime", "PVal",  "SVal",    "Reason",  "PVal2",    "SVal2",
+                                "Reason2", "PVal3",   "SVal3", "Reason3", "Comment", "TimeTick", "DiffLastTime"};
 
 } // namespace
 

@@ -19,7 +19,9 @@ bool isHighlightedCell(int column)
 
 } // namespace
 
-RecordTableModel::RecordTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+RecordTableModel::RecordTableModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void RecordTableModel::setChannels(int channels)
 {
@@ -91,8 +93,8 @@ QString RecordTableModel::headerText(int column, int channels)
         return QStringLiteral("    註    解   ");
     const int channel = (column - 2) / 3 + 1;
     static const char *const Kinds[] = {"Voltage[V]", "Current[A]", "取樣條件"};
-    return QStringLiteral("CH") + QString::number(channel) + QLatin1Char(':')
-         + QString::fromUtf8(Kinds[(column - 2) % 3]);
+    return QStringLiteral("CH") + QString::number(channel) + QLatin1Char(':') +
+           QString::fromUtf8(Kinds[(column - 2) % 3]);
 }
 
 QString RecordTableModel::cellText(int index, int column) const

@@ -1,11 +1,11 @@
 #include "dlgRecordLength.h"
 
 #include "ColorPicker.h"
-#include "SampleInterval.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/widgets/ModalRunner.h"
+#include "SampleInterval.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -217,10 +217,9 @@ void dlgRecordLength::OKButton_Click()
 {
     const std::optional<DayLimit> limit = dayLimit(m_scale->currentIndex());
     if (limit && m_days->currentIndex() > limit->maxDay) {
-        const auto answer = platform::messageBox().show(QString::fromLatin1(limit->text) + "\r\n"
-                                                            + "Choose <Cancle> to change other setting!",
-                                                        QString(), IMessageBox::Buttons::OkCancel,
-                                                        IMessageBox::Icon::Information);
+        const auto answer = platform::messageBox().show(
+            QString::fromLatin1(limit->text) + "\r\n" + "Choose <Cancle> to change other setting!", QString(),
+            IMessageBox::Buttons::OkCancel, IMessageBox::Icon::Information);
         if (answer != IMessageBox::Answer::Ok)
             return;
         m_days->setCurrentIndex(limit->maxDay);
@@ -247,8 +246,8 @@ bool dlgRecordLength::eventFilter(QObject *watched, QEvent *event)
         // Focus coming back when the picker closes, or the dialog being
         // activated, must not open the picker again.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        const bool byUser = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason
-                         || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+        const bool byUser = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                            reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
         for (int ch = 0; ch < 3 && byUser; ++ch) {
             if (watched == m_colorText[ch])
                 pickColor(ch);

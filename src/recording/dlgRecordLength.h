@@ -40,9 +40,9 @@ public:
     int Days = 0;
     int Hours = 0;
     int Miniutes = 0;
-    int Seconds = 0;  // seconds, a multiple of 5
-    int RecScale = 0;  // sample-interval position
-    int RecPointStyle = 0;  // 0 maximum, 1 minimum, 2 average
+    int Seconds = 0;       // seconds, a multiple of 5
+    int RecScale = 0;      // sample-interval position
+    int RecPointStyle = 0; // 0 maximum, 1 minimum, 2 average
     QString Ch1Color;
     QString Ch2Color;
     QString Ch3Color;

@@ -83,8 +83,8 @@ void frmDataTable::buildControls()
 
     CmbSample = new QComboBox(m_strip);
     CmbSample->setObjectName("CmbSample");
-    CmbSample->addItems({"全部", "Time", "超過上限", "超過下限", "符合條件: 固定準位 (相對於讀值)",
-                         "符合條件: 百分比 (相對於讀值)"});
+    CmbSample->addItems(
+        {"全部", "Time", "超過上限", "超過下限", "符合條件: 固定準位 (相對於讀值)", "符合條件: 百分比 (相對於讀值)"});
     CmbSample->setCurrentIndex(0);
     txtCh1V = newBox(m_strip, "txtCh1V", 60);
     txtCh1A = newBox(m_strip, "txtCh1A", 60);
@@ -174,8 +174,7 @@ void frmDataTable::buildControls()
     connect(cmdProcOK, &QPushButton::clicked, this, &frmDataTable::cmdProcOK_Click);
     connect(cmdProcCancel, &QPushButton::clicked, this, &frmDataTable::cmdProcCancel_Click);
     connect(CmbSample, &QComboBox::currentIndexChanged, this, &frmDataTable::CmbSample_Click);
-    connect(List1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { List1_Click(List1->row(item)); });
+    connect(List1, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { List1_Click(List1->row(item)); });
     connect(grdHelQuest, &QTableView::clicked, this,
             [this](const QModelIndex &index) { grdHelQuest_Click(index.row(), index.column()); });
     connect(txtStartTime, &QLineEdit::textChanged, this, &frmDataTable::startTimeEdited);

@@ -3,8 +3,8 @@
 #include "RecordDatabase.h"
 #include "SampleReducer.h"
 
-#include <QDateTime>
 #include "PackedRecordRow.h"
+#include <QDateTime>
 
 #include <QList>
 #include <QSqlDatabase>
@@ -70,9 +70,9 @@ public:
     [[nodiscard]] int intervalLimit() const { return m_limit; }
     [[nodiscard]] bool isRecording() const { return TimerRecordData.isActive(); }
 
-    qint32 iCurrentRow = 0;        // rows recorded or shown; the next row number
-    qint16 ContrlIdx = 0;          // channels shown minus one
-    qint32 CountRecordCount = 0;   // seconds of recording still to run
+    qint32 iCurrentRow = 0;      // rows recorded or shown; the next row number
+    qint16 ContrlIdx = 0;        // channels shown minus one
+    qint32 CountRecordCount = 0; // seconds of recording still to run
     QTimer TimerRecordData;
 
     // The value being formed for the current row, per channel.
@@ -143,7 +143,7 @@ private:
     int m_limit = 0;
     qint16 m_tickCounter = 0;
     QDateTime m_startTime;
-    std::optional<double> m_firstRowTime;  // monotonic seconds of the first row
+    std::optional<double> m_firstRowTime; // monotonic seconds of the first row
     qint64 m_runningSeconds = 0;
     QList<PackedRecordRow> m_rows; // the rows of the last recording
     int m_visibleRows = 0;

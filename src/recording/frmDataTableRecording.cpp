@@ -1,16 +1,16 @@
 // The table recorder's recording: start, stop and the one-second tick.
 #include "frmDataTable.h"
 
-#include "RecordTableModel.h"
-#include "RecordTime.h"
-#include "RecorderHost.h"
-#include "SampleInterval.h"
 #include "frmGraphicRecord.h"
 #include "panels/Panel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/Trace.h"
+#include "RecorderHost.h"
+#include "RecordTableModel.h"
+#include "RecordTime.h"
+#include "SampleInterval.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -129,8 +129,7 @@ std::optional<QString> frmDataTable::appendSample(double tickTime)
         // A reading that is not a number is left out of the row: one garbled
         // reply must not end a recording that runs for days.
         QString bad;
-        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad) &&
-            !bad.isEmpty())
+        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad) && !bad.isEmpty())
             Trace(QStringLiteral("reading left out of the row: '") + bad + u'\'');
         m_boxV[static_cast<std::size_t>(ch)]->setText(m_reducer.voltage(ch));
         m_boxA[static_cast<std::size_t>(ch)]->setText(m_reducer.current(ch));

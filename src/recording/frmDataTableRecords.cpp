@@ -2,11 +2,11 @@
 // Load and Clear on the record tables.
 #include "frmDataTable.h"
 
-#include "RecordTableModel.h"
-#include "RecorderHost.h"
 #include "frmGraphicRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "RecorderHost.h"
+#include "RecordTableModel.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -251,8 +251,8 @@ void frmDataTable::cmdGenerateMin_Click()
 
 void frmDataTable::showSystemError()
 {
-    platform::messageBox().show("System Error caused by " + m_records.errorNumber() + ":"
-                                    + m_records.errorDescription(),
+    platform::messageBox().show("System Error caused by " + m_records.errorNumber() + ":" +
+                                    m_records.errorDescription(),
                                 QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
 }
 

@@ -7,9 +7,9 @@
 #include "GraphScales.h"
 #include "GraphStatistics.h"
 #include "GraphView.h"
-#include "PlotCursors.h"
 #include "panels/Panel.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "PlotCursors.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -5,10 +5,10 @@
 #include "ExportCsv.h"
 #include "ExportFileDialog.h"
 #include "GraphView.h"
-#include "PrintDialog.h"
-#include "PrintGraph.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "PrintDialog.h"
+#include "PrintGraph.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,12 +2,12 @@
 // save, load and delete of records in the record tables.
 #include "frmGraphicRecord.h"
 
+#include "frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
-#include "SampleInterval.h"
-#include "frmDataTable.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "SampleInterval.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -232,9 +232,8 @@ void frmGraphicRecord::List2_Click(int line)
     }
     if (!header)
         return;
-    if (ask("Do you want to delete Record of [" + QStringLiteral("Rec No: ") + recNo + " Start Time:"
-            + header->startTime + "]")
-        != IMessageBox::Answer::Yes)
+    if (ask("Do you want to delete Record of [" + QStringLiteral("Rec No: ") + recNo +
+            " Start Time:" + header->startTime + "]") != IMessageBox::Answer::Yes)
         return;
     if (!m_store.deleteRecord(recNo)) {
         showSystemError(m_store.lastError());

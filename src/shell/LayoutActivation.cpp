@@ -17,10 +17,10 @@
 #include "recording/frmGraphicRecord.h"
 
 #include <QLineEdit>
-#include <QSqlDatabase>
 #include <QMdiArea>
-#include <QMenu>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QSqlDatabase>
 
 namespace qle {
 

@@ -1,5 +1,6 @@
 #include "MDIForm1.h"
 
+#include "comm/gpib/GpibDeviceFactory.h"
 #include "DataForm.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgConfigRS232.h"
@@ -10,9 +11,6 @@
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
 #include "dialogs/dlgWaitRsp.h"
-#include "comm/gpib/GpibDeviceFactory.h"
-#include "recording/RecordDatabase.h"
-#include "recording/dlgRecordLength.h"
 #include "FrmProxy.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
@@ -22,6 +20,8 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
+#include "recording/dlgRecordLength.h"
+#include "recording/RecordDatabase.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // The View and Help menus: which child window is shown, the toolbar and
 // status bar, the about box.
-#include "MDIForm1.h"
+#include "dialogs/frmAbout.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
-#include "dialogs/frmAbout.h"
+#include "MDIForm1.h"
 
 #include <QAction>
 #include <QApplication>

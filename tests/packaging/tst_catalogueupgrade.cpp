@@ -64,8 +64,9 @@ QByteArray digest(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
-const QString AllModelColumns = "SELECT MTYPE, Offered, Layout, PerChannel, VoltMax, CurrMax, OvpMax, VoltStep, CurrStep, "
-                                "OvpStep, VoltFormat, CurrFormat, OvpFormat FROM data1";
+const QString AllModelColumns =
+    "SELECT MTYPE, Offered, Layout, PerChannel, VoltMax, CurrMax, OvpMax, VoltStep, CurrStep, "
+    "OvpStep, VoltFormat, CurrFormat, OvpFormat FROM data1";
 
 } // namespace
 
@@ -93,7 +94,8 @@ private slots:
                          "INSERT INTO datadetail (RecNo, SeqNo, PVal) VALUES ('7', 1, '12.00')"});
         if (QTest::currentTestFailed())
             return;
-        const QStringList recordsBefore = rows(m_user, "SELECT * FROM datamain") + rows(m_user, "SELECT * FROM datadetail");
+        const QStringList recordsBefore =
+            rows(m_user, "SELECT * FROM datamain") + rows(m_user, "SELECT * FROM datadetail");
         const QByteArray shippedBefore = digest(m_shipped);
 
         const CatalogueUpgrade::Result result = CatalogueUpgrade::addMissingModels(m_user, m_shipped);

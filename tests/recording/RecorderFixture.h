@@ -1,11 +1,11 @@
 #pragma once
 
 #include "ManualClock.h"
-#include "RecordFile.h"
 #include "RecorderDoubles.h"
-#include "ScriptedMessageBox.h"
-#include "recording/RecordTime.h"
+#include "RecordFile.h"
 #include "recording/frmDataTable.h"
+#include "recording/RecordTime.h"
+#include "ScriptedMessageBox.h"
 
 #include <QLineEdit>
 
@@ -44,8 +44,7 @@ struct Recorder {
     // Starts a recording of the given seconds, interval and mode.
     void start(qint16 seconds, qint16 scale, qint16 mode)
     {
-        table->RecordPeriod(0, 0, static_cast<qint16>(seconds / 60), static_cast<qint16>(seconds % 60), scale,
-                            mode);
+        table->RecordPeriod(0, 0, static_cast<qint16>(seconds / 60), static_cast<qint16>(seconds % 60), scale, mode);
         table->BeginRecordData();
     }
     [[nodiscard]] QDateTime startTime() const { return parseRecordTime(table->txtStartTime->text()); }

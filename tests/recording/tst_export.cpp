@@ -1,9 +1,9 @@
 // The graph window's CSV export of the working table.
 #include "tst_graphfixture.h"
 
-#include "ScriptedModalRunner.h"
 #include "recording/ExportCsv.h"
 #include "recording/ExportFileDialog.h"
+#include "ScriptedModalRunner.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,14 +2,14 @@
 
 #include "ManualClock.h"
 #include "MemorySettings.h"
-#include "RecordFile.h"
-#include "RecorderDoubles.h"
-#include "ScriptedMessageBox.h"
 #include "platform/widgets/CWNumEdit.h"
-#include "recording/GraphHost.h"
-#include "recording/RecordDatabase.h"
+#include "RecorderDoubles.h"
+#include "RecordFile.h"
 #include "recording/frmDataTable.h"
 #include "recording/frmGraphicRecord.h"
+#include "recording/GraphHost.h"
+#include "recording/RecordDatabase.h"
+#include "ScriptedMessageBox.h"
 
 #include <QLineEdit>
 

@@ -39,17 +39,28 @@ private slots:
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("start h:n:ss") << 0.0 << "h:n:ss" << "0:0:00";
-        QTest::newRow("one minute") << 60.0 << "h:n:ss" << "0:1:00";
-        QTest::newRow("5 min 7 s") << 307.0 << "h:n:ss" << "0:5:07";
-        QTest::newRow("an hour") << 3600.0 << "h:n:ss" << "1:0:00";
-        QTest::newRow("h:nn") << 3900.0 << "h:nn" << "1:05";
-        QTest::newRow("h:nn drops seconds") << 14390.0 << "h:nn" << "3:59";
-        QTest::newRow("hh:nn") << 7 * 60.0 << "hh:nn" << "00:07";
-        QTest::newRow("hh:nn end of 1Day") << 86340.0 << "hh:nn" << "23:59";
-        QTest::newRow("beyond a day is not wrapped") << 90000.0 << "hh:nn" << "25:00";
-        QTest::newRow("rounded to the second") << 59.6 << "h:n:ss" << "0:1:00";
-        QTest::newRow("negative") << -65.0 << "h:n:ss" << "-0:1:05";
+        QTest::newRow("start h:n:ss") << 0.0 << "h:n:ss"
+                                      << "0:0:00";
+        QTest::newRow("one minute") << 60.0 << "h:n:ss"
+                                    << "0:1:00";
+        QTest::newRow("5 min 7 s") << 307.0 << "h:n:ss"
+                                   << "0:5:07";
+        QTest::newRow("an hour") << 3600.0 << "h:n:ss"
+                                 << "1:0:00";
+        QTest::newRow("h:nn") << 3900.0 << "h:nn"
+                              << "1:05";
+        QTest::newRow("h:nn drops seconds") << 14390.0 << "h:nn"
+                                            << "3:59";
+        QTest::newRow("hh:nn") << 7 * 60.0 << "hh:nn"
+                               << "00:07";
+        QTest::newRow("hh:nn end of 1Day") << 86340.0 << "hh:nn"
+                                           << "23:59";
+        QTest::newRow("beyond a day is not wrapped") << 90000.0 << "hh:nn"
+                                                     << "25:00";
+        QTest::newRow("rounded to the second") << 59.6 << "h:n:ss"
+                                               << "0:1:00";
+        QTest::newRow("negative") << -65.0 << "h:n:ss"
+                                  << "-0:1:05";
     }
     void elapsedLabels()
     {
@@ -165,16 +176,26 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<int>("divisions");
         QTest::addColumn<int>("rangeEndSeconds");
-        QTest::newRow("5m") << 1 << 0 << "Elapsed Time [Sec]" << "h:n:ss" << 5 << 300;
-        QTest::newRow("10m") << 1 << 1 << "Elapsed Time [Sec]" << "h:n:ss" << 5 << 600;
-        QTest::newRow("20m") << 1 << 2 << "Elapsed Time [Sec]" << "h:n:ss" << 5 << 1200;
-        QTest::newRow("30m") << 1 << 3 << "Elapsed Time [Sec]" << "h:n:ss" << 5 << 1800;
-        QTest::newRow("60m") << 1 << 4 << "Elapsed Time [Sec]" << "h:n:ss" << 6 << 3600;
-        QTest::newRow("1 Hr") << 60 << 0 << "Elapsed Time [min]" << "h:nn" << 6 << 3600;
-        QTest::newRow("3 Hr") << 60 << 1 << "Elapsed Time [min]" << "h:nn" << 6 << 10800;
-        QTest::newRow("6 Hr") << 60 << 2 << "Elapsed Time [Min]" << "h:nn" << 6 << 21600;
-        QTest::newRow("12Hr") << 60 << 3 << "Elapsed Time [Min]" << "h:nn" << 6 << 43200;
-        QTest::newRow("1Day ends at 23:59") << 60 << 4 << "Elapsed Time [Min]" << "hh:nn" << 6 << 86340;
+        QTest::newRow("5m") << 1 << 0 << "Elapsed Time [Sec]"
+                            << "h:n:ss" << 5 << 300;
+        QTest::newRow("10m") << 1 << 1 << "Elapsed Time [Sec]"
+                             << "h:n:ss" << 5 << 600;
+        QTest::newRow("20m") << 1 << 2 << "Elapsed Time [Sec]"
+                             << "h:n:ss" << 5 << 1200;
+        QTest::newRow("30m") << 1 << 3 << "Elapsed Time [Sec]"
+                             << "h:n:ss" << 5 << 1800;
+        QTest::newRow("60m") << 1 << 4 << "Elapsed Time [Sec]"
+                             << "h:n:ss" << 6 << 3600;
+        QTest::newRow("1 Hr") << 60 << 0 << "Elapsed Time [min]"
+                              << "h:nn" << 6 << 3600;
+        QTest::newRow("3 Hr") << 60 << 1 << "Elapsed Time [min]"
+                              << "h:nn" << 6 << 10800;
+        QTest::newRow("6 Hr") << 60 << 2 << "Elapsed Time [Min]"
+                              << "h:nn" << 6 << 21600;
+        QTest::newRow("12Hr") << 60 << 3 << "Elapsed Time [Min]"
+                              << "h:nn" << 6 << 43200;
+        QTest::newRow("1Day ends at 23:59") << 60 << 4 << "Elapsed Time [Min]"
+                                            << "hh:nn" << 6 << 86340;
     }
     void timeLengthTable()
     {

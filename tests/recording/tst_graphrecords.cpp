@@ -89,8 +89,7 @@ private slots:
         rig.graph->cmdLoad_Click();
         QVERIFY(rig.graph->List1->isVisibleTo(rig.graph.get()));
         QCOMPARE(rig.graph->List1->count(), 1);
-        QCOMPARE(rig.graph->List1->item(0)->text(),
-                 QString("1     2024/03/01 10:00:00    a comment that is longer "));
+        QCOMPARE(rig.graph->List1->item(0)->text(), QString("1     2024/03/01 10:00:00    a comment that is longer "));
 
         rig.graph->List1_Click(0);
         QVERIFY(!rig.graph->List1->isVisibleTo(rig.graph.get()));

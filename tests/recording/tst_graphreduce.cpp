@@ -41,10 +41,10 @@ private slots:
         // so the peak comes first in every column.
         std::vector<double> values(1000, 50.0);
         for (int c = 0; c < 10; ++c) {
-            values[static_cast<std::size_t>(c * 100)] = 40.0 + c;      // first
+            values[static_cast<std::size_t>(c * 100)] = 40.0 + c;           // first
             values[static_cast<std::size_t>(c * 100 + 10 + c)] = 100.0 + c; // largest
             values[static_cast<std::size_t>(c * 100 + 90 - c)] = -c;        // smallest
-            values[static_cast<std::size_t>(c * 100 + 99)] = 60.0 + c; // last
+            values[static_cast<std::size_t>(c * 100 + 99)] = 60.0 + c;      // last
         }
         const QList<QPointF> points = PlotReducer::reduce(values, 0, 1, {0, 1000}, 10);
         QCOMPARE(points.size(), 40);
@@ -116,8 +116,8 @@ private slots:
         const QList<QPointF> points = PlotReducer::reduce(values, 0, dx, {0, 33000 * dx}, 800);
         QVERIFY(points.size() <= 4 * 800 + 2);
         QVERIFY(points.size() >= 2 * 800);
-        const auto [low, high] = std::minmax_element(points.cbegin(), points.cend(),
-                                                     [](QPointF a, QPointF b) { return a.y() < b.y(); });
+        const auto [low, high] =
+            std::minmax_element(points.cbegin(), points.cend(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
         QCOMPARE(high->y(), 250.0);
         QCOMPARE(low->y(), -50.0);
         QVERIFY(std::is_sorted(points.cbegin(), points.cend(), [](QPointF a, QPointF b) { return a.x() < b.x(); }));

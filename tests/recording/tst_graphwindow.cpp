@@ -139,15 +139,15 @@ private slots:
         const QStringList amps{"0.95", "1.02", "0.225", "0.975"};
         for (int i = 0; i < volts.size(); ++i) {
             RecordRow row = GraphRig::row(i, volts.at(i), amps.at(i));
-            row.pval[1] = QString::number(100 - i);  // channel 2: 100, 99, 98, 97
+            row.pval[1] = QString::number(100 - i); // channel 2: 100, 99, 98, 97
             row.sval[1] = "";
             rows.append(row);
         }
         QVERIFY(rig.store(rows));
 
         const QStringList lines = graph::statisticsLines(rig.file.db(), 2, 1, 4);
-        QCOMPARE(lines.mid(3), QStringList({"CH1 Max:10.2V 1.02A", "CH1 Min:2.25V 0.225A", "CH2 Max:100V A",
-                                            "CH2 Min:97V A"}));
+        QCOMPARE(lines.mid(3),
+                 QStringList({"CH1 Max:10.2V 1.02A", "CH1 Min:2.25V 0.225A", "CH2 Max:100V A", "CH2 Min:97V A"}));
         rig.graph->ReDraw();
         rig.graph->updateNow();
         QCOMPARE(items(rig.graph->lstWave).mid(3), lines.mid(3));
@@ -168,7 +168,7 @@ private slots:
         QList<RecordRow> rows;
         for (int i = 0; i < 10; ++i) {
             RecordRow row;
-            row.seqNo = 9 - i;  // stored in reverse: drawn in SeqNo order
+            row.seqNo = 9 - i; // stored in reverse: drawn in SeqNo order
             row.recTime = "2024/03/01 10:00:00";
             for (std::size_t ch = 0; ch < 3; ++ch) {
                 row.pval[ch] = QString::number(10 * (ch + 1) + (9 - i));
@@ -373,8 +373,8 @@ private slots:
         QTest::addColumn<int>("periods");
         QTest::newRow("output off") << false << 10 << QStringList{"Plase Turn on Device into Output(Run) Mode"} << 0
                                     << 0;
-        QTest::newRow("no length set") << true << 0 << QStringList{"Plase setup the time length of record first."}
-                                       << 0 << 1;
+        QTest::newRow("no length set") << true << 0 << QStringList{"Plase setup the time length of record first."} << 0
+                                       << 1;
         QTest::newRow("ready") << true << 10 << QStringList{} << 1 << 0;
     }
     void startAndStop()
@@ -395,8 +395,8 @@ private slots:
         rig.boxes.clear();
         rig.graph->cmdStop_Click();
         QCOMPARE(rig.host.stops, menuEnabled ? 1 : 0);
-        QCOMPARE(rig.boxes.texts(), menuEnabled ? QStringList{}
-                                                : QStringList{"Plase Turn on Device into Output(Run) Mode"});
+        QCOMPARE(rig.boxes.texts(),
+                 menuEnabled ? QStringList{} : QStringList{"Plase Turn on Device into Output(Run) Mode"});
     }
 
     // The table recorder's recording clears the graph and captions Start.
@@ -497,7 +497,8 @@ private slots:
             QVERIFY(!rig.graph->cursors->isVisible(cursor));
         QCOMPARE(rig.graph->cursors->plotOf(4), 3);
         QCOMPARE(rig.graph->FrameCursor->title(), QString("Cursor Information"));
-        for (QLineEdit *box : {rig.graph->XPosition, rig.graph->YPosition, rig.graph->PeriodVal, rig.graph->AmplitudeVal})
+        for (QLineEdit *box :
+             {rig.graph->XPosition, rig.graph->YPosition, rig.graph->PeriodVal, rig.graph->AmplitudeVal})
             QVERIFY(box->text().isEmpty());
     }
 

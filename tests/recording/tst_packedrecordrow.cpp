@@ -37,9 +37,9 @@ private slots:
             }
             row.comment = "c";
             // The text in one field at a time, so that it shifts the others.
-            QString *fields[11] = {&row.recTime, &row.pval[0], &row.sval[0], &row.reason[0], &row.pval[1],
-                                   &row.sval[1], &row.reason[1], &row.pval[2], &row.sval[2], &row.reason[2],
-                                   &row.comment};
+            QString *fields[11] = {&row.recTime, &row.pval[0],   &row.sval[0],   &row.reason[0],
+                                   &row.pval[1], &row.sval[1],   &row.reason[1], &row.pval[2],
+                                   &row.sval[2], &row.reason[2], &row.comment};
             *fields[field] = text;
 
             const PackedRecordRow packed(row);

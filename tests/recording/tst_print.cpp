@@ -2,9 +2,9 @@
 // modal runner, into a PDF file that poppler's tools then examine.
 #include "tst_graphfixture.h"
 
-#include "ScriptedModalRunner.h"
 #include "recording/GraphView.h"
 #include "recording/PrintGraph.h"
+#include "ScriptedModalRunner.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -48,8 +48,8 @@ QByteArray run(const QString &tool, const QStringList &arguments, bool *ok)
 
 bool near(const QColor &a, const QColor &b, int tolerance)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-        && std::abs(a.blue() - b.blue()) <= tolerance;
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 void compareLooks(const GraphView::Look &actual, const GraphView::Look &expected)
@@ -91,10 +91,7 @@ private slots:
                 QSKIP("poppler-utils (pdftoppm, pdfimages) is not installed");
     }
 
-    void printBoxIsTheUpperLeftQuarter()
-    {
-        QCOMPARE(printBox(QRectF(0, 0, 1000, 500)), QRectF(100, 50, 400, 200));
-    }
+    void printBoxIsTheUpperLeftQuarter() { QCOMPARE(printBox(QRectF(0, 0, 1000, 500)), QRectF(100, 50, 400, 200)); }
 
     // The graph goes on a landscape page as vectors, black on white, in the
     // box at 10 % / 10 % with 40 % of the page; the screen look comes back.
@@ -120,7 +117,7 @@ private slots:
         bool ok = false;
         const QList<QByteArray> images = run("pdfimages", {"-list", pdf}, &ok).trimmed().split('\n');
         QVERIFY(ok);
-        QCOMPARE(images.size(), 2);  // the two header lines of the list
+        QCOMPARE(images.size(), 2); // the two header lines of the list
 
         const QString png = out.filePath("page");
         run("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, png}, &ok);
@@ -140,14 +137,15 @@ private slots:
                 black += near(pixel, Qt::black, 60) ? 1 : 0;
                 grey += near(pixel, QColor(128, 128, 128), 30) ? 1 : 0;
                 // The screen's light yellow plot area and coloured traces are gone.
-                const int chroma = std::max({pixel.red(), pixel.green(), pixel.blue()})
-                                 - std::min({pixel.red(), pixel.green(), pixel.blue()});
+                const int chroma = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
+                                   std::min({pixel.red(), pixel.green(), pixel.blue()});
                 coloured += chroma > 24 ? 1 : 0;
             }
         }
         const double w = page.width();
         const double h = page.height();
-        QVERIFY2(inked.left() >= 0.1 * w - 2 && inked.top() >= 0.1 * h - 2, qPrintable(QString("%1,%2").arg(inked.left()).arg(inked.top())));
+        QVERIFY2(inked.left() >= 0.1 * w - 2 && inked.top() >= 0.1 * h - 2,
+                 qPrintable(QString("%1,%2").arg(inked.left()).arg(inked.top())));
         QVERIFY2(inked.right() <= 0.5 * w + 2 && inked.bottom() <= 0.5 * h + 2,
                  qPrintable(QString("%1,%2").arg(inked.right()).arg(inked.bottom())));
         QVERIFY2(inked.width() >= 0.35 * w && inked.height() >= 0.35 * h,

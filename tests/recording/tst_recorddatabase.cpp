@@ -92,14 +92,13 @@ private slots:
         QVERIFY(records.saveRecord(header("first"), &recNo));
         QCOMPARE(recNo, QString("1"));
 
-        QCOMPARE(file.rows("select RecNo,StartTime,EndTime,Comment,PUnit,SUnit,RecStyle,ShowStyle from datamain"),
-                 QList<QStringList>({{"1", "2024/03/01 10:00:00", "2024/03/01 10:01:00", "first", "V", "A", "2",
-                                      "1"}}));
+        QCOMPARE(
+            file.rows("select RecNo,StartTime,EndTime,Comment,PUnit,SUnit,RecStyle,ShowStyle from datamain"),
+            QList<QStringList>({{"1", "2024/03/01 10:00:00", "2024/03/01 10:01:00", "first", "V", "A", "2", "1"}}));
         const auto working = file.rows("select " + DetailColumns + " from datatemp order by SeqNo");
         QCOMPARE(working.size(), 3);
-        QCOMPARE(working.at(1),
-                 QStringList({"1", "2024/03/01 10:00:01", "5.11", "0.11", "1", "5.21", "0.21", "2", "5.31", "0.31",
-                              "3", "", "5", "5"}));
+        QCOMPARE(working.at(1), QStringList({"1", "2024/03/01 10:00:01", "5.11", "0.11", "1", "5.21", "0.21", "2",
+                                             "5.31", "0.31", "3", "", "5", "5"}));
         QCOMPARE(file.rows("select " + DetailColumns + " from datadetail where recno=? order by SeqNo", {"1"}),
                  working);
         QCOMPARE(file.column("select distinct SeqWindow from datadetail"), QVariantList{0});
@@ -126,8 +125,7 @@ private slots:
                  QList<QStringList>({{"2024/03/01 10:00:00", "2024/03/01 10:01:00", "one, again"}}));
         QCOMPARE(file.rows("select " + DetailColumns + " from datadetail where recno=? order by SeqNo", {first}),
                  file.rows("select " + DetailColumns + " from datatemp order by SeqNo"));
-        QCOMPARE(file.column("select PVal3 from datadetail where recno=? and SeqNo=2", {first}),
-                 QVariantList{"7.32"});
+        QCOMPARE(file.column("select PVal3 from datadetail where recno=? and SeqNo=2", {first}), QVariantList{"7.32"});
         QCOMPARE(file.column("select Comment from datamain where recno=?", {second}), QVariantList{"two"});
         QCOMPARE(file.column("select count(*) from datadetail where recno=?", {second}), QVariantList{2});
     }
@@ -165,17 +163,22 @@ private slots:
         QTest::addColumn<QString>("comment");
         QTest::addColumn<int>("startWidth");
         QTest::addColumn<QString>("line");
-        QTest::newRow("short fields padded") << "7" << "2024/03/01 10:00:00" << "bench" << 14
-                                             << "7     2024/03/01 10: bench                    ";
-        QTest::newRow("comment of 25 kept") << "12" << "2024/03/01 10:00:00" << QString(25, 'c') << 14
-                                            << "12    2024/03/01 10: " + QString(25, 'c');
-        QTest::newRow("comment over 25 cut") << "12" << "2024/03/01 10:00:00"
-                                             << "0123456789012345678901234567890" << 14
-                                             << "12    2024/03/01 10: 0123456789012345678901234";
-        QTest::newRow("number over 6 cut") << "1234567" << "" << "" << 14
-                                           << "123456" + QString(14, ' ') + " " + QString(25, ' ');
-        QTest::newRow("start padded to 22") << "1" << "2024/03/01 10:00:00" << "x" << 22
-                                            << "1     2024/03/01 10:00:00    x                        ";
+        QTest::newRow("short fields padded") << "7"
+                                             << "2024/03/01 10:00:00"
+                                             << "bench" << 14 << "7     2024/03/01 10: bench                    ";
+        QTest::newRow("comment of 25 kept")
+            << "12"
+            << "2024/03/01 10:00:00" << QString(25, 'c') << 14 << "12    2024/03/01 10: " + QString(25, 'c');
+        QTest::newRow("comment over 25 cut")
+            << "12"
+            << "2024/03/01 10:00:00"
+            << "0123456789012345678901234567890" << 14 << "12    2024/03/01 10: 0123456789012345678901234";
+        QTest::newRow("number over 6 cut") << "1234567"
+                                           << ""
+                                           << "" << 14 << "123456" + QString(14, ' ') + " " + QString(25, ' ');
+        QTest::newRow("start padded to 22") << "1"
+                                            << "2024/03/01 10:00:00"
+                                            << "x" << 22 << "1     2024/03/01 10:00:00    x                        ";
     }
     void listLine()
     {
@@ -382,10 +385,10 @@ private slots:
         QVERIFY(file.exec(insert, {"10019", 1800, "x", 1}));
         QVERIFY(file.exec(insert, {"10019", 1801, "x", 1}));
         for (int seq = 0; seq < 2; ++seq)
-            QVERIFY(file.exec("insert into datadetail (RecNo,SeqWindow,SeqNo,RecTime,PVal,Comment) "
-                              "values ('10018',0,?,?,?,?)",
-                              {seq, "2024/03/01 10:00:0" + QString::number(seq), "5.0" + QString::number(seq),
-                               "it's"}));
+            QVERIFY(
+                file.exec("insert into datadetail (RecNo,SeqWindow,SeqNo,RecTime,PVal,Comment) "
+                          "values ('10018',0,?,?,?,?)",
+                          {seq, "2024/03/01 10:00:0" + QString::number(seq), "5.0" + QString::number(seq), "it's"}));
         RecordDatabase records(file.db());
         QVERIFY(records.generateSampleData());
         QCOMPARE(file.rows("select RecTime,TimeTick from datacopy where recno='10019' order by SeqNo"),

@@ -1,9 +1,9 @@
-#include "ScriptedMessageBox.h"
-#include "ScriptedModalRunner.h"
 #include "MemorySettings.h"
 #include "recording/ColorPicker.h"
-#include "recording/SampleInterval.h"
 #include "recording/dlgRecordLength.h"
+#include "recording/SampleInterval.h"
+#include "ScriptedMessageBox.h"
+#include "ScriptedModalRunner.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -124,8 +124,8 @@ private slots:
                 QCOMPARE(entries(list(d, "cmbDays")), QStringList({"0", "1", "2", "3", "4", "5", "6", "7"}));
                 QCOMPARE(list(d, "cmbHours")->count(), 24);
                 QCOMPARE(list(d, "cmbMinuites")->count(), 60);
-                QCOMPARE(entries(list(d, "cmbSeconds")), QStringList({"0", "5", "10", "15", "20", "25", "30", "35",
-                                                                      "40", "45", "50", "55"}));
+                QCOMPARE(entries(list(d, "cmbSeconds")),
+                         QStringList({"0", "5", "10", "15", "20", "25", "30", "35", "40", "45", "50", "55"}));
                 QCOMPARE(entries(list(d, "cmdScale")), sampleinterval::labels());
                 QCOMPARE(entries(list(d, "cmdOperation")), QStringList({"Maximum", "Minimum", "Average"}));
                 QVERIFY(!list(d, "cmdOperation")->isEnabled());
@@ -157,16 +157,16 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("savedDays");
         const QString choose = "\r\nChoose <Cancle> to change other setting!";
-        QTest::newRow("1 second, 1 day") << 0 << 1
-                                         << "The Max. Record Time Lenth must less than 8.9 Hours !" + choose << 0;
+        QTest::newRow("1 second, 1 day") << 0 << 1 << "The Max. Record Time Lenth must less than 8.9 Hours !" + choose
+                                         << 0;
         QTest::newRow("1 second, 0 days") << 0 << 0 << "" << 0;
-        QTest::newRow("2 seconds, 2 days") << 1 << 2
-                                           << "The Max. Record Time Lenth must less than 17.8 Hours !" + choose << 0;
-        QTest::newRow("5 seconds, 2 days") << 2 << 2
-                                           << "The Max. Record Time Lenth must less than 1.8 day !" + choose << 1;
+        QTest::newRow("2 seconds, 2 days")
+            << 1 << 2 << "The Max. Record Time Lenth must less than 17.8 Hours !" + choose << 0;
+        QTest::newRow("5 seconds, 2 days")
+            << 2 << 2 << "The Max. Record Time Lenth must less than 1.8 day !" + choose << 1;
         QTest::newRow("5 seconds, 1 day") << 2 << 1 << "" << 1;
-        QTest::newRow("10 seconds, 5 days") << 3 << 5
-                                            << "The Max. Record Time Lenth must less than 3.8 day !" + choose << 3;
+        QTest::newRow("10 seconds, 5 days")
+            << 3 << 5 << "The Max. Record Time Lenth must less than 3.8 day !" + choose << 3;
         QTest::newRow("10 seconds, 3 days") << 3 << 3 << "" << 3;
         QTest::newRow("30 seconds, 7 days") << 4 << 7 << "" << 7;
         QTest::newRow("1 Hour, 7 days") << 9 << 7 << "" << 7;
@@ -231,16 +231,36 @@ private slots:
         QTest::addColumn<QString>("listName");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("35 seconds") << "Seconds" << "35" << "cmbSeconds" << 7 << "35";
-        QTest::newRow("37 seconds") << "Seconds" << "37" << "cmbSeconds" << 7 << "35";
-        QTest::newRow("90 seconds") << "Seconds" << "90" << "cmbSeconds" << 11 << "55";
-        QTest::newRow("23 hours") << "Hours" << "23" << "cmbHours" << 23 << "23";
-        QTest::newRow("59 minutes") << "Miniutes" << "59" << "cmbMinuites" << 59 << "59";
-        QTest::newRow("9 days") << "Days" << "9" << "cmbDays" << 7 << "7";
-        QTest::newRow("negative days") << "Days" << "-2" << "cmbDays" << 0 << "0";
-        QTest::newRow("scale 12") << "RecScale" << "12" << "cmdScale" << 9 << "9";
-        QTest::newRow("point style garbage") << "RecPointStyle" << "abc" << "cmdOperation" << 0 << "0";
-        QTest::newRow("average") << "RecPointStyle" << "2" << "cmdOperation" << 2 << "2";
+        QTest::newRow("35 seconds") << "Seconds"
+                                    << "35"
+                                    << "cmbSeconds" << 7 << "35";
+        QTest::newRow("37 seconds") << "Seconds"
+                                    << "37"
+                                    << "cmbSeconds" << 7 << "35";
+        QTest::newRow("90 seconds") << "Seconds"
+                                    << "90"
+                                    << "cmbSeconds" << 11 << "55";
+        QTest::newRow("23 hours") << "Hours"
+                                  << "23"
+                                  << "cmbHours" << 23 << "23";
+        QTest::newRow("59 minutes") << "Miniutes"
+                                    << "59"
+                                    << "cmbMinuites" << 59 << "59";
+        QTest::newRow("9 days") << "Days"
+                                << "9"
+                                << "cmbDays" << 7 << "7";
+        QTest::newRow("negative days") << "Days"
+                                       << "-2"
+                                       << "cmbDays" << 0 << "0";
+        QTest::newRow("scale 12") << "RecScale"
+                                  << "12"
+                                  << "cmdScale" << 9 << "9";
+        QTest::newRow("point style garbage") << "RecPointStyle"
+                                             << "abc"
+                                             << "cmdOperation" << 0 << "0";
+        QTest::newRow("average") << "RecPointStyle"
+                                 << "2"
+                                 << "cmdOperation" << 2 << "2";
     }
     void storedValuesSelectAndSaveBack()
     {
@@ -312,10 +332,9 @@ private slots:
         QStringList writes = store.writes;
         writes.sort();
         QCOMPARE(writes, QStringList({"RECORDPERIOD/Ch1Color=49152", "RECORDPERIOD/Ch2Color=12582912",
-                                      "RECORDPERIOD/Ch3Color=8388736", "RECORDPERIOD/Days=6",
-                                      "RECORDPERIOD/Hours=5", "RECORDPERIOD/Miniutes=44",
-                                      "RECORDPERIOD/RecPointStyle=1", "RECORDPERIOD/RecScale=8",
-                                      "RECORDPERIOD/Seconds=15"}));
+                                      "RECORDPERIOD/Ch3Color=8388736", "RECORDPERIOD/Days=6", "RECORDPERIOD/Hours=5",
+                                      "RECORDPERIOD/Miniutes=44", "RECORDPERIOD/RecPointStyle=1",
+                                      "RECORDPERIOD/RecScale=8", "RECORDPERIOD/Seconds=15"}));
     }
 
     void storedColoursFillTheSwatches_data()

@@ -55,8 +55,8 @@ private slots:
         r.table->cmdSave_Click();
         QCOMPARE(r.table->txtRecno->text(), QString("1"));
         QCOMPARE(r.file.rows("select RecNo,StartTime,EndTime,Comment,PUnit,SUnit,RecStyle,ShowStyle from datamain"),
-                 QList<QStringList>({{"1", r.table->txtStartTime->text(), r.table->txtEndTime->text(), "bench run",
-                                      "V", "A", "4", "0"}}));
+                 QList<QStringList>({{"1", r.table->txtStartTime->text(), r.table->txtEndTime->text(), "bench run", "V",
+                                      "A", "4", "0"}}));
         QCOMPARE(r.file.count("datadetail"), 3);
 
         // A second recording becomes record 2.
@@ -120,7 +120,7 @@ private slots:
             r.table->cmdSave_Click();
             saved.append({r.table->txtRecno->text(), r.table->txtStartTime->text(), r.table->txtEndTime->text()});
         }
-        record(r, 7, "9.99");  // never saved
+        record(r, 7, "9.99"); // never saved
 
         r.table->cmdLoadRecord_Click();
         QListWidget *list = r.table->List1;
@@ -179,8 +179,8 @@ private slots:
         QCOMPARE(r.file.count("datatemp"), 0);
         QCOMPARE(r.table->iCurrentRow, 0);
         QCOMPARE(r.table->gridModel().rowCount(), 0);
-        for (const QLineEdit *box : {r.table->txtRecno, r.table->txtDataDesc, r.table->txtStartTime,
-                                     r.table->txtEndTime})
+        for (const QLineEdit *box :
+             {r.table->txtRecno, r.table->txtDataDesc, r.table->txtStartTime, r.table->txtEndTime})
             QVERIFY(box->text().isEmpty());
 
         r.boxes.clear();

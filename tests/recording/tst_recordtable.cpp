@@ -56,7 +56,7 @@ private slots:
         int ticks = 0;
         while (r.table->isRecording() && ticks < 100) {
             ++ticks;
-            const int v = (ticks * 37) % 23;  // the maximum falls on a different tick of each row
+            const int v = (ticks * 37) % 23; // the maximum falls on a different tick of each row
             const int a = (ticks * 11) % 7;
             volts.append(QString("%1.50").arg(v));
             amps.append(QString("0.%1").arg(a));
@@ -77,8 +77,16 @@ private slots:
                 if (amps.at(t).toDouble() > maxA.toDouble())
                     maxA = amps.at(t);
             }
-            const QStringList expected{QString::number(k), formatRecordTime(start.addSecs(5 * k)), maxV, maxA,
-                                       k == 0 ? "0" : "5", QString::number(5 * k), "1", "2", "3", ""};
+            const QStringList expected{QString::number(k),
+                                       formatRecordTime(start.addSecs(5 * k)),
+                                       maxV,
+                                       maxA,
+                                       k == 0 ? "0" : "5",
+                                       QString::number(5 * k),
+                                       "1",
+                                       "2",
+                                       "3",
+                                       ""};
             QCOMPARE(rows.at(k), expected);
             QCOMPARE(r.table->GetValuePrimary(k), maxV);
         }
@@ -112,8 +120,7 @@ private slots:
         // (or in parallel mode), or a garbled reply.
         QTest::newRow("minimum, blank first tick") << 2 << 1 << QStringList{"", "5", "3", "4", "6"} << "3";
         QTest::newRow("maximum, blank first tick") << 2 << 0 << QStringList{"", "5", "3", "4", "6"} << "6";
-        QTest::newRow("average leaves out garbage")
-            << 2 << 2 << QStringList{"1", "2", "----", "2", "1"} << "1.50";
+        QTest::newRow("average leaves out garbage") << 2 << 2 << QStringList{"1", "2", "----", "2", "1"} << "1.50";
         QTest::newRow("average, blank first tick") << 1 << 2 << QStringList{"", "2.5"} << "2.5";
         QTest::newRow("a row without readings is empty") << 1 << 0 << QStringList{"", ""} << "";
     }
@@ -178,8 +185,7 @@ private slots:
                                        << "Please check connection with device and then try again!";
         QTest::newRow("output off") << 3 << true << false
                                     << "Please setup Device into Auto Run mode and then try again!";
-        QTest::newRow("no panel") << 3 << false << true
-                                  << "Please setup Device into Auto Run mode and then try again!";
+        QTest::newRow("no panel") << 3 << false << true << "Please setup Device into Auto Run mode and then try again!";
     }
     void startIsRefused()
     {
@@ -259,8 +265,8 @@ private slots:
         const auto rows = r.file.rows("select DiffLastTime,TimeTick,RecTime from datatemp order by SeqNo");
         QCOMPARE(rows.size(), 6);
         for (int k = 0; k < 6; ++k)
-            QCOMPARE(rows.at(k), QStringList({k == 0 ? "0" : "1", QString::number(k),
-                                              formatRecordTime(start.addSecs(k))}));
+            QCOMPARE(rows.at(k),
+                     QStringList({k == 0 ? "0" : "1", QString::number(k), formatRecordTime(start.addSecs(k))}));
     }
 
     // Late ticks do not make the seconds drift: differences add up to the elapsed time.

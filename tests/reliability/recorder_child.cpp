@@ -7,11 +7,11 @@
 //   "row N V"      row N is committed; V is channel 1's voltage text in it
 // Arguments: the record file and a run number that goes into every reading.
 #include "ManualClock.h"
+#include "platform/SqliteFile.h"
+#include "recording/frmDataTable.h"
+#include "recording/RecordDatabase.h"
 #include "ReliabilityDoubles.h"
 #include "ScriptedMessageBox.h"
-#include "platform/SqliteFile.h"
-#include "recording/RecordDatabase.h"
-#include "recording/frmDataTable.h"
 
 #include <QApplication>
 #include <QTimer>

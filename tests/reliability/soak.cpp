@@ -9,14 +9,14 @@
 // settings (default 3, "10 seconds"); a polling query every SECONDS
 // simulated seconds (default 3, the program's QueryTimer). Exit status 1 when
 // memory grew by 5 MB or more, or rows are missing or extra.
-#include "ManualClock.h"
-#include "ShellFixture.h"
-#include "SimProcess.h"
 #include "comm/CommTasker.h"
+#include "ManualClock.h"
 #include "panels/Panel.h"
 #include "platform/SettingsStore.h"
-#include "recording/SampleInterval.h"
 #include "recording/frmDataTable.h"
+#include "recording/SampleInterval.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -47,8 +47,7 @@ qint64 residentKiB()
 }
 
 // Lets the program run until the condition holds; false after the time.
-template <typename Condition>
-bool runUntil(Condition condition, int msec)
+template <typename Condition> bool runUntil(Condition condition, int msec)
 {
     QDeadlineTimer deadline(msec);
     while (!condition()) {
@@ -82,10 +81,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription("A simulated day of polling and recording against the virtual instrument.");
     parser.addHelpOption();
     const QCommandLineOption hoursOption("hours", "Simulated hours (default 24).", "H", "24");
-    const QCommandLineOption scaleOption("scale", "Sample-interval position (default 3, 10 seconds).", "POSITION",
-                                         "3");
-    const QCommandLineOption pollOption("poll-every", "Simulated seconds between polls (default 3).", "SECONDS",
-                                        "3");
+    const QCommandLineOption scaleOption("scale", "Sample-interval position (default 3, 10 seconds).", "POSITION", "3");
+    const QCommandLineOption pollOption("poll-every", "Simulated seconds between polls (default 3).", "SECONDS", "3");
     parser.addOption(hoursOption);
     parser.addOption(scaleOption);
     parser.addOption(pollOption);

@@ -98,8 +98,8 @@ private slots:
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 
         const quint32 seed = qEnvironmentVariableIsSet("QLE_CRASH_SEED")
-                               ? qEnvironmentVariableIntValue("QLE_CRASH_SEED")
-                               : QRandomGenerator::global()->generate();
+                                 ? qEnvironmentVariableIntValue("QLE_CRASH_SEED")
+                                 : QRandomGenerator::global()->generate();
         qInfo("seed %u (QLE_CRASH_SEED repeats it)", seed);
         QRandomGenerator random(seed);
 
@@ -159,24 +159,23 @@ private slots:
                 QVERIFY(records.exec("select distinct RecNo from datadetail"));
                 while (records.next())
                     saved += storedRows(db, "datadetail where RecNo = '" + records.value(0).toString() + "'");
-                const QSet<QString> present = QSet<QString>(working.begin(), working.end()) +
-                                              QSet<QString>(saved.begin(), saved.end());
+                const QSet<QString> present =
+                    QSet<QString>(working.begin(), working.end()) + QSet<QString>(saved.begin(), saved.end());
                 for (const Reported &r : reported) {
-                    QVERIFY2(present.contains(expectedRow(r)),
-                             qPrintable(QStringLiteral("run %1 row %2 is lost after kill %3")
-                                            .arg(r.run)
-                                            .arg(r.seqNo)
-                                            .arg(run)));
+                    QVERIFY2(
+                        present.contains(expectedRow(r)),
+                        qPrintable(
+                            QStringLiteral("run %1 row %2 is lost after kill %3").arg(r.run).arg(r.seqNo).arg(run)));
                 }
                 // Kept once only: a save that was cut off is not repeated as a copy.
                 QCOMPARE(QSet<QString>(saved.begin(), saved.end()).size(), saved.size());
                 // A run that began recording owns the working table: its rows,
                 // and at most the one it was committing when it died.
                 if (log.started) {
-                    QVERIFY2(working.size() == log.rows.size() || working.size() == log.rows.size() + 1,
-                             qPrintable(QStringLiteral("%1 working rows, %2 reported")
-                                            .arg(working.size())
-                                            .arg(log.rows.size())));
+                    QVERIFY2(
+                        working.size() == log.rows.size() || working.size() == log.rows.size() + 1,
+                        qPrintable(
+                            QStringLiteral("%1 working rows, %2 reported").arg(working.size()).arg(log.rows.size())));
                 }
             }
             sqlite::close(name);

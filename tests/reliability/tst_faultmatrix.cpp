@@ -1,16 +1,16 @@
-#include "ManualClock.h"
-#include "ShellFixture.h"
-#include "SimProcess.h"
-#include "TraceRecorder.h"
 #include "comm/CommTasker.h"
 #include "dialogs/dlgConfigRS232.h"
+#include "ManualClock.h"
+#include "panels/frmLayout1.h"
 #include "panels/Panel.h"
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWNumEdit.h"
-#include "panels/frmLayout1.h"
 #include "recording/frmDataTable.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
+#include "TraceRecorder.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -32,10 +32,10 @@ const QString Model = QStringLiteral("KMA-3303T");
 
 // How a misbehaving instrument must end, by the engine's rules.
 enum class Outcome {
-    Works,                 // nothing shown, the values are right
-    KeepsRunning,          // no reset; wrong values may show for a while
-    OperationTimeout,      // "Operation Timeout, Causes Reset Now.", back to idle
-    IdentificationFailed,  // "Querying the machine type is timeout!", back to idle
+    Works,                // nothing shown, the values are right
+    KeepsRunning,         // no reset; wrong values may show for a while
+    OperationTimeout,     // "Operation Timeout, Causes Reset Now.", back to idle
+    IdentificationFailed, // "Querying the machine type is timeout!", back to idle
 };
 
 // A timer of the test's own: it must keep firing whatever the program does.
@@ -73,11 +73,11 @@ private:
 Q_DECLARE_METATYPE(Outcome)
 
 // A helper's failed check ends the test function too.
-#define CHECKED(call)                                                                                               \
-    do {                                                                                                            \
-        call;                                                                                                       \
-        if (QTest::currentTestFailed())                                                                             \
-            return;                                                                                                 \
+#define CHECKED(call)                                                                                                  \
+    do {                                                                                                               \
+        call;                                                                                                          \
+        if (QTest::currentTestFailed())                                                                                \
+            return;                                                                                                    \
     } while (false)
 
 // The real main window against the virtual instrument misbehaving in every
@@ -110,8 +110,8 @@ private:
             return;
         CommTasker &engine = w->engine();
         const bool pending = engine.IsQueryPending || engine.IsCommandPending;
-        const auto progress = std::make_tuple(engine.queryTail(), engine.cmdTail(), int(engine.QueryTaskCount),
-                                              int(engine.CmdTaskCount));
+        const auto progress =
+            std::make_tuple(engine.queryTail(), engine.cmdTail(), int(engine.QueryTaskCount), int(engine.CmdTaskCount));
         if (!pending || progress != lastProgress) {
             lastProgress = progress;
             stuckFor.restart();

@@ -1,20 +1,20 @@
-#include "ManualClock.h"
-#include "RecordFile.h"
-#include "ReliabilityDoubles.h"
-#include "ScriptedMessageBox.h"
-#include "ScriptedModalRunner.h"
 #include "comm/CommTasker.h"
-#include "PtyPair.h"
-#include "dialogs/dlgConfigRS232.h"
 #include "dialogs/dlgAutoMode.h"
+#include "dialogs/dlgConfigRS232.h"
 #include "dialogs/dlgDelay.h"
 #include "dialogs/dlgGPIB.h"
 #include "dialogs/dlgReadTimes.h"
+#include "ManualClock.h"
+#include "PtyPair.h"
+#include "RecordFile.h"
 #include "recording/ColorPicker.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecordTableModel.h"
 #include "recording/dlgRecordLength.h"
 #include "recording/frmDataTable.h"
+#include "recording/RecordDatabase.h"
+#include "recording/RecordTableModel.h"
+#include "ReliabilityDoubles.h"
+#include "ScriptedMessageBox.h"
+#include "ScriptedModalRunner.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -49,7 +49,8 @@ QList<QPair<const char *, QString>> hostileTexts()
         {"64 KB", big},
         {"Chinese", QString::fromUtf8("\u96fb\u6e90\u4f9b\u61c9\u5668 \u6e2c\u8a66 \u8a3b\u89e3")},
         {"accents and combining", QString::fromUtf8("\u00dcn\u00efc\u00f6d\u00e9 e\u0301 \u00df")},
-        {"right to left", QString::fromUtf8("\u05e2\u05d1\u05e8\u05d9\u05ea \u0627\u0644\u0639\u0631\u0628\u064a\u0629")},
+        {"right to left",
+         QString::fromUtf8("\u05e2\u05d1\u05e8\u05d9\u05ea \u0627\u0644\u0639\u0631\u0628\u064a\u0629")},
         {"outside the BMP", QString::fromUtf8("\U0001F600 \U0001F50C \U00010348")},
         {"NUL inside", QString::fromUtf8("before\0after", 12)},
         {"empty", QString()},
@@ -112,8 +113,7 @@ private:
         file.write(text.toUtf8());
         QVERIFY(file.flush());
         // A distinct time stamp, so the settings layer sees a changed file.
-        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(++m_writes),
-                                 QFileDevice::FileModificationTime));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(++m_writes), QFileDevice::FileModificationTime));
     }
     static QString stored(const QString &section, const QString &key)
     {
@@ -222,8 +222,7 @@ private slots:
         const bool replaced = records.replaceRecord(recNo, "replaced after the delete");
         QEXPECT_FAIL("", "replaceRecord reports success for a record that is gone (see the report)", Continue);
         QVERIFY(!replaced || file.count("datamain") == 1);
-        QEXPECT_FAIL("", "replaceRecord inserts the rows under a number that has no header (see the report)",
-                     Continue);
+        QEXPECT_FAIL("", "replaceRecord inserts the rows under a number that has no header (see the report)", Continue);
         QCOMPARE(file.count("datadetail"), file.count("datamain") * 2);
 
         // The next record saved gets the same number and, with it, those rows.
@@ -385,12 +384,18 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("boardShown");
         QTest::addColumn<int>("addressShown");
-        QTest::newRow("in range") << "2" << "17" << 2 << 17;
-        QTest::newRow("above") << "11" << "31" << 10 << 30;
-        QTest::newRow("below") << "-1" << "-32768" << 0 << 0;
-        QTest::newRow("not numbers") << "GPIB0" << "five" << 0 << 0;
-        QTest::newRow("huge") << "1e20" << "99999999999999999999" << 10 << 30;
-        QTest::newRow("empty") << "" << "" << 0 << 0;
+        QTest::newRow("in range") << "2"
+                                  << "17" << 2 << 17;
+        QTest::newRow("above") << "11"
+                               << "31" << 10 << 30;
+        QTest::newRow("below") << "-1"
+                               << "-32768" << 0 << 0;
+        QTest::newRow("not numbers") << "GPIB0"
+                                     << "five" << 0 << 0;
+        QTest::newRow("huge") << "1e20"
+                              << "99999999999999999999" << 10 << 30;
+        QTest::newRow("empty") << ""
+                               << "" << 0 << 0;
     }
     void gpib()
     {
@@ -422,12 +427,26 @@ private slots:
         QTest::addColumn<QString>("rateIndex");
         QTest::addColumn<QString>("rest");
         QTest::addColumn<int>("rateShown");
-        QTest::newRow("in range") << "0" << "2" << "" << 2;
-        QTest::newRow("rate past the list") << "0" << "99" << "" << -1;
-        QTest::newRow("rate below the list") << "0" << "-7" << "" << -1;
-        QTest::newRow("port past the list") << "40000" << "1" << "" << 1;
-        QTest::newRow("not numbers") << "first" << "fast" << "ComPort=COM1\nBaudRate=quick\n" << 0;
-        QTest::newRow("port number out of range") << "0" << "0" << "ComPort=-4\nBaudRate=-9600\n" << 0;
+        QTest::newRow("in range") << "0"
+                                  << "2"
+                                  << "" << 2;
+        QTest::newRow("rate past the list") << "0"
+                                            << "99"
+                                            << "" << -1;
+        QTest::newRow("rate below the list") << "0"
+                                             << "-7"
+                                             << "" << -1;
+        QTest::newRow("port past the list") << "40000"
+                                            << "1"
+                                            << "" << 1;
+        QTest::newRow("not numbers") << "first"
+                                     << "fast"
+                                     << "ComPort=COM1\nBaudRate=quick\n"
+                                     << 0;
+        QTest::newRow("port number out of range") << "0"
+                                                  << "0"
+                                                  << "ComPort=-4\nBaudRate=-9600\n"
+                                                  << 0;
     }
     void serialLink()
     {

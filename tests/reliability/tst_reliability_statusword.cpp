@@ -23,18 +23,18 @@ private slots:
         QTest::newRow("independent, off") << "00010000" << std::optional(Coupling::Independent) << std::optional(false);
         QTest::newRow("parallel, on") << "00100011" << std::optional(Coupling::Parallel) << std::optional(true);
         QTest::newRow("track, on") << "00110010" << std::optional(Coupling::Track) << std::optional(true);
-        QTest::newRow("spaces between the digits") << "0 0 0 1 0 0 0 0" << std::optional(Coupling::Independent)
-                                                   << std::optional(false);
-        QTest::newRow("spaces everywhere") << "  00 10  001 1 " << std::optional(Coupling::Parallel)
-                                           << std::optional(true);
+        QTest::newRow("spaces between the digits")
+            << "0 0 0 1 0 0 0 0" << std::optional(Coupling::Independent) << std::optional(false);
+        QTest::newRow("spaces everywhere")
+            << "  00 10  001 1 " << std::optional(Coupling::Parallel) << std::optional(true);
         QTest::newRow("coupling 00 changes nothing") << "00000010" << none << std::optional(true);
         QTest::newRow("too short for the output bit") << "001" << none << std::optional<bool>();
         QTest::newRow("six characters") << "001000" << std::optional(Coupling::Parallel) << std::optional<bool>();
         QTest::newRow("empty") << "" << none << std::optional<bool>();
-        QTest::newRow("output bit not 0 or 1") << "0001002x" << std::optional(Coupling::Independent)
-                                               << std::optional<bool>();
-        QTest::newRow("tab is not a space") << "\t0010001" << std::optional(Coupling::Independent)
-                                           << std::optional(false);
+        QTest::newRow("output bit not 0 or 1")
+            << "0001002x" << std::optional(Coupling::Independent) << std::optional<bool>();
+        QTest::newRow("tab is not a space")
+            << "\t0010001" << std::optional(Coupling::Independent) << std::optional(false);
         QTest::newRow("line end left on") << "00100011\r" << std::optional(Coupling::Parallel) << std::optional(true);
         QTest::newRow("garbage") << QString::fromLatin1("\xb4\xfe\xdb\xf6\x80\x90\xa6") << none
                                  << std::optional<bool>();

@@ -1,5 +1,3 @@
-#include "ShellFixture.h"
-#include "SimProcess.h"
 #include "comm/CommTasker.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
@@ -11,6 +9,8 @@
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -47,10 +47,10 @@ private:
         fx->scriptRealRun();
         w->mnuRS232_Click();
         // Ends on the panel or on a message; generous, as a loaded machine is slow.
-        QTRY_VERIFY_WITH_TIMEOUT((w->MainFormState == 3 && w->currentPanel() &&
-                                  w->currentPanel()->isVisibleTo(w.get())) ||
-                                     !fx->boxes.shown().isEmpty(),
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get())) ||
+                !fx->boxes.shown().isEmpty(),
+            30000);
         QVERIFY2(fx->boxes.shown().isEmpty(),
                  qPrintable(fx->boxes.texts().join(u'|') + " / status: " + w->statusText() +
                             " / received: " + sim->received().join(u'|') + " / sent: " + sim->sent().join(u'|')));
@@ -197,8 +197,7 @@ private slots:
         const int shown = static_cast<int>(fx->dialogs.shownTitles.size());
         fx->scriptRealRun();
         w->toolbar().button("OnOffLine")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
-                                     w->currentPanel()->isVisibleTo(w.get()),
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
                                  10000);
         QCOMPARE(fx->dialogs.shownTitles.mid(shown), QStringList{"Querying..."});
         QCOMPARE(again.received().first(), QString("*IDN?"));
@@ -222,8 +221,7 @@ private slots:
         });
         fx->scriptRealRun();
         w->mnuGPIB_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
-                                     w->currentPanel()->isVisibleTo(w.get()),
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
                                  15000);
         QCOMPARE(w->windowTitle(), QString("KMA-3303T"));
         QVERIFY(w->menu().mnuGPIB->isChecked());
@@ -267,7 +265,7 @@ private slots:
         panel->channel(0).numCurrent->spinBox()->setValue(0.5);
         w->QueryTimer.setInterval(50);
         w->mnuOutput_Click();
-        QTRY_COMPARE(panel->voltageText(0), QString("5.000"));  // 0.5 A into 10 ohm: current limited
+        QTRY_COMPARE(panel->voltageText(0), QString("5.000")); // 0.5 A into 10 ohm: current limited
         QTRY_COMPARE(panel->currentText(0), QString("0.500"));
         QTRY_VERIFY(sim->received().contains(":CHAN1:VOLT 8"));
         QTRY_VERIFY(sim->received().contains(":CHAN1:CURR 0.5"));
@@ -280,8 +278,8 @@ private slots:
         connectSerial();
         auto *panel = qobject_cast<frmLayout3 *>(w->currentPanel());
         QVERIFY(panel);
-        QCOMPARE(sim->received().filter("?").mid(1, 9), (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?", "VOUT1?", "IOUT1?",
-                                                         "VOUT2?", "IOUT2?", "STATUS?"}));
+        QCOMPARE(sim->received().filter("?").mid(1, 9), (QStringList{"VSET1?", "VSET2?", "ISET1?", "ISET2?", "VOUT1?",
+                                                                     "IOUT1?", "VOUT2?", "IOUT2?", "STATUS?"}));
         QCOMPARE(panel->channel(0).numVoltage->Value(), 12.5);
         panel->channel(1).numVoltage->spinBox()->setValue(3);
         QTRY_VERIFY(sim->received().contains("VSET2:3."));

@@ -321,7 +321,8 @@ private slots:
         auto second = fx->makeWindow();
         QCOMPARE(second->Start(), MDIForm1::StartResult::DataFolderInUse);
         QCOMPARE(fx->boxes.shown().size(), 1);
-        QVERIFY(fx->boxes.shown().at(0).text.startsWith("Another copy of this program is already using the data folder"));
+        QVERIFY(
+            fx->boxes.shown().at(0).text.startsWith("Another copy of this program is already using the data folder"));
         second.reset();
         first->Setup("Menu", "KMA-3303T", false);
         QCOMPARE(first->MainFormState, 3);

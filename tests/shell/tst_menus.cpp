@@ -1,9 +1,9 @@
-#include "ShellFixture.h"
 #include "dialogs/frmAbout.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "ShellFixture.h"
 
 #include <QAction>
 #include <QLabel>
@@ -63,7 +63,7 @@ private slots:
         QVERIFY(m.mnuRS232->isEnabled());
         QCOMPARE(m.mnuSaveMemory->isEnabled(), memory);
         QCOMPARE(m.mnuDelay->isEnabled(), memory);
-        QVERIFY(m.mnuReadTimes->isEnabled());  // in the menu on every layout
+        QVERIFY(m.mnuReadTimes->isEnabled()); // in the menu on every layout
         QCOMPARE(m.mnuParallel->isEnabled(), coupling);
         QCOMPARE(m.mnuAutoRun->isEnabled(), coupling);
         QVERIFY(m.mnuOutput->isEnabled());
@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(t.isEnabled("ReadTimes"), readTimesButton);
         QCOMPARE(t.isEnabled("ClearError"), clearError);
         QVERIFY(t.isEnabled("Output"));
-        QVERIFY(t.isPressed("OnOffLine"));  // testing mode: off line
+        QVERIFY(t.isPressed("OnOffLine")); // testing mode: off line
     }
 
     void viewCommandsSwitchWindows()
@@ -124,7 +124,7 @@ private slots:
     {
         auto w = fx->makeWindow();
         w->Start();
-        w->mnuRecordStart_Click();  // no table recorder yet: nothing
+        w->mnuRecordStart_Click(); // no table recorder yet: nothing
         QVERIFY(fx->boxes.shown().isEmpty());
         w->Setup("Menu", "KMA-3303T", false);
         w->mnuRecordStart_Click();

@@ -1,9 +1,9 @@
-#include "ManualClock.h"
-#include "ShellFixture.h"
-#include "SimProcess.h"
 #include "comm/CommTasker.h"
+#include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -63,8 +63,7 @@ private:
         fx->scriptSerialOk();
         fx->scriptRealRun();
         w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() &&
-                                     w->currentPanel()->isVisibleTo(w.get()),
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
                                  10000);
         w->QueryTimer.setInterval(20);
         w->mnuOutput_Click();
@@ -101,7 +100,7 @@ private slots:
         table->RecordPeriod(0, 0, 0, 20, 0, 0);
         w->mnuRecordStart_Click();
         QVERIFY(table->isRecording());
-        table->TimerRecordData.stop();  // the test ticks by hand
+        table->TimerRecordData.stop(); // the test ticks by hand
         for (int i = 0; i < 10; ++i)
             tick(clock, *table);
         QVERIFY(sim->control("load 1 2.5"));
@@ -130,19 +129,19 @@ private slots:
         connect();
         ManualClock clock;
         frmDataTable *table = w->tableRecorder();
-        table->RecordPeriod(0, 0, 0, 20, 2, 0);  // 5 seconds, maximum
+        table->RecordPeriod(0, 0, 0, 20, 2, 0); // 5 seconds, maximum
         w->mnuRecordStart_Click();
         table->TimerRecordData.stop();
         for (int i = 0; i < 21; ++i) {
             if (i == 7)
-                QVERIFY(sim->control("load 1 5"));  // 1.000 A from here on
+                QVERIFY(sim->control("load 1 5")); // 1.000 A from here on
             tick(clock, *table);
         }
         const QList<Row> rows = workingRows();
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0).a1, QString("0.500"));
-        QCOMPARE(rows.at(1).a1, QString("1.000"));  // the maximum of its five seconds
-        QCOMPARE(rows.at(3).tick, 15);  // the first row counts from 0
+        QCOMPARE(rows.at(1).a1, QString("1.000")); // the maximum of its five seconds
+        QCOMPARE(rows.at(3).tick, 15);             // the first row counts from 0
 
         // Save as record 1.
         fx->boxes.script(IMessageBox::Answer::Yes);

@@ -1,13 +1,13 @@
-#include "ShellFixture.h"
-#include "SimProcess.h"
 #include "comm/CommTasker.h"
 #include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
 #include "recording/GraphView.h"
 #include "recording/ModeSlide.h"
 #include "recording/PlotCursors.h"
-#include "recording/frmGraphicRecord.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
 
 #include <QLineEdit>
 #include <QLineSeries>
@@ -57,9 +57,12 @@ private slots:
     {
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("file");
-        QTest::newRow("three outputs") << "KMA-3303T" << "main-layout1.png";
-        QTest::newRow("one output") << "KMB-6001" << "main-layout2.png";
-        QTest::newRow("legacy") << "QLE-5505" << "main-layout3.png";
+        QTest::newRow("three outputs") << "KMA-3303T"
+                                       << "main-layout1.png";
+        QTest::newRow("one output") << "KMB-6001"
+                                    << "main-layout2.png";
+        QTest::newRow("legacy") << "QLE-5505"
+                                << "main-layout3.png";
     }
     void panels()
     {
@@ -77,8 +80,7 @@ private slots:
         fx.scriptRealRun();
         w->show();
         w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
         w->QueryTimer.setInterval(50);
         Panel *panel = w->currentPanel();
         QTRY_VERIFY(!panel->voltageText(0).isEmpty() && panel->voltageText(0) != "0.000");
@@ -101,8 +103,7 @@ private slots:
         fx.scriptRealRun();
         w->show();
         w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
         w->QueryTimer.setInterval(30);
         w->mnuOutput_Click();
         QTRY_COMPARE(w->currentPanel()->currentText(0), QString("1.200"));
