@@ -56,7 +56,7 @@ void CommTasker::reportSerialError(const QString &description)
     m_serialErrorShown = true;
     QMetaObject::invokeMethod(
         this,
-        [this, description] {
+        [description] {
             platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         },
         Qt::QueuedConnection);

@@ -74,7 +74,7 @@ QString stored(const QString &text)
 
 } // namespace
 
-RecordDatabase::RecordDatabase(QSqlDatabase db) : m_db(std::move(db)), m_insertSample(m_db)
+RecordDatabase::RecordDatabase(const QSqlDatabase &db) : m_db(db), m_insertSample(m_db)
 {
 }
 

@@ -23,7 +23,7 @@ enum class ReasonFilter { All, Time, AboveUpper, BelowLower, ConditionMet };
 // false on a database error, which lastError() then describes.
 class RecordDatabase {
 public:
-    explicit RecordDatabase(QSqlDatabase db);
+    explicit RecordDatabase(const QSqlDatabase &db);
 
     // Working table.
     bool clearWorking();

@@ -38,12 +38,15 @@ private:
         int taken = 0; // readings folded into this row
     };
 
-    static std::size_t index(int channel, int which) { return static_cast<std::size_t>(channel * 2 + which); }
+    static std::size_t index(int channel, int which)
+    {
+        return static_cast<std::size_t>(channel) * 2 + static_cast<std::size_t>(which);
+    }
     void startRow(Box &box) const;
     void foldBox(Box &box, const QString &text, double reading) const;
 
     int m_mode = 0;
-    std::array<Box, Channels * 2> m_boxes{};
+    std::array<Box, std::size_t{Channels} * 2> m_boxes{};
 };
 
 } // namespace qle
