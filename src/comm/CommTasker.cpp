@@ -234,6 +234,7 @@ int CommTasker::ConsumeQueryTask()
             IsQueryPending = true;
             CurTaskQueue = 0;
             QueryWriteErrTime = 0;
+            dropStaleReplies(task);
             if (writeTask(task.xOutString, false) == WriteResult::Failed) {
                 QueryWriteErrTime = now();
                 IsQueueLocked -= 1;
@@ -353,6 +354,7 @@ int CommTasker::ConsumeCmdTask()
             CurTaskQueue = 1;
             Trace("C WaitWrite");
             Trace(task.xOutString);
+            dropStaleReplies(task);
             if (writeTask(task.xOutString, true) == WriteResult::Failed) {
                 Trace("CmdWaitWriteRetry");
                 Trace("C-");
@@ -445,6 +447,18 @@ void CommTasker::TimeoutTask()
     if (receiver)
         callByName(receiver.data(), name);
     ResetAll();
+}
+
+// Lines that came in before a question was asked cannot be its answer: a
+// line nobody asked for, or the late reply of a query that timed out. Kept,
+// each would be paired with the next question and every reply after it with
+// the question after its own, until the next reset.
+void CommTasker::dropStaleReplies(const TaskItem &task)
+{
+    if (task.xRspType == 0 || m_rsp.RspCount() == 0)
+        return;
+    Trace("stale reply dropped before '" + task.xOutString + "': " + QString::number(m_rsp.RspCount()));
+    m_rsp.ResetRspArray();
 }
 
 void CommTasker::ResetAll()

@@ -109,6 +109,7 @@ private:
                   qint32 xCallType, bool xIsNeedingAck);
     void deliver(TaskItem &task);
     WriteResult writeTask(const QString &text, bool isCommand);
+    void dropStaleReplies(const TaskItem &task);
     WriteResult SerialWrite(const QString &text);
     void reportSerialError(const QString &description);
     void scheduleConsume();

@@ -132,14 +132,31 @@ private slots:
         QCOMPARE(engine->QueryTaskCount, 0);
     }
 
-    void strayReplyIsPairedWithTheNextTaskInItsWritePass()
+    // A line that came before the question is not its answer: dropped when
+    // the query is written; the query waits for its own reply.
+    void strayReplyIsDroppedWhenTheNextQueryIsWritten()
     {
+        TraceRecorder trace;
         Receiver r;
         engine->RspTask("stray\n");
         engine->ExecQueryTask(":SYST:ERR?", 5, &r, "Text", 4, false);
         QCOMPARE(engine->ConsumeQueryTask(), 0);
+        QCOMPARE(engine->ConsumeQueryTask(), 0);
+        QVERIFY(r.texts.isEmpty());
+        QCOMPARE(trace.count("stale reply dropped before ':SYST:ERR?': 1"), 1);
+        QVERIFY(engine->IsQueryPending);
+        engine->RspTask("0,\"No error\"\n");
         QCOMPARE(engine->ConsumeQueryTask(), 1);
-        QCOMPARE(r.texts, QStringList{"stray"});
+        QCOMPARE(r.texts, QStringList{"0,\"No error\""});
+
+        // A command that expects a reply drops them the same way.
+        engine->RspTask("late\n");
+        engine->ExecCmdTask(":CHAN1:VOLT?", 5, &r, "Text", 4, false);
+        for (int pass = 0; pass < 3 && !engine->IsCommandPending; ++pass)
+            engine->ConsumeCmdTask();
+        QVERIFY(engine->IsCommandPending);
+        QCOMPARE(engine->RspCount(), 0);
+        QCOMPARE(r.texts.size(), 1);
     }
 
     void receiverClosedWhileQueryInFlightIsNotTouched()
