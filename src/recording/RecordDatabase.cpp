@@ -248,7 +248,20 @@ bool RecordDatabase::saveRecord(const RecordHeader &header, QString *recNo)
 bool RecordDatabase::replaceRecord(const QString &recNo, const QString &comment)
 {
     return inTransaction([&] {
-        return run(ReplaceComment, {stored(comment), recNo}) && run(DropRows, {recNo}) && run(SaveRows, {recNo});
+        QSqlQuery update(m_db);
+        if (!prepare(update, ReplaceComment))
+            return false;
+        update.addBindValue(stored(comment));
+        update.addBindValue(recNo);
+        if (!exec(update))
+            return false;
+        // Deleted meanwhile (from the other window): its rows must not come
+        // back without a header, to be taken over by the next record saved.
+        if (update.numRowsAffected() < 1) {
+            fail(QStringLiteral("Record ") + recNo + QStringLiteral(" no longer exists."));
+            return false;
+        }
+        return run(DropRows, {recNo}) && run(SaveRows, {recNo});
     });
 }
 
@@ -328,10 +341,22 @@ QString RecordDatabase::reasonLabel(const QString &code)
     return {};
 }
 
+namespace {
+
+// Cut or padded to a width, never inside a character of two UTF-16 units.
+QString toWidth(const QString &text, int width)
+{
+    if (text.size() > width && width > 0 && text.at(width - 1).isHighSurrogate())
+        return text.left(width - 1) + QLatin1Char(' ');
+    return text.leftJustified(width, u' ', true);
+}
+
+} // namespace
+
 QString RecordDatabase::listLine(const RecordHeader &record, int startWidth)
 {
-    return record.recNo.leftJustified(6, u' ', true) + record.startTime.leftJustified(startWidth, u' ', true) +
-           QLatin1Char(' ') + record.comment.leftJustified(25, u' ', true);
+    return toWidth(record.recNo, 6) + toWidth(record.startTime, startWidth) + QLatin1Char(' ') +
+           toWidth(record.comment, 25);
 }
 
 } // namespace qle

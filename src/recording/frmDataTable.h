@@ -63,6 +63,9 @@ public:
     void cmdProcCancel_Click();
     void cmdGenerate_Click();
     void cmdGenerateMin_Click();
+    // After a failed replace: a record that no longer exists is forgotten,
+    // so that the next Save makes a new one.
+    void forgetDeletedRecord(const QString &recNo);
 
     [[nodiscard]] RecordDatabase &database() { return m_records; }
     [[nodiscard]] const RecordTableModel &gridModel() const { return *m_model; }

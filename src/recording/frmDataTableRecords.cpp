@@ -180,8 +180,18 @@ void frmDataTable::cmdSave_Click()
     }
     if (ask("Do you replace existing data with current record?") != IMessageBox::Answer::Yes)
         return;
-    if (!m_records.replaceRecord(txtRecno->text().trimmed(), txtDataDesc->text()))
+    const QString recNo = txtRecno->text().trimmed();
+    if (!m_records.replaceRecord(recNo, txtDataDesc->text())) {
         showSystemError();
+        forgetDeletedRecord(recNo);
+    }
+}
+
+void frmDataTable::forgetDeletedRecord(const QString &recNo)
+{
+    std::optional<RecordHeader> header;
+    if (m_records.readHeader(recNo, &header) && !header)
+        txtRecno->clear();
 }
 
 void frmDataTable::cmdLoadRecord_Click()

@@ -140,8 +140,10 @@ void frmGraphicRecord::cmdSave_Click()
     }
     if (ask("Do you want to replace existing data with current record?") != IMessageBox::Answer::Yes)
         return;
-    if (!m_records.replaceRecord(recNo, m_table->txtDataDesc->text()))
+    if (!m_records.replaceRecord(recNo, m_table->txtDataDesc->text())) {
         showSystemError(m_records.lastError());
+        m_table->forgetDeletedRecord(recNo);
+    }
 }
 
 void frmGraphicRecord::fillRecordList(QListWidget *list)

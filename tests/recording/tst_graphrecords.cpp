@@ -67,6 +67,22 @@ private slots:
         QCOMPARE(rig.file.column("select Comment from datamain"), QVariantList{"soak test, second look"});
         QCOMPARE(rig.file.count("datamain"), 1);
         QCOMPARE(rig.file.count("datadetail"), 3);
+
+        // Deleted behind the window's back: the replace fails and says so,
+        // leaves no rows, and the next Save makes a new record.
+        QVERIFY(rig.file.exec("delete from datadetail"));
+        QVERIFY(rig.file.exec("delete from datamain"));
+        rig.boxes.clear();
+        rig.graph->cmdSave_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList({"Do you want to replace existing data with current record?",
+                                                 "System Error caused by :Record 1 no longer exists."}));
+        QCOMPARE(rig.file.count("datadetail"), 0);
+        QVERIFY(rig.table->txtRecno->text().isEmpty());
+        rig.boxes.clear();
+        rig.graph->cmdSave_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList{"Do you want to save current record?"});
+        QCOMPARE(rig.table->txtRecno->text(), QString("1"));
+        QCOMPARE(rig.file.count("datadetail"), 3);
     }
 
     void loadListsAndDrawsARecord()
