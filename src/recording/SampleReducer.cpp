@@ -20,7 +20,8 @@ bool SampleReducer::fold(int channel, int tick, const QString &voltage, const QS
         bool ok = false;
         const double reading = ReadNumber(text.trimmed(), &ok);
         if (!ok) {
-            if (allRead)
+            // A text beats a blank: it is the one worth reporting.
+            if (allRead || bad->isEmpty())
                 *bad = text;
             allRead = false;
             continue;
