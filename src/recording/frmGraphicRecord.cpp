@@ -91,7 +91,7 @@ frmGraphicRecord::frmGraphicRecord(QWidget *parent) : frmGraphicRecord(s_noHost,
 {
 }
 
-frmGraphicRecord::frmGraphicRecord(IGraphHost &host, QSqlDatabase db, QWidget *parent)
+frmGraphicRecord::frmGraphicRecord(IGraphHost &host, const QSqlDatabase &db, QWidget *parent)
     : QWidget(parent), txtChannels(new QLineEdit(this)), CWGraph1(new GraphView(this)),
       cursors(new PlotCursors(*CWGraph1)), m_host(host), m_db(db), m_records(db), m_store(db)
 {

@@ -47,7 +47,7 @@ public:
 
     // The window of a connection: the main window's record commands and
     // panel, and the record file.
-    frmGraphicRecord(IGraphHost &host, QSqlDatabase db, QWidget *parent = nullptr);
+    frmGraphicRecord(IGraphHost &host, const QSqlDatabase &db, QWidget *parent = nullptr);
     // A graph alone, showing what ShowGraph hands it: no main window, no
     // record file (no statistics from the table, record buttons inert).
     explicit frmGraphicRecord(QWidget *parent = nullptr);
