@@ -125,6 +125,7 @@ void PlotCursors::setDragEnabled(bool enabled)
     m_dragEnabled = enabled;
     m_dragged = 0;
     QWidget *viewport = m_view.viewport();
+    m_viewport = viewport;
     if (enabled) {
         viewport->installEventFilter(this);
         viewport->setMouseTracking(true);
@@ -187,7 +188,7 @@ void PlotCursors::dragTo(int cursor, QPointF viewPoint)
 
 bool PlotCursors::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_view.viewport() || !m_dragEnabled)
+    if (!m_dragEnabled || watched != m_viewport.data())
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -207,9 +208,9 @@ bool PlotCursors::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (cursorAt(mouse->position()) != 0)
-            m_view.viewport()->setCursor(Qt::SizeHorCursor);
+            m_viewport->setCursor(Qt::SizeHorCursor);
         else
-            m_view.viewport()->unsetCursor();
+            m_viewport->unsetCursor();
         break;
     }
     case QEvent::MouseButtonRelease:

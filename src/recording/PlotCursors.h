@@ -2,7 +2,9 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPointer>
 #include <QPointF>
+#include <QWidget>
 
 #include <array>
 
@@ -73,6 +75,9 @@ private:
     std::array<Cursor, Count> m_cursors;
     bool m_dragEnabled = false;
     int m_dragged = 0;
+    // Kept apart from the view: the filter still sees events while the view
+    // is being destroyed, when it no longer is a scroll area.
+    QPointer<QWidget> m_viewport;
 };
 
 } // namespace qle
