@@ -1,5 +1,7 @@
 #include "PrologixSim.h"
 
+#include "EndsWithTest.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
@@ -21,6 +23,7 @@ bool PrologixSim::start(Link link, const QStringList &extra, bool prologix)
              << "0";
     args += extra;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    endWithThisProcess(m_process);
     m_process.start(QStringLiteral(QLE_PSU_SIM), args);
     if (!m_process.waitForStarted(5000))
         return false;

@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 // psu-sim run as a child process; its first output line says where it is.
 class SimProcess {
 public:
@@ -19,6 +22,8 @@ public:
     // Starts the simulator and returns its first line ("" on failure).
     QString start(const QStringList &arguments)
     {
+        // Killed with the test, should the test crash.
+        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process.start(QStringLiteral(PSU_SIM_PATH), arguments);
         if (!process.waitForStarted(5000))
             return {};

@@ -1,5 +1,7 @@
 #include "SimProcess.h"
 
+#include "EndsWithTest.h"
+
 #include <QDeadlineTimer>
 #include <QTest>
 
@@ -11,6 +13,7 @@ bool SimProcess::start(const QStringList &arguments, const QString &linkPath)
     QStringList args{"--link", m_link, "--transcript", m_dir.filePath("transcript.txt")};
     args += arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    testing::endWithThisProcess(m_process);
     m_process.start(QStringLiteral(QLE_PSU_SIM), args);
     if (!m_process.waitForStarted(5000))
         return false;
