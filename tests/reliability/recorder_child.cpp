@@ -8,9 +8,9 @@
 // Arguments: the record file and a run number that goes into every reading.
 #include "ManualClock.h"
 #include "platform/SqliteFile.h"
+#include "RecorderDoubles.h"
 #include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
-#include "ReliabilityDoubles.h"
 #include "ScriptedMessageBox.h"
 
 #include <QApplication>
@@ -78,8 +78,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    ShownReadings panel(3);
-    ConnectedHost host(&panel);
+    FakePanel panel(3);
+    FakeRecorderHost host;
+    host.panel = &panel;
     frmDataTable table(host, db);
     table.ContrlIdx = 2;
     table.RecordPeriod(7, 0, 0, 0, 0, 0);

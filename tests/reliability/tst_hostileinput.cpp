@@ -6,13 +6,13 @@
 #include "dialogs/dlgReadTimes.h"
 #include "ManualClock.h"
 #include "PtyPair.h"
+#include "RecorderDoubles.h"
 #include "RecordFile.h"
 #include "recording/ColorPicker.h"
 #include "recording/dlgRecordLength.h"
 #include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
 #include "recording/RecordTableModel.h"
-#include "ReliabilityDoubles.h"
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
 
@@ -260,8 +260,9 @@ private slots:
         const qint64 catalogueRows = file.count("data1");
         ScriptedMessageBox boxes;
         ManualClock clock;
-        ShownReadings panel(1);
-        ConnectedHost host(&panel);
+        FakePanel panel(1);
+        FakeRecorderHost host;
+        host.panel = &panel;
         frmDataTable table(host, file.db());
         table.RecordPeriod(0, 0, 0, 5, 0, 0);
         table.BeginRecordData();
