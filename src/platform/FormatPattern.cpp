@@ -46,6 +46,28 @@ QString incremented(QString digits)
     return "1" + digits;
 }
 
+// The value's 15-significant-digit text written out in full, without an
+// exponent, so that tiny values keep their digits whatever the pattern asks.
+QString plainDecimal(double magnitude)
+{
+    const QString text = QString::number(magnitude, 'g', 15);
+    const qsizetype e = text.indexOf(u'e');
+    if (e < 0)
+        return text;
+    const QString mantissa = text.left(e);
+    const int exponent = text.mid(e + 1).toInt();
+    const qsizetype point = mantissa.indexOf(u'.');
+    const QString digits = point >= 0 ? mantissa.left(point) + mantissa.mid(point + 1) : mantissa;
+    // The mantissa has one digit before its point: the point goes after
+    // digit number 1 + exponent.
+    const qsizetype integerLength = 1 + exponent;
+    if (integerLength <= 0)
+        return "0." + QString(-integerLength, u'0') + digits;
+    if (integerLength >= digits.size())
+        return digits + QString(integerLength - digits.size(), u'0');
+    return digits.left(integerLength) + u'.' + digits.mid(integerLength);
+}
+
 } // namespace
 
 QString FormatPattern(double value, const QString &pattern)
@@ -58,9 +80,7 @@ QString FormatPattern(double value, const QString &pattern)
 
     // Work on the shortest exact decimal text of the value, so that 2.675
     // rounds as written rather than as its binary neighbour 2.67499...
-    QString text = QString::number(magnitude, 'g', 15);
-    if (text.contains(u'e'))
-        text = QString::number(magnitude, 'f', 15);
+    const QString text = plainDecimal(magnitude);
     const qsizetype point = text.indexOf(u'.');
     QString integer = point >= 0 ? text.left(point) : text;
     QString fraction = point >= 0 ? text.mid(point + 1) : QString();

@@ -55,6 +55,12 @@ private slots:
                                           << ".5";
         QTest::newRow("tiny") << 1e-7 << "0.000"
                               << "0.000";
+        QTest::newRow("tiny keeps its digits") << 3.25e-17 << "0.###################"
+                                               << "0.0000000000000000325";
+        QTest::newRow("tiny rounds at the last digit") << 1.5e-6 << "0.000000"
+                                                       << "0.000002";
+        QTest::newRow("large written out") << 1.5e20 << "0.0"
+                                           << "150000000000000000000.0";
         QTest::newRow("leading zeros") << 7.0 << "000.0"
                                        << "007.0";
     }
