@@ -3,6 +3,7 @@
 // the cost of one more stored point on a graph that long. Parts that are not
 // in src/recording print "n/a".
 #include "BenchSupport.h"
+#include "ReadingPanel.h"
 
 #include "platform/SqliteFile.h"
 #include "recording/RecordDatabase.h"
@@ -97,25 +98,6 @@ bool makeRecordFile(const QTemporaryDir &dir, const QString &name, int rows, QSt
 }
 
 #if QLE_BENCH_GRAPH_HAS_REDRAW
-// A three-output panel with fixed readings.
-class ReadingPanel final : public Panel {
-public:
-    ReadingPanel() { IsOutput = true; }
-    [[nodiscard]] int channelCount() const override { return 3; }
-    void SetupLayout() override {}
-    bool QueryInitialValues() override { return false; }
-    void AfterQueryInitialValuesBeforeShow() override {}
-    void DoQuery() override {}
-    void SetAllEnabled() override {}
-    void SetAllDisabled() override {}
-    void SetParallelDisableMode() override {}
-    void SetTrackDisableMode() override {}
-    void SetOutputOffDisplay() override {}
-    void setOutputValue(bool value) override { IsOutput = value; }
-    [[nodiscard]] QString voltageText(int) const override { return "12.000"; }
-    [[nodiscard]] QString currentText(int) const override { return "1.000"; }
-};
-
 class GraphHost final : public IGraphHost {
 public:
     [[nodiscard]] int mainFormState() const override { return 3; }

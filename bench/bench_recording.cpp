@@ -3,6 +3,7 @@
 // working table, on copies of the shipped catalogue in WAL mode. The export
 // and the graph window are measured by bench_graph.
 #include "BenchSupport.h"
+#include "ReadingPanel.h"
 
 #include "panels/Panel.h"
 #include "platform/Clock.h"
@@ -83,25 +84,6 @@ public:
 
 private:
     double m_t = 0;
-};
-
-// A three-output panel that shows fixed readings, its output on.
-class ReadingPanel final : public Panel {
-public:
-    ReadingPanel() { IsOutput = true; }
-    [[nodiscard]] int channelCount() const override { return 3; }
-    void SetupLayout() override {}
-    bool QueryInitialValues() override { return false; }
-    void AfterQueryInitialValuesBeforeShow() override {}
-    void DoQuery() override {}
-    void SetAllEnabled() override {}
-    void SetAllDisabled() override {}
-    void SetParallelDisableMode() override {}
-    void SetTrackDisableMode() override {}
-    void SetOutputOffDisplay() override {}
-    void setOutputValue(bool value) override { IsOutput = value; }
-    [[nodiscard]] QString voltageText(int channel) const override { return QString::number(12.0 + channel, 'f', 3); }
-    [[nodiscard]] QString currentText(int channel) const override { return QString::number(1.0 + channel, 'f', 3); }
 };
 
 class RecorderHost final : public IRecorderHost {
