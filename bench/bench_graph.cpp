@@ -4,6 +4,7 @@
 // in src/recording print "n/a".
 #include "BenchSupport.h"
 #include "ReadingPanel.h"
+#include "SampleRows.h"
 
 #include "platform/SqliteFile.h"
 #include "recording/RecordDatabase.h"
@@ -39,20 +40,11 @@ using namespace qle::bench;
 namespace {
 
 constexpr int Rows = 33000;
-const QDateTime Start = QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0));
-
-RecordRow sampleRow(qint64 n)
+// A sample row with the reasons of a recording whose every channel was read.
+RecordRow sampleRowWithReasons(qint64 n)
 {
-    RecordRow row;
-    row.seqNo = n;
-    row.recTime = formatRecordTime(Start.addSecs(n));
-    for (std::size_t ch = 0; ch < 3; ++ch) {
-        row.pval[ch] = QString::number(12.0 + 0.001 * static_cast<double>((n * 7 + ch) % 1000), 'f', 3);
-        row.sval[ch] = QString::number(1.0 + 0.001 * static_cast<double>((n * 3 + ch) % 1000), 'f', 3);
-    }
+    RecordRow row = sampleRow(n);
     row.reason = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
-    row.timeTick = n;
-    row.diffLastTime = n == 0 ? 0 : 1;
     return row;
 }
 
@@ -90,7 +82,7 @@ bool makeRecordFile(const QTemporaryDir &dir, const QString &name, int rows, QSt
     RecordDatabase records(db);
     bool ok = records.clearWorking() && db.transaction();
     for (int n = 0; ok && n < rows; ++n)
-        ok = records.addSample(sampleRow(n));
+        ok = records.addSample(sampleRowWithReasons(n));
     ok = ok && db.commit();
     if (!ok)
         *error = records.errorDescription();
@@ -274,8 +266,8 @@ int main(int argc, char *argv[])
         QList<double> longAdd, shortAdd, longShown;
         const int adds = reps * 5;
         for (int i = 0; i < adds && status == 0; ++i) {
-            const RecordRow longRow = sampleRow(Rows + i);
-            const RecordRow shortRow = sampleRow(10 + i);
+            const RecordRow longRow = sampleRowWithReasons(Rows + i);
+            const RecordRow shortRow = sampleRowWithReasons(10 + i);
             const auto addLong = [&] {
                 longAdd.append(timeMs([&] { longGraph.ShowGraph(longRow); }));
                 longShown.append(timeMs([&] { drawn(longGraph); }));

@@ -4,6 +4,7 @@
 // share of the engine's 10 ms tick in it, and the resident memory once a
 // 33,000-row record is loaded into the table recorder.
 #include "BenchSupport.h"
+#include "SampleRows.h"
 
 #include "comm/CommTasker.h"
 #include "dialogs/dlgConfigRS232.h"
@@ -80,20 +81,6 @@ double idleCpuPercent(int ms)
     const double t0 = nowMs();
     pause(ms);
     return 100.0 * (cpuMs() - cpu0) / (nowMs() - t0);
-}
-
-RecordRow sampleRow(qint64 n, const QDateTime &start)
-{
-    RecordRow row;
-    row.seqNo = n;
-    row.recTime = formatRecordTime(start.addSecs(n));
-    for (std::size_t ch = 0; ch < 3; ++ch) {
-        row.pval[ch] = QString::number(12.0 + 0.001 * static_cast<double>((n * 7 + ch) % 1000), 'f', 3);
-        row.sval[ch] = QString::number(1.0 + 0.001 * static_cast<double>((n * 3 + ch) % 1000), 'f', 3);
-    }
-    row.timeTick = n;
-    row.diffLastTime = n == 0 ? 0 : 1;
-    return row;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // and the graph window are measured by bench_graph.
 #include "BenchSupport.h"
 #include "ReadingPanel.h"
+#include "SampleRows.h"
 
 #include "panels/Panel.h"
 #include "platform/Clock.h"
@@ -36,21 +37,7 @@ constexpr int FarRow = 30000;
 constexpr int NearRow = 10;
 constexpr double BudgetMs = 300;
 
-const QDateTime Start = QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0));
-
-RecordRow sampleRow(qint64 n)
-{
-    RecordRow row;
-    row.seqNo = n;
-    row.recTime = formatRecordTime(Start.addSecs(n));
-    for (std::size_t ch = 0; ch < 3; ++ch) {
-        row.pval[ch] = QString::number(12.0 + 0.001 * static_cast<double>((n * 7 + ch) % 1000), 'f', 3);
-        row.sval[ch] = QString::number(1.0 + 0.001 * static_cast<double>((n * 3 + ch) % 1000), 'f', 3);
-    }
-    row.timeTick = n;
-    row.diffLastTime = n == 0 ? 0 : 1;
-    return row;
-}
+const QDateTime Start = sampleStart();
 
 // A private copy of the shipped catalogue, opened in WAL mode on its own connection.
 class RecordFile {

@@ -359,4 +359,9 @@ QString RecordDatabase::listLine(const RecordHeader &record, int startWidth)
            toWidth(record.comment, 25);
 }
 
+QString RecordDatabase::recordNumberOfListLine(const QString &line)
+{
+    return line.left(6).trimmed();
+}
+
 } // namespace qle

@@ -61,6 +61,8 @@ public:
     // One line of the record list: number in 6 characters, start time in
     // startWidth, one space, comment in 25 (padded with spaces or cut).
     [[nodiscard]] static QString listLine(const RecordHeader &record, int startWidth);
+    // The record number a line made by listLine begins with.
+    [[nodiscard]] static QString recordNumberOfListLine(const QString &line);
 
     [[nodiscard]] const QSqlError &lastError() const { return m_error; }
     [[nodiscard]] QString errorNumber() const { return m_error.nativeErrorCode(); }

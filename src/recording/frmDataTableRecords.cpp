@@ -216,7 +216,7 @@ void frmDataTable::List1_Click(int line)
         List1->hide();
         return;
     }
-    const QString recNo = List1->item(line)->text().left(6).trimmed();
+    const QString recNo = RecordDatabase::recordNumberOfListLine(List1->item(line)->text());
     std::optional<RecordHeader> header;
     if (!m_records.readHeader(recNo, &header)) {
         showError();

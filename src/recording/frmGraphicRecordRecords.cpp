@@ -31,6 +31,13 @@ IMessageBox::Answer ask(const QString &text)
     return platform::messageBox().show(text, QString(), IMessageBox::Buttons::YesNo, IMessageBox::Icon::Question);
 }
 
+// The record number on a line of a record list, empty for no line.
+QString recordNumberAt(const QListWidget *list, int line)
+{
+    const QListWidgetItem *item = line >= 0 && line < list->count() ? list->item(line) : nullptr;
+    return item ? RecordDatabase::recordNumberOfListLine(item->text()) : QString();
+}
+
 } // namespace
 
 void frmGraphicRecord::showInformation(const QString &text)
@@ -171,7 +178,7 @@ void frmGraphicRecord::cmdLoad_Click()
 
 void frmGraphicRecord::List1_Click(int line)
 {
-    const QString recNo = line >= 0 && line < List1->count() ? List1->item(line)->text().left(6).trimmed() : QString();
+    const QString recNo = recordNumberAt(List1, line);
     List1->hide();
     if (recNo.isEmpty() || isRecording())
         return;
@@ -223,7 +230,7 @@ void frmGraphicRecord::cmdDel_Click()
 
 void frmGraphicRecord::List2_Click(int line)
 {
-    const QString recNo = line >= 0 && line < List2->count() ? List2->item(line)->text().left(6).trimmed() : QString();
+    const QString recNo = recordNumberAt(List2, line);
     List2->hide();
     if (recNo.isEmpty())
         return;

@@ -192,6 +192,7 @@ private slots:
         record.startTime = start;
         record.comment = comment;
         QCOMPARE(RecordDatabase::listLine(record, startWidth), line);
+        QCOMPARE(RecordDatabase::recordNumberOfListLine(line), recNo.left(6));
     }
 
     void listsHighestNumberFirst()
