@@ -3,7 +3,7 @@
 // the cost of one more stored point on a graph that long. Parts that are not
 // in src/recording print "n/a".
 #include "BenchSupport.h"
-#include "ReadingPanel.h"
+#include "RecorderDoubles.h"
 #include "SampleRows.h"
 
 #include "platform/SqliteFile.h"
@@ -186,7 +186,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     {
-        ReadingPanel panel;
+        testing::FakePanel panel(3);
+        for (int ch = 0; ch < 3; ++ch)
+            panel.show(ch, QString::number(12.0 + ch, 'f', 3), QString::number(1.0 + ch, 'f', 3));
         GraphHost longHost, shortHost;
         longHost.panel = shortHost.panel = &panel;
         frmGraphicRecord longGraph(longHost, longDb);

@@ -3,7 +3,7 @@
 // working table, on copies of the shipped catalogue in WAL mode. The export
 // and the graph window are measured by bench_graph.
 #include "BenchSupport.h"
-#include "ReadingPanel.h"
+#include "RecorderDoubles.h"
 #include "SampleRows.h"
 
 #include "panels/Panel.h"
@@ -71,16 +71,6 @@ public:
 
 private:
     double m_t = 0;
-};
-
-class RecorderHost final : public IRecorderHost {
-public:
-    [[nodiscard]] int mainFormState() const override { return 3; }
-    [[nodiscard]] Panel *currentPanel() const override { return panel; }
-    [[nodiscard]] frmGraphicRecord *graphWindow() const override { return graph; }
-    [[nodiscard]] int recordScaleSetting() const override { return 0; }
-    Panel *panel = nullptr;
-    frmGraphicRecord *graph = nullptr;
 };
 
 bool fill(RecordDatabase &records, qint64 from, qint64 to)
@@ -237,9 +227,11 @@ int main(int argc, char *argv[])
         platform::setClock(&clock);
         RecordFile nearFile(dir, "window-near");
         RecordFile farFile(dir, "window-far");
-        ReadingPanel panel;
+        testing::FakePanel panel(3);
+        for (int ch = 0; ch < 3; ++ch)
+            panel.show(ch, QString::number(12.0 + ch, 'f', 3), QString::number(1.0 + ch, 'f', 3));
         frmGraphicRecord graph;
-        RecorderHost host;
+        testing::FakeRecorderHost host;
         host.panel = &panel;
         host.graph = &graph;
         {
