@@ -1,7 +1,6 @@
 #include "GraphFormat.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
@@ -58,13 +57,50 @@ QString formatElapsed(double days, const QString &pattern)
 
 double leadingNumber(const QString &text)
 {
-    static const QRegularExpression Number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
-    const QRegularExpressionMatch match = Number.match(text);
-    if (!match.hasMatch())
-        return 0;
+    return readingValue(text).value_or(0);
+}
+
+// Whitespace, a sign, digits with at most one point (at least one digit),
+// then an exponent only when digits follow it.
+std::optional<double> readingValue(QStringView text)
+{
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size && text[i].isSpace())
+        ++i;
+    const qsizetype start = i;
+    if (i < size && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    const auto isDigit = [&](qsizetype at) { return at < size && text[at] >= u'0' && text[at] <= u'9'; };
+    qsizetype digitCount = 0;
+    while (isDigit(i)) {
+        ++i;
+        ++digitCount;
+    }
+    if (i < size && text[i] == u'.') {
+        ++i;
+        while (isDigit(i)) {
+            ++i;
+            ++digitCount;
+        }
+    }
+    if (digitCount == 0)
+        return std::nullopt;
+    if (i < size && (text[i] == u'e' || text[i] == u'E')) {
+        qsizetype exponent = i + 1;
+        if (exponent < size && (text[exponent] == u'+' || text[exponent] == u'-'))
+            ++exponent;
+        if (isDigit(exponent)) {
+            while (isDigit(exponent))
+                ++exponent;
+            i = exponent;
+        }
+    }
     bool ok = false;
-    const double value = QLocale::c().toDouble(match.captured(0).trimmed(), &ok);
-    return ok && std::isfinite(value) ? value : 0;
+    const double value = QLocale::c().toDouble(text.mid(start, i - start), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 QString numberText(double value)

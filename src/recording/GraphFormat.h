@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Texts of the graph recorder: durations, elapsed-time axis labels and the
 // numbers read from displayed values.
 namespace qle::graph {
@@ -19,6 +21,9 @@ QString formatElapsed(double days, const QString &pattern);
 // The leading number of a text, as a reading shows it ("5.012", " 12V",
 // "-1e-3"); 0 when the text does not start with a number.
 double leadingNumber(const QString &text);
+// The same number, or nothing when the text does not start with one: a
+// blank or unreadable reading, drawn as a gap.
+std::optional<double> readingValue(QStringView text);
 
 // A number in its shortest decimal form: 10.2, 0.5, 105.
 QString numberText(double value);

@@ -1,9 +1,12 @@
 #include "GraphRecordStore.h"
 
+#include "GraphFormat.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
+#include <limits>
 
 namespace qle {
 
@@ -29,20 +32,19 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
 {
     for (std::vector<double> &trace : *values)
         trace.clear();
-    // The database reads the numbers: no text per value on this side.
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("select CAST(PVal AS REAL),CAST(SVal AS REAL),CAST(PVal2 AS REAL),"
-                                      "CAST(SVal2 AS REAL),CAST(PVal3 AS REAL),CAST(SVal3 AS REAL) "
-                                      "from datatemp order by SeqNo asc")) ||
+    if (!query.prepare(QStringLiteral("select PVal,SVal,PVal2,SVal2,PVal3,SVal3 from datatemp order by SeqNo asc")) ||
         !query.exec()) {
         m_error = query.lastError();
         return false;
     }
     const int traces = 2 * std::clamp(channels, 1, 3);
+    constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
     while (query.next())
         for (int trace = 0; trace < traces; ++trace)
-            (*values)[static_cast<std::size_t>(trace)].push_back(query.value(trace).toDouble());
+            (*values)[static_cast<std::size_t>(trace)].push_back(
+                graph::readingValue(query.value(trace).toString()).value_or(Gap));
     if (query.lastError().isValid()) {
         m_error = query.lastError();
         return false;

@@ -20,8 +20,9 @@ public:
     explicit GraphRecordStore(QSqlDatabase db);
 
     // Voltage and current of channels 1..channels of every working row, in
-    // SeqNo order, as numbers (the leading number of the text, 0 for none),
-    // into (*values)[2 * channel] and [2 * channel + 1]; the others stay empty.
+    // SeqNo order, as numbers (the leading number of the text; NaN, a gap,
+    // for a blank or unreadable reading), into (*values)[2 * channel] and
+    // [2 * channel + 1]; the others stay empty.
     bool workingValues(int channels, std::array<std::vector<double>, 6> *values);
     // The record's ShowStyle; empty when the record or the value is missing.
     bool showStyle(const QString &recNo, std::optional<int> *position);

@@ -7,30 +7,43 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 namespace qle::graph {
 namespace {
 
-// The largest and smallest voltage and current of each channel in one pass
-// over the working table, compared as numbers; empty cells are left out.
-// Only fixed column names vary.
-QString statement(int channels)
-{
-    const char *const columns[3][2] = {{"pval", "sval"}, {"pval2", "sval2"}, {"pval3", "sval3"}};
-    QStringList values;
-    for (int ch = 0; ch < channels; ++ch) {
-        for (const char *column : columns[ch]) {
-            const QString number = QStringLiteral("CASE WHEN %1<>'' THEN CAST(%1 AS REAL) END").arg(column);
-            values.append(QStringLiteral("max(") + number + QLatin1Char(')'));
-            values.append(QStringLiteral("min(") + number + QLatin1Char(')'));
+// The largest and smallest reading of one column, with the text it was
+// stored as; the first row of equal values wins.
+struct Extremes {
+    std::optional<double> max;
+    std::optional<double> min;
+    QString maxText;
+    QString minText;
+
+    void add(const QString &text)
+    {
+        const std::optional<double> value = readingValue(text);
+        if (!value)
+            return;
+        if (!max || *value > *max) {
+            max = value;
+            maxText = text.trimmed();
+        }
+        if (!min || *value < *min) {
+            min = value;
+            minText = text.trimmed();
         }
     }
-    return QStringLiteral("SELECT ") + values.join(QLatin1Char(',')) + QStringLiteral(" from datatemp");
-}
+};
 
-QString valueText(const QVariant &value)
+QString columns(int channels)
 {
-    return value.isNull() ? QString() : numberText(value.toDouble());
+    static const char *const Names[6] = {"pval", "sval", "pval2", "sval2", "pval3", "sval3"};
+    QStringList names;
+    for (int i = 0; i < 2 * channels; ++i)
+        names.append(QString::fromLatin1(Names[i]));
+    return names.join(QLatin1Char(','));
 }
 
 } // namespace
@@ -44,20 +57,24 @@ QStringList statisticsLines(QSqlDatabase db, int channels, int timeSlice, qint32
     lines.append(QStringLiteral("Samples: ") + QString::number(points == 0 ? 0 : points - 1));
 
     channels = std::clamp(channels, 1, 3);
-    QVariantList values;
+    std::array<Extremes, 6> extremes;
     if (db.isOpen()) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (query.prepare(statement(channels)) && query.exec() && query.next())
-            for (int i = 0; i < 4 * channels; ++i)
-                values.append(query.value(i));
+        if (query.prepare(QStringLiteral("SELECT ") + columns(channels) + QStringLiteral(" from datatemp")) &&
+            query.exec())
+            while (query.next())
+                for (int i = 0; i < 2 * channels; ++i)
+                    extremes[static_cast<std::size_t>(i)].add(query.value(i).toString());
     }
     for (int ch = 0; ch < channels; ++ch) {
-        // Per channel: max V, min V, max A, min A.
-        const auto value = [&](int which) { return valueText(values.value(4 * ch + which)); };
+        const Extremes &volts = extremes[static_cast<std::size_t>(2 * ch)];
+        const Extremes &amps = extremes[static_cast<std::size_t>(2 * ch + 1)];
         const QString prefix = QStringLiteral("CH%1 ").arg(ch + 1);
-        lines.append(prefix + QStringLiteral("Max:") + value(0) + QStringLiteral("V ") + value(2) + QLatin1Char('A'));
-        lines.append(prefix + QStringLiteral("Min:") + value(1) + QStringLiteral("V ") + value(3) + QLatin1Char('A'));
+        lines.append(prefix + QStringLiteral("Max:") + volts.maxText + QStringLiteral("V ") + amps.maxText +
+                     QLatin1Char('A'));
+        lines.append(prefix + QStringLiteral("Min:") + volts.minText + QStringLiteral("V ") + amps.minText +
+                     QLatin1Char('A'));
     }
     return lines;
 }

@@ -140,6 +140,9 @@ void GraphView::clearPoints()
         values.clear();
     for (QLineSeries *series : m_series)
         series->clear();
+    for (const std::vector<QLineSeries *> &pieces : m_pieces)
+        for (QLineSeries *piece : pieces)
+            piece->clear();
     m_redrawTimer.stop();
 }
 
@@ -189,6 +192,8 @@ void GraphView::setPlotVisible(int plot, bool visible)
     if (series(plot)->isVisible() == visible)
         return;
     series(plot)->setVisible(visible);
+    for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
+        piece->setVisible(visible);
     scheduleRedraw();
 }
 
@@ -200,6 +205,8 @@ bool GraphView::isPlotVisible(int plot) const
 void GraphView::setPlotColor(int plot, const QColor &color)
 {
     series(plot)->setPen(tracePen(color));
+    for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
+        piece->setPen(series(plot)->pen());
 }
 
 QColor GraphView::plotColor(int plot) const
@@ -340,15 +347,46 @@ void GraphView::redraw()
 {
     const PlotReducer::Range range{timeMin(), timeMax()};
     const int columns = plotColumns();
-    for (int plot = 0; plot < Plots; ++plot) {
-        QLineSeries *line = series(plot);
-        if (line->isVisible())
-            line->replace(PlotReducer::reduce(values(plot), 0, m_step, range, columns));
-        else if (line->count() > 0)
-            line->clear();
-    }
+    for (int plot = 0; plot < Plots; ++plot)
+        showPieces(plot, series(plot)->isVisible() ? PlotReducer::reduce(values(plot), 0, m_step, range, columns)
+                                                   : QList<QPointF>());
     ++m_redraws;
     emit redrawn();
+}
+
+void GraphView::showPieces(int plot, const QList<QPointF> &points)
+{
+    std::vector<QLineSeries *> &pieces = m_pieces.at(static_cast<std::size_t>(plot));
+    std::size_t used = 0;
+    qsizetype begin = 0;
+    while (begin <= points.size()) {
+        qsizetype end = begin;
+        while (end < points.size() && !std::isnan(points.at(end).y()))
+            ++end;
+        QLineSeries *line = used == 0 ? series(plot) : piece(plot, used - 1);
+        if (end > begin || line->count() > 0)
+            line->replace(begin == 0 && end == points.size() ? points : points.mid(begin, end - begin));
+        ++used;
+        begin = end + 1;
+    }
+    for (std::size_t i = used == 0 ? 0 : used - 1; i < pieces.size(); ++i)
+        if (pieces[i]->count() > 0)
+            pieces[i]->clear();
+}
+
+QLineSeries *GraphView::piece(int plot, std::size_t index)
+{
+    std::vector<QLineSeries *> &pieces = m_pieces.at(static_cast<std::size_t>(plot));
+    while (pieces.size() <= index) {
+        auto *line = new QLineSeries(m_chart);
+        line->setPen(series(plot)->pen());
+        line->setVisible(series(plot)->isVisible());
+        m_chart->addSeries(line);
+        line->attachAxis(m_time);
+        line->attachAxis(axisOf(plot));
+        pieces.push_back(line);
+    }
+    return pieces[index];
 }
 
 void GraphView::resizeEvent(QResizeEvent *event)

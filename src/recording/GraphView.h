@@ -110,6 +110,9 @@ protected:
 
 private:
     void redraw();
+    // Hands the reduced points of a trace to its line, one line per piece.
+    void showPieces(int plot, const QList<QPointF> &points);
+    [[nodiscard]] QLineSeries *piece(int plot, std::size_t index);
     void rebuildTimeLabels();
 
     QChart *m_chart;
@@ -117,6 +120,9 @@ private:
     QValueAxis *m_voltage;
     QValueAxis *m_current;
     std::array<QLineSeries *, Plots> m_series{};
+    // The pieces of a trace after its first gap, each a line of its own in
+    // the trace's pen; created as gaps need them and kept for later redraws.
+    std::array<std::vector<QLineSeries *>, Plots> m_pieces;
     std::array<std::vector<double>, Plots> m_values;
     double m_step = 1.0 / 86400;
     QString m_labelFormat;

@@ -20,6 +20,17 @@ constexpr qreal CursorZ = 20;
 // How far from a cursor's line, in pixels, a press still takes it.
 constexpr qreal GrabDistance = 6;
 
+// The index nearest to `wanted` within [first, end] that holds a reading (a
+// gap has no value to show), or -1 when there is none.
+double nearestReading(std::span<const double> points, double wanted, double first, double end)
+{
+    for (double distance = 0; wanted - distance >= first || wanted + distance <= end; ++distance)
+        for (const double candidate : {wanted - distance, wanted + distance})
+            if (candidate >= first && candidate <= end && std::isfinite(points[static_cast<std::size_t>(candidate)]))
+                return candidate;
+    return -1;
+}
+
 } // namespace
 
 PlotCursors::PlotCursors(GraphView &view) : QObject(&view), m_view(view)
@@ -175,8 +186,10 @@ void PlotCursors::dragTo(int cursor, QPointF viewPoint)
         const double first = std::max(0.0, std::ceil(m_view.timeMin() / step - 1e-9));
         const double end = std::min(last, std::floor(m_view.timeMax() / step + 1e-9));
         if (first <= end) {
-            const double index = std::clamp(std::round(value.x() / step), first, end);
-            value = QPointF(index * step, points[static_cast<std::size_t>(index)]);
+            const double index =
+                nearestReading(points, std::clamp(std::round(value.x() / step), first, end), first, end);
+            if (index >= 0)
+                value = QPointF(index * step, points[static_cast<std::size_t>(index)]);
         }
     }
     if (value == c.value)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace qle {
 namespace {
@@ -31,13 +32,18 @@ QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, do
     const qsizetype first = std::max<qsizetype>(0, clampIndex(std::ceil((range.xMin - x0) / dx - Slack), count));
     const qsizetype last =
         std::min<qsizetype>(count - 1, clampIndex(std::floor((range.xMax - x0) / dx + Slack), count));
-    const auto at = [&](qsizetype i) {
-        return QPointF(x0 + static_cast<double>(i) * dx, values[static_cast<std::size_t>(i)]);
+    const auto value = [&](qsizetype i) { return values[static_cast<std::size_t>(i)]; };
+    const auto readable = [&](qsizetype i) { return std::isfinite(value(i)); };
+    const auto at = [&](qsizetype i) { return QPointF(x0 + static_cast<double>(i) * dx, value(i)); };
+    // One separator between two pieces of the line, however long the gap.
+    const auto breakLine = [&](qsizetype i) {
+        if (!points.isEmpty() && !std::isnan(points.last().y()))
+            points.append(QPointF(x0 + static_cast<double>(i) * dx, std::numeric_limits<double>::quiet_NaN()));
     };
 
     if (first > last) {
         // No point inside: the line still crosses the range between its neighbours.
-        if (first > 0 && first < count) {
+        if (first > 0 && first < count && readable(first - 1) && readable(first)) {
             points.append(at(first - 1));
             points.append(at(first));
         }
@@ -45,7 +51,7 @@ QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, do
     }
 
     points.reserve(std::min<qsizetype>(last - first + 3, 4 * qsizetype{columns} + 2));
-    if (first > 0)
+    if (first > 0 && readable(first - 1))
         points.append(at(first - 1));
 
     const double columnsPerX = columns / (range.xMax - range.xMin);
@@ -56,16 +62,20 @@ QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, do
 
     qsizetype begin = first;
     while (begin <= last) {
+        if (!readable(begin)) {
+            breakLine(begin);
+            ++begin;
+            continue;
+        }
         const int column = columnOf(begin);
         qsizetype end = begin;
         qsizetype lowest = begin;
         qsizetype highest = begin;
-        while (end + 1 <= last && columnOf(end + 1) == column) {
+        while (end + 1 <= last && readable(end + 1) && columnOf(end + 1) == column) {
             ++end;
-            const double value = values[static_cast<std::size_t>(end)];
-            if (value < values[static_cast<std::size_t>(lowest)])
+            if (value(end) < value(lowest))
                 lowest = end;
-            if (value > values[static_cast<std::size_t>(highest)])
+            if (value(end) > value(highest))
                 highest = end;
         }
         if (end - begin < 4) {
@@ -80,8 +90,10 @@ QList<QPointF> PlotReducer::reduce(std::span<const double> values, double x0, do
         begin = end + 1;
     }
 
-    if (last + 1 < count)
+    if (last + 1 < count && readable(last + 1))
         points.append(at(last + 1));
+    while (!points.isEmpty() && std::isnan(points.last().y()))
+        points.removeLast();
     return points;
 }
 

@@ -23,6 +23,8 @@ public:
     // pixel columns, plus the nearest point on each side outside the range so
     // that the line reaches the edges. A column of up to four points keeps
     // them all, so a trace of fewer points than columns comes back unchanged.
+    // A value that is not finite is a gap: the line breaks there. A point
+    // whose y is NaN stands between two pieces of the line, never at an end.
     static QList<QPointF> reduce(std::span<const double> values, double x0, double dx, Range range, int columns);
 };
 

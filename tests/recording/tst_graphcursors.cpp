@@ -11,7 +11,10 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QTest>
+
+#include <limits>
 #include <QValueAxis>
+#include <vector>
 
 #include <cmath>
 
@@ -228,6 +231,15 @@ private slots:
         g.cursors->dragTo(1, pointAt(g, 0, 200 / Day, 10));
         QCOMPARE(g.cursors->position(1), QPointF(55 / Day, 21));
         QCOMPARE(rig.table->gridModel().selectedRow(), 11);
+
+        // A gap has no value to read: the cursor takes the nearest reading.
+        const std::span<const double> drawn = g.CWGraph1->values(0);
+        std::vector<double> withGap(drawn.begin(), drawn.end());
+        withGap[7] = std::numeric_limits<double>::quiet_NaN();
+        g.CWGraph1->setPoints(0, std::move(withGap));
+        g.cursors->dragTo(1, pointAt(g, 0, 35 / Day, 10));
+        QCOMPARE(g.cursors->position(1), QPointF(30 / Day, 16));
+        QCOMPARE(g.YPosition->text(), QString("16"));
 
         // Zoom mode again: the same drag draws a zoom rectangle, not a cursor move.
         g.GraphMode->setValue(0);

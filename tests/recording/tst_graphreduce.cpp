@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 using namespace qle;
@@ -75,6 +77,41 @@ private slots:
             values[i] = static_cast<double>(i % 17);
         const QList<QPointF> points = PlotReducer::reduce(values, 0, 1, {100, 200}, 1000);
         QCOMPARE(points, pointsOf(values, 1, 99, 201));
+    }
+
+    // A value that is not a number is a gap: one separator (y NaN) between
+    // two pieces, none at an end, and no neighbour taken from a gap.
+    void gapsBreakTheLine_data()
+    {
+        constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<double>("xMax");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("gap inside") << std::vector<double>{1, 2, Gap, 4, 5} << 5.0 << 800 << "0:1 1:2 | 3:4 4:5";
+        QTest::newRow("long gap") << std::vector<double>{1, Gap, Gap, Gap, 5} << 5.0 << 800 << "0:1 | 4:5";
+        QTest::newRow("gaps at the ends") << std::vector<double>{Gap, 2, 3, Gap} << 4.0 << 800 << "1:2 2:3";
+        QTest::newRow("nothing but gaps") << std::vector<double>{Gap, Gap} << 2.0 << 800 << "";
+        std::vector<double> ramp(100);
+        for (std::size_t i = 0; i < ramp.size(); ++i)
+            ramp[i] = static_cast<double>(i);
+        ramp[50] = Gap;
+        QTest::newRow("gap inside a column") << ramp << 100.0 << 1 << "0:0 49:49 | 51:51 99:99";
+    }
+    void gapsBreakTheLine()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(double, xMax);
+        QFETCH(int, columns);
+        QFETCH(QString, expected);
+        QStringList drawn;
+        for (const QPointF &p : PlotReducer::reduce(values, 0, 1, {0, xMax}, columns))
+            drawn.append(std::isnan(p.y()) ? QStringLiteral("|") : QStringLiteral("%1:%2").arg(p.x()).arg(p.y()));
+        QCOMPARE(drawn.join(u' '), expected);
+        // Neighbours outside the visible range are left out when they are gaps.
+        const std::vector<double> edges{1, std::numeric_limits<double>::quiet_NaN(), 3, 4,
+                                        std::numeric_limits<double>::quiet_NaN()};
+        QCOMPARE(PlotReducer::reduce(edges, 0, 1, {2, 3}, 800), QList<QPointF>({QPointF(2, 3), QPointF(3, 4)}));
     }
 
     void degenerateInput_data()

@@ -130,13 +130,14 @@ private slots:
                  QStringList({"Total Time:0:0:10", "Time Slice: 5sec", "Samples: 2"}));
     }
 
-    // The largest and smallest values are numbers, not texts: 10.2 is above 9.5.
+    // The largest and smallest values are numbers, not texts: 10.2 is above
+    // 9.5. Each shows as it was stored; blank and unreadable cells are left out.
     void statisticsCompareNumbers()
     {
         GraphRig rig(2, 0);
         QList<RecordRow> rows;
-        const QStringList volts{"9.5", "10.2", "2.25", "9.75"};
-        const QStringList amps{"0.95", "1.02", "0.225", "0.975"};
+        const QStringList volts{"9.5", "10.20", "2.25", "abc"};
+        const QStringList amps{"0.95", "1.020", "", "0.975"};
         for (int i = 0; i < volts.size(); ++i) {
             RecordRow row = GraphRig::row(i, volts.at(i), amps.at(i));
             row.pval[1] = QString::number(100 - i); // channel 2: 100, 99, 98, 97
@@ -147,7 +148,7 @@ private slots:
 
         const QStringList lines = graph::statisticsLines(rig.file.db(), 2, 1, 4);
         QCOMPARE(lines.mid(3),
-                 QStringList({"CH1 Max:10.2V 1.02A", "CH1 Min:2.25V 0.225A", "CH2 Max:100V A", "CH2 Min:97V A"}));
+                 QStringList({"CH1 Max:10.20V 1.020A", "CH1 Min:2.25V 0.95A", "CH2 Max:100V A", "CH2 Min:97V A"}));
         rig.graph->ReDraw();
         rig.graph->updateNow();
         QCOMPARE(items(rig.graph->lstWave).mid(3), lines.mid(3));
@@ -197,8 +198,33 @@ private slots:
         }
     }
 
+    // A blank or unreadable reading is a gap: the line breaks there.
+    void blankReadingsAreGaps()
+    {
+        GraphRig rig(1, 2);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        QVERIFY(rig.storeRows({"", "5.00", "5.10", "?", "5.20"}, {"1", "1", "1", "1", "1"}));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        const GraphView &view = *rig.graph->CWGraph1;
+        QCOMPARE(view.pointCount(0), 5);
+        QVERIFY(std::isnan(view.values(0)[0]) && std::isnan(view.values(0)[3]));
+        const double step = 5.0 / 86400;
+        QCOMPARE(view.series(0)->points(), QList<QPointF>({QPointF(step, 5.0), QPointF(2 * step, 5.1)}));
+        // The piece after the gap is a line of its own, in the trace's pen.
+        QList<QPointF> after;
+        for (QAbstractSeries *series : view.chart()->series()) {
+            auto *line = qobject_cast<QLineSeries *>(series);
+            if (line && line != view.series(0) && line->pen() == view.series(0)->pen() && line->count() > 0 &&
+                line->at(0).x() > 3 * step)
+                after += line->points();
+        }
+        QCOMPARE(after, QList<QPointF>({QPointF(4 * step, 5.2)}));
+    }
+
     // Points are appended from the rows the table recorder writes; text that
-    // is not a number plots 0.
+    // is not a number is a gap.
     void showGraphAppendsRows()
     {
         GraphRig rig(2, 3);
@@ -215,11 +241,12 @@ private slots:
         const GraphView &view = *rig.graph->CWGraph1;
         QCOMPARE(view.values(0).size(), std::size_t{2});
         QCOMPARE(view.values(0)[0], 12.5);
-        QCOMPARE(view.values(1)[0], 0.0);
+        QVERIFY(std::isnan(view.values(1)[0]));
         QCOMPARE(view.values(2)[0], 3.3);
         QCOMPARE(view.values(3)[0], 0.25);
         QCOMPARE(view.pointCount(4), 0);
-        QCOMPARE(view.series(1)->at(1), QPointF(10.0 / 86400, 1.5));
+        QCOMPARE(view.series(1)->count(), 1);
+        QCOMPARE(view.series(1)->at(0), QPointF(10.0 / 86400, 1.5));
     }
 
     // Points arriving between two redraws reach the chart together, once.
