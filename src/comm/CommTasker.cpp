@@ -112,6 +112,9 @@ void CommTasker::ResetQueryTasks()
 
 bool CommTasker::ClearAllTasks()
 {
+    // A link that refuses every task (testing mode, no instrument) keeps
+    // refusing afterwards.
+    const bool wasRejecting = IsRejectAnyTask;
     IsRejectAnyTask = true;
     bool answer = true;
     if (m_waitDialog) {
@@ -137,7 +140,7 @@ bool CommTasker::ClearAllTasks()
         m_rsp.ResetRspArray();
         ++m_ringGeneration;
     }
-    IsRejectAnyTask = false;
+    IsRejectAnyTask = wasRejecting;
     return answer;
 }
 
@@ -446,6 +449,7 @@ void CommTasker::TimeoutTask()
     const QString name = TimeoutCallName;
     if (receiver)
         callByName(receiver.data(), name);
+    m_linkLostCause.clear();
     ResetAll();
 }
 
@@ -477,6 +481,7 @@ void CommTasker::ResetAll()
     CurQueryCmdCnt = 0;
     CurQuerySpentMsec = 0;
     m_serialErrorShown = false;
+    ++m_resetCount;
 }
 
 // A pass runs soon after new work or a new reply line, instead of waiting for

@@ -62,7 +62,14 @@ public:
     [[nodiscard]] int RspCount() const { return m_rsp.RspCount(); }
     // A freshly opened link starts with no characters of the one before: an
     // unended line there (a reset keeps it) would be glued to the next reply.
-    void linkOpened() { m_rsp.discardPartialLine(); }
+    void linkOpened()
+    {
+        m_rsp.discardPartialLine();
+        m_linkLostCause.clear();
+    }
+    // Why the link was given up, for the time-out routine: the port or the
+    // GPIB backend's own words. Empty for a plain 20-second time-out.
+    [[nodiscard]] QString linkLostCause() const { return m_linkLostCause; }
 
     // Ring inspection (read-only), for the dialogs and tests.
     [[nodiscard]] const TaskItem &queryTask(int slot) const { return QueryTasks.at(slot); }
@@ -119,6 +126,7 @@ private:
     void onGpibWriteComplete();
     void onGpibDataRead(const QByteArray &data);
     void onGpibError(const QString &description);
+    void giveUpLink(const QString &cause);
     void onDevTimer();
     [[nodiscard]] double now() const;
 
@@ -149,6 +157,10 @@ private:
     quint64 m_stepCount = 0;
     bool m_consumeScheduled = false;
     bool m_serialErrorShown = false;
+    // Bumped by ResetAll: a write-error box queued before a reset belongs to
+    // a link that was given up and reported already.
+    quint64 m_resetCount = 0;
+    QString m_linkLostCause;
 };
 
 } // namespace qle

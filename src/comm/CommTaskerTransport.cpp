@@ -54,9 +54,12 @@ void CommTasker::reportSerialError(const QString &description)
     if (m_serialErrorShown)
         return;
     m_serialErrorShown = true;
+    const quint64 resets = m_resetCount;
     QMetaObject::invokeMethod(
         this,
-        [description] {
+        [this, description, resets] {
+            if (resets != m_resetCount)
+                return;
             platform::messageBox().show(description, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         },
         Qt::QueuedConnection);
@@ -88,12 +91,30 @@ void CommTasker::onSerialError(QSerialPort::SerialPortError error)
     // end of a pseudo-terminal closed): give up the transaction now instead
     // of after 20 s of silence. A hang-up shows as a resource error or as a
     // read that ends the stream (a read error); the port would report the
-    // latter again at every turn of the event loop.
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+    // latter again at every turn of the event loop. Writing to it then fails
+    // the same way. (The error text of a hang-up is often a stale errno: it
+    // goes to the trace, not to the user.)
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError && error != QSerialPort::WriteError)
         return;
     Trace("RS232 link lost (" + QString::number(error) + "): " + MSComm1.errorString());
+    QString port = MSComm1.portName();
+#ifdef Q_OS_UNIX
+    // The port keeps the name without the device folder.
+    if (!port.startsWith(u'/'))
+        port.prepend(QStringLiteral("/dev/"));
+#endif
+    const QString cause = error == QSerialPort::ResourceError ? "The serial port " + port + " was removed."
+                                                              : "The serial port " + port + " was closed or removed.";
     if (MSComm1.isOpen())
         MSComm1.close();
+    giveUpLink(cause);
+}
+
+// The transaction in flight can never end: the time-out routine runs now,
+// told why.
+void CommTasker::giveUpLink(const QString &cause)
+{
+    m_linkLostCause = cause;
     TimeoutTask();
 }
 
@@ -140,7 +161,7 @@ void CommTasker::onGpibDataRead(const QByteArray &data)
 void CommTasker::onGpibError(const QString &description)
 {
     Trace("GPIB error: " + description);
-    TimeoutTask();
+    giveUpLink("GPIB: " + description);
 }
 
 } // namespace qle

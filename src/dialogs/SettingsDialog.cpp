@@ -2,6 +2,7 @@
 
 #include "platform/widgets/ModalRunner.h"
 
+#include <QAbstractSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -64,7 +65,25 @@ QSpinBox *SettingsDialog::addNumber(int row, const QString &name, int min, int m
     field->setRange(min, max);
     field->setSingleStep(1);
     m_fields->addWidget(field, row, 1);
+    takesFirstFocus(field);
     return field;
+}
+
+void SettingsDialog::takesFirstFocus(QWidget *field)
+{
+    if (!m_firstField)
+        m_firstField = field;
+}
+
+void SettingsDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Without this the default button, first in the focus chain, has it.
+    if (!m_firstField)
+        return;
+    m_firstField->setFocus(Qt::OtherFocusReason);
+    if (auto *spin = qobject_cast<QAbstractSpinBox *>(m_firstField))
+        spin->selectAll();
 }
 
 } // namespace qle

@@ -29,8 +29,14 @@ protected:
                         const QString &labelText);
 
     [[nodiscard]] QGridLayout *fields() const { return m_fields; }
+    // The field that has the focus, its text selected, when the dialog opens:
+    // the first one given. Typing a number and Enter then takes that number.
+    void takesFirstFocus(QWidget *field);
+
+    void showEvent(QShowEvent *event) override;
 
 private:
+    QWidget *m_firstField = nullptr;
     QGridLayout *m_fields;
     QPushButton *m_ok;
     QPushButton *m_cancel;

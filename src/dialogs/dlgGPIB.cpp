@@ -28,6 +28,7 @@ QComboBox *dlgGPIB::addList(int row, const QString &name, int max, const QString
     for (int n = 0; n <= max; ++n)
         list->addItem(QString::number(n));
     fields()->addWidget(list, row, 1);
+    takesFirstFocus(list);
     return list;
 }
 

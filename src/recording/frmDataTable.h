@@ -51,6 +51,18 @@ public:
 
     // Empties the window and the working table.
     void ClearData();
+    // True when the working rows may be replaced: there are none, a saved
+    // record holds all of them, or the user agrees to discard them.
+    [[nodiscard]] bool mayDiscardWorkingRows();
+    // Shows working rows that no record holds (a recording cut short by a
+    // lost link, or left by a run that ended), ready to be saved; the number
+    // of rows shown, 0 when there are none.
+    int showUnsavedRows();
+    // The fields of a record being loaded, and the sample interval of its rows.
+    void showRecordHeader(const RecordHeader &header);
+    // The sample-interval position the working rows were recorded with, as
+    // stored in a record header.
+    [[nodiscard]] QString rowsRecStyle() const;
 
     // Buttons, lists and the grid.
     void cmdSave_Click();
@@ -149,6 +161,7 @@ private:
     std::optional<double> m_firstRowTime; // monotonic seconds of the first row
     qint64 m_runningSeconds = 0;
     QList<PackedRecordRow> m_rows; // the rows of the last recording
+    QString m_rowsRecStyle;        // their sample interval; empty: the setting's
     int m_visibleRows = 0;
     int m_commentRow = -1;
 };

@@ -43,7 +43,7 @@ void frmDataTable::RecordPeriod(qint16 Days, qint16 Hours, qint16 Miniutes, qint
 
 void frmDataTable::BeginRecordData()
 {
-    ClearData();
+    // A start that cannot record leaves the rows there are as they are.
     if (m_host.mainFormState() != ConnectedState) {
         stopRecording();
         platform::messageBox().show("Please check connection with device and then try again!", QString(),
@@ -57,6 +57,10 @@ void frmDataTable::BeginRecordData()
                                     IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
         return;
     }
+    if (!mayDiscardWorkingRows())
+        return;
+    ClearData();
+    m_rowsRecStyle = QString::number(m_host.recordScaleSetting());
     emit recordingStarted();
     const QDateTime start = nowToTheSecond();
     txtStartTime->setText(formatRecordTime(start));

@@ -64,6 +64,53 @@ void frmDataTable::ClearData()
     m_firstRowTime.reset();
 }
 
+bool frmDataTable::mayDiscardWorkingRows()
+{
+    qint64 count = 0;
+    bool saved = true;
+    if (!m_records.countWorking(&count) || (count > 0 && !m_records.workingRowsSaved(&saved))) {
+        showError();
+        return false;
+    }
+    if (count == 0 || saved)
+        return true;
+    return platform::messageBox().show("The current recording has not been saved. Discard it?", QString(),
+                                       IMessageBox::Buttons::YesNo,
+                                       IMessageBox::Icon::Information) == IMessageBox::Answer::Yes;
+}
+
+int frmDataTable::showUnsavedRows()
+{
+    qint64 count = 0;
+    bool saved = true;
+    if (!m_records.countWorking(&count) || count == 0 || !m_records.workingRowsSaved(&saved) || saved)
+        return 0;
+    CmbSample_Click();
+    const int shown = m_model->rowCount();
+    if (shown == 0)
+        return 0;
+    txtRecno->clear();
+    txtDataDesc->clear();
+    txtStartTime->setText(m_model->row(0).recTime().trimmed());
+    txtEndTime->setText(m_model->row(shown - 1).recTime().trimmed());
+    m_rowsRecStyle.clear();
+    return shown;
+}
+
+void frmDataTable::showRecordHeader(const RecordHeader &header)
+{
+    txtRecno->setText(header.recNo);
+    txtStartTime->setText(header.startTime);
+    txtEndTime->setText(header.endTime);
+    txtDataDesc->setText(header.comment);
+    m_rowsRecStyle = header.recStyle.trimmed();
+}
+
+QString frmDataTable::rowsRecStyle() const
+{
+    return m_rowsRecStyle.isEmpty() ? QString::number(m_host.recordScaleSetting()) : m_rowsRecStyle;
+}
+
 const PackedRecordRow *frmDataTable::recordedRow(qint32 index) const
 {
     return index >= 0 && index < m_rows.size() ? &m_rows.at(index) : nullptr;
@@ -166,7 +213,7 @@ void frmDataTable::cmdSave_Click()
         header.startTime = txtStartTime->text();
         header.endTime = txtEndTime->text();
         header.comment = txtDataDesc->text();
-        header.recStyle = QString::number(m_host.recordScaleSetting());
+        header.recStyle = rowsRecStyle();
         const frmGraphicRecord *graph = m_host.graphWindow();
         header.showStyle = QString::number(graph ? graph->xLengthIndex() : 0);
         QString recNo;
@@ -196,7 +243,7 @@ void frmDataTable::forgetDeletedRecord(const QString &recNo)
 
 void frmDataTable::cmdLoadRecord_Click()
 {
-    if (isRecording())
+    if (isRecording() || !mayDiscardWorkingRows())
         return;
     QList<RecordHeader> records;
     if (!m_records.listRecords(&records)) {
@@ -221,10 +268,7 @@ void frmDataTable::List1_Click(int line)
     if (!m_records.readHeader(recNo, &header)) {
         showError();
     } else if (header) {
-        txtRecno->setText(header->recNo);
-        txtStartTime->setText(header->startTime);
-        txtEndTime->setText(header->endTime);
-        txtDataDesc->setText(header->comment);
+        showRecordHeader(*header);
         if (m_records.loadRecord(txtRecno->text())) {
             CmbSample_Click();
             emit recordLoaded();

@@ -135,7 +135,7 @@ void frmGraphicRecord::cmdSave_Click()
         header.startTime = m_table->txtStartTime->text();
         header.endTime = m_table->txtEndTime->text();
         header.comment = m_table->txtDataDesc->text();
-        header.recStyle = QString::number(recordScale());
+        header.recStyle = m_table->rowsRecStyle();
         header.showStyle = QString::number(xLengthIndex());
         QString number;
         if (!m_records.saveRecord(header, &number)) {
@@ -171,7 +171,7 @@ void frmGraphicRecord::fillRecordList(QListWidget *list)
 
 void frmGraphicRecord::cmdLoad_Click()
 {
-    if (isRecording())
+    if (isRecording() || (m_table && !m_table->mayDiscardWorkingRows()))
         return;
     fillRecordList(List1);
 }
@@ -189,12 +189,8 @@ void frmGraphicRecord::List1_Click(int line)
     }
     if (!header)
         return;
-    if (m_table) {
-        m_table->txtRecno->setText(header->recNo);
-        m_table->txtStartTime->setText(header->startTime);
-        m_table->txtEndTime->setText(header->endTime);
-        m_table->txtDataDesc->setText(header->comment);
-    }
+    if (m_table)
+        m_table->showRecordHeader(*header);
     if (!m_records.loadRecord(recNo)) {
         showSystemError(m_records.lastError());
         return;

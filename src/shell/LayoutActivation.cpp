@@ -71,6 +71,8 @@ void MDIForm1::installPanel(Panel *panel, int layoutType)
     ResetTableandWave();
     NewTable1(static_cast<qint16>(panel->channelCount() - 1));
     NewWave1(static_cast<qint16>(panel->channelCount() - 1));
+    if (frmDataTable *table = tableRecorder())
+        showKeptRows(*table);
 }
 
 void MDIForm1::NewLayout1()
@@ -105,11 +107,9 @@ void MDIForm1::NewTable1(qint16 idx)
     m_mdiArea->addSubWindow(table)->hide();
     tableOperation1 = true;
     tableDataForm1 = table;
-    if (m_showKeptRows) {
-        // The rows kept at start are shown once, in the first data table.
-        m_showKeptRows = false;
-        table->CmbSample_Click();
-    }
+    // The record settings confirmed earlier hold for every connection.
+    if (m_recordSetupConfirmed)
+        applyRecordSetup(*table);
 }
 
 void MDIForm1::NewWave1(qint16 idx)

@@ -21,6 +21,8 @@
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
 #include "recording/dlgRecordLength.h"
+#include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
 #include "recording/RecordDatabase.h"
 
 #include <QAction>
@@ -176,10 +178,31 @@ void MDIForm1::offerUnsavedRows()
         QString::number(count) + " rows of an unsaved recording were found; keep them?\r\n"
                                  "They are shown in the data table of the next connection, where they can be saved.",
         "Unsaved recording", IMessageBox::Buttons::YesNo, IMessageBox::Icon::Question);
-    if (answer == IMessageBox::Answer::Yes)
-        m_showKeptRows = true;
-    else
+    // Kept rows are shown by the data table of the next connection.
+    if (answer != IMessageBox::Answer::Yes)
         records.clearWorking();
+}
+
+// A recording whose instrument is gone ends now, with the rows it has: they
+// stay in the working table for the next connection's recorders to show.
+void MDIForm1::keepRecordingOfLostLink()
+{
+    frmDataTable *table = tableRecorder();
+    if (!table || !table->isRecording())
+        return;
+    table->EndRecordData(0);
+    Trace("recording ended with the link after " + QString::number(table->iCurrentRow) + " rows");
+}
+
+void MDIForm1::showKeptRows(frmDataTable &table)
+{
+    const int kept = table.showUnsavedRows();
+    if (kept == 0)
+        return;
+    if (frmGraphicRecord *graph = graphWindow())
+        graph->ReDraw();
+    ReportStatus(QString::number(kept) + " unsaved rows of the last recording were kept: Record > Save keeps them.",
+                 10000);
 }
 
 dlgConfigRS232 &MDIForm1::rs232Dialog()
@@ -380,6 +403,7 @@ void MDIForm1::SetSettings()
 
 void MDIForm1::ResetAll()
 {
+    keepRecordingOfLostLink();
     m_engine->ResetAll();
     CommType.clear();
     MainFormState = 0;

@@ -212,6 +212,9 @@ private:
     void installPanel(Panel *panel, int layoutType);
     bool lockDataFolder();
     void offerUnsavedRows();
+    void keepRecordingOfLostLink();
+    void showKeptRows(frmDataTable &table);
+    void applyRecordSetup(frmDataTable &table);
     void closeChild(QWidget *child);
     void applyCoupling(Coupling coupling);
     void queueDeviceCommand(const QString &text);
@@ -240,8 +243,11 @@ private:
     // Held while the program runs: a second copy on the same data folder
     // would clear and fill the same working table.
     std::unique_ptr<QLockFile> m_dataFolderLock;
-    // The working rows of an unsaved recording were kept at start.
-    bool m_showKeptRows = false;
+    // A lost link is being reported: a second notice of it shows nothing.
+    bool m_reportingLinkLoss = false;
+    // The record settings were confirmed in this run: a new data table
+    // records with them.
+    bool m_recordSetupConfirmed = false;
 };
 
 } // namespace qle

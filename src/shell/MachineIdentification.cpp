@@ -200,6 +200,13 @@ void MDIForm1::OkGetMachineType()
 void MDIForm1::FailGetMachineType()
 {
     GetMachineTypeTimer.stop();
+    // Identification has ended before the box opens: a reply that arrives
+    // while it is shown opens no panel, and the engine's own time-out of the
+    // same question shows no second box.
+    MainFormState = 0;
+    m_engine->DevTimer.stop();
+    m_engine->ResetTasks();
+    m_engine->ResetTimeoutTask();
     platform::messageBox().show("Querying the machine type is timeout!", QString(), IMessageBox::Buttons::Ok,
                                 IMessageBox::Icon::None);
     ResetAll();

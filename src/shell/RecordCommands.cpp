@@ -20,6 +20,14 @@ dlgRecordLength &MDIForm1::recordLengthDialog()
     return *m_dlgRecordLength;
 }
 
+void MDIForm1::applyRecordSetup(frmDataTable &table)
+{
+    const dlgRecordLength &setup = recordLengthDialog();
+    table.RecordPeriod(static_cast<qint16>(setup.Days), static_cast<qint16>(setup.Hours),
+                       static_cast<qint16>(setup.Miniutes), static_cast<qint16>(setup.Seconds),
+                       static_cast<qint16>(setup.RecScale), static_cast<qint16>(setup.RecPointStyle));
+}
+
 void MDIForm1::mnuRecordStart_Click()
 {
     frmDataTable *table = tableRecorder();
@@ -45,10 +53,9 @@ void MDIForm1::mnuRecordPeriod_Click()
     dlgRecordLength &dialog = recordLengthDialog();
     if (!dialog.Execute())
         return;
+    m_recordSetupConfirmed = true;
     if (frmDataTable *table = tableRecorder())
-        table->RecordPeriod(static_cast<qint16>(dialog.Days), static_cast<qint16>(dialog.Hours),
-                            static_cast<qint16>(dialog.Miniutes), static_cast<qint16>(dialog.Seconds),
-                            static_cast<qint16>(dialog.RecScale), static_cast<qint16>(dialog.RecPointStyle));
+        applyRecordSetup(*table);
     if (frmGraphicRecord *graph = graphWindow())
         graph->ChangeCursorColor(dialog.txtCh1Color(), dialog.txtCh2Color(), dialog.txtCh3Color());
 }

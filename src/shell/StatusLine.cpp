@@ -50,11 +50,27 @@ void MDIForm1::StatusTimer_Timer()
     }
 }
 
+// One lost link is one box. Everything that talks to the instrument or
+// records its readings stops before the box opens: while it is shown, polling
+// would queue questions to a dead link (each failing with a box of its own)
+// and the recorder would store the last readings shown as new rows.
 void MDIForm1::OperationTimeout()
 {
-    platform::messageBox().show("Operation Timeout, Causes Reset Now.", "TIMEOUT!", IMessageBox::Buttons::Ok,
-                                IMessageBox::Icon::None);
+    if (m_reportingLinkLoss)
+        return;
+    m_reportingLinkLoss = true;
+    const QString cause = m_engine->linkLostCause();
+    QueryTimer.stop();
+    RecallTimer.stop();
+    keepRecordingOfLostLink();
+    m_engine->ResetAll();
+    m_engine->IsRejectAnyTask = true;
+    QString text = QStringLiteral("Operation Timeout, Causes Reset Now.");
+    if (!cause.isEmpty())
+        text += u'\n' + cause;
+    platform::messageBox().show(text, "TIMEOUT!", IMessageBox::Buttons::Ok, IMessageBox::Icon::None);
     ResetAll();
+    m_reportingLinkLoss = false;
 }
 
 } // namespace qle

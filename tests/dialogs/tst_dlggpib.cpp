@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace qle;
 using namespace qle::testing;
@@ -104,6 +105,19 @@ private slots:
         QCOMPARE(dlg.GPIBn(), 5);
         QCOMPARE(dlg.Address(), 17);
         QCOMPARE(settings.writes, (QStringList{"GPIB/GPIBn=5", "GPIB/Address=17"}));
+
+        // Opened for real, the board list has the focus: a typed digit picks
+        // that board and Enter confirms it.
+        runner.script([](QDialog &d) {
+            QTimer::singleShot(0, &d, [&d] {
+                QTest::keyClicks(d.focusWidget(), "2");
+                QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+            });
+            return d.exec();
+        });
+        QVERIFY(dlg.Execute(false));
+        QCOMPARE(dlg.GPIBn(), 2);
+        QCOMPARE(dlg.Address(), 17);
     }
 
     void cancelChangesNothing()

@@ -102,7 +102,19 @@ private slots:
         rig.graph->ReDraw();
         QCOMPARE(int{rig.graph->iXTime}, 1);
 
+        // The working rows are no record: Load asks first, and No keeps them.
+        const QString discard = QStringLiteral("The current recording has not been saved. Discard it?");
+        rig.boxes.script(IMessageBox::Answer::No);
         rig.graph->cmdLoad_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList{discard});
+        QCOMPARE(rig.boxes.shown().first().icon, IMessageBox::Icon::Information);
+        QVERIFY(!rig.graph->List1->isVisibleTo(rig.graph.get()));
+        QCOMPARE(rig.file.count("datatemp"), 2);
+        rig.boxes.clear();
+
+        rig.graph->cmdLoad_Click();
+        QCOMPARE(rig.boxes.texts(), QStringList{discard});
+        rig.boxes.clear();
         QVERIFY(rig.graph->List1->isVisibleTo(rig.graph.get()));
         QCOMPARE(rig.graph->List1->count(), 1);
         QCOMPARE(rig.graph->List1->item(0)->text(), QString("1     2024/03/01 10:00:00    a comment that is longer "));

@@ -6,6 +6,8 @@
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWNumEdit.h"
 #include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
+#include "recording/RecordTableModel.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
 #include "ShellFixture.h"
@@ -13,7 +15,9 @@
 #include "TraceRecorder.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSerialPort>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -191,6 +195,10 @@ private:
             QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts().filter(OperationTimeout).size(), 1, 10000);
             QCOMPARE(fx->boxes.shown().last().title, QString("TIMEOUT!"));
             QTRY_VERIFY(!w->currentPanel());
+            // One lost link, one box: nothing follows it.
+            QTest::qWait(300);
+            QCOMPARE(fx->boxes.texts().size(), 1);
+            QVERIFY(fx->boxes.texts().first().startsWith(OperationTimeout));
             QCOMPARE(w->MainFormState, 0);
             QVERIFY(!w->QueryTimer.isActive());
             QVERIFY(w->menu().mnuRS232->isEnabled());
@@ -491,16 +499,23 @@ private slots:
         const int ticks = heartbeat.ticks();
         QElapsedTimer elapsed;
         fx->scriptSerialOk();
+        qint64 shownAfter = 0;
+        bool sentBeforeTheBox = false;
+        // The box stays open until the reply has come and been read.
+        fx->boxes.whileShown([&](const ScriptedMessageBox::Shown &) {
+            shownAfter = elapsed.elapsed();
+            sentBeforeTheBox = sim->sent().join(u'|').contains(Model);
+            QTRY_VERIFY_WITH_TIMEOUT(sim->sent().join(u'|').contains(Model), 5000);
+            QTest::qWait(500);
+        });
         elapsed.start();
         w->mnuRS232_Click();
         QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts(), QStringList{IdentificationFailed}, 12000);
-        const qint64 shownAfter = elapsed.elapsed();
+        fx->boxes.whileShown({});
         QVERIFY2(shownAfter >= 7400, qPrintable(QString::number(shownAfter)));
-        QVERIFY2(!sim->sent().join(u'|').contains(Model), "the reply came before the watchdog");
+        QVERIFY2(!sentBeforeTheBox, "the reply came before the watchdog");
+        // The reply came while the box was open; nothing follows from it.
         QCOMPARE(w->MainFormState, 0);
-        // The reply arrives; nothing follows from it.
-        QTRY_VERIFY_WITH_TIMEOUT(sim->sent().join(u'|').contains(Model), 5000);
-        QTest::qWait(500);
         QCOMPARE(w->MainFormState, 0);
         QVERIFY(!w->currentPanel());
         QCOMPARE(fx->boxes.texts(), QStringList{IdentificationFailed});
@@ -568,11 +583,90 @@ private slots:
         // The engine took the command; it went to the dead link, or the
         // hang-up was seen before it was written.
         QVERIFY2(!trace.lines.filter(":CHAN1:VOLT 7.").isEmpty(), qPrintable(trace.lines.join(u'|')));
-        QCOMPARE(fx->boxes.texts(), QStringList{OperationTimeout});
+        QCOMPARE(fx->boxes.texts(),
+                 QStringList{OperationTimeout + "\nThe serial port " + sim->link() + " was closed or removed."});
         CHECKED(checkOutcome(Outcome::OperationTimeout, static_cast<int>(rows)));
         CHECKED(checkHeartbeat(ticks));
         CHECKED(replaceInstrument());
         CHECKED(checkRecovers(Outcome::OperationTimeout, true));
+    }
+
+    // The instrument dies during a recording: one box, the recording ends
+    // with the rows it had, and the next connection's recorders show them,
+    // ready to be saved with the record settings confirmed before.
+    void recordingOfALostLinkIsKept()
+    {
+        CHECKED(startSim({}));
+        CHECKED(connectSerial());
+        fx->dialogs.script([](QDialog &d) {
+            d.findChild<QComboBox *>("cmbHours")->setCurrentIndex(1);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        w->mnuRecordPeriod_Click();
+        w->QueryTimer.setInterval(50);
+        w->mnuOutput_Click();
+        QTRY_COMPARE(w->currentPanel()->voltageText(0), QString("5.000"));
+        QPointer<frmDataTable> table = w->tableRecorder();
+        w->mnuRecordStart_Click();
+        QVERIFY(table->isRecording());
+        table->TimerRecordData.setInterval(100); // real ticks, faster
+        QTRY_VERIFY(workingRows() >= 3);
+
+        bool recordingWhileShown = true;
+        bool pollingWhileShown = true;
+        qint64 rowsAtTheBox = -1;
+        fx->boxes.whileShown([&](const ScriptedMessageBox::Shown &) {
+            recordingWhileShown = table && table->isRecording();
+            pollingWhileShown = w->QueryTimer.isActive();
+            rowsAtTheBox = workingRows();
+            QTest::qWait(1000); // the box stays open a while
+        });
+        expireStuckTransactions = false;
+        sim->kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!fx->boxes.shown().isEmpty(), 5000);
+        QTRY_VERIFY(!w->currentPanel());
+        fx->boxes.whileShown({});
+        QTest::qWait(300);
+        QCOMPARE(fx->boxes.texts().size(), 1);
+        QVERIFY(fx->boxes.texts().first().startsWith(OperationTimeout + "\nThe serial port "));
+        QVERIFY(!recordingWhileShown);
+        QVERIFY(!pollingWhileShown);
+        QCOMPARE(workingRows(), rowsAtTheBox);
+
+        CHECKED(replaceInstrument());
+        fx->boxes.clear();
+        fx->scriptRealRun();
+        w->toolbar().button("OnOffLine")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(running(), 15000);
+        QVERIFY(fx->boxes.shown().isEmpty());
+        table = w->tableRecorder();
+        QCOMPARE(table->gridModel().rowCount(), int(rowsAtTheBox));
+        QCOMPARE(w->graphWindow()->lIdx, int(rowsAtTheBox));
+        QVERIFY(table->txtRecno->text().isEmpty());
+        QVERIFY2(w->StatusLine.startsWith(QString::number(rowsAtTheBox) + " unsaved rows"), qPrintable(w->StatusLine));
+
+        // Start asks before the rows go; No keeps everything as it was.
+        w->mnuOutput_Click();
+        fx->boxes.script(IMessageBox::Answer::No);
+        w->mnuRecordStart_Click();
+        QCOMPARE(fx->boxes.texts(), QStringList{"The current recording has not been saved. Discard it?"});
+        QVERIFY(!table->isRecording());
+        QCOMPARE(workingRows(), rowsAtTheBox);
+        QCOMPARE(table->gridModel().rowCount(), int(rowsAtTheBox));
+
+        // Saved, they are a record; a Start then asks nothing and records
+        // with the settings confirmed before the link was lost.
+        fx->boxes.clear();
+        table->cmdSave_Click();
+        QCOMPARE(fx->boxes.texts(), QStringList{"Do you want to save this record data?"});
+        QVERIFY(!table->txtRecno->text().isEmpty());
+        fx->boxes.clear();
+        w->mnuRecordStart_Click();
+        QVERIFY2(fx->boxes.shown().isEmpty(), qPrintable(fx->boxes.texts().join(u'|')));
+        QVERIFY(table->isRecording());
+        QCOMPARE(table->CountRecordCount, 3600);
+        QCOMPARE(workingRows(), 0);
     }
 
     // An instrument that sent its identification without a line end is

@@ -1,5 +1,6 @@
 #include "comm/CommTasker.h"
 #include "dialogs/dlgRecallData.h"
+#include "ManualClock.h"
 #include "panels/frmLayout1.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTimer>
 
 using namespace qle;
 using namespace qle::testing;
@@ -40,6 +42,19 @@ private:
             d.findChild<QSpinBox *>()->setValue(value);
             d.findChild<QPushButton *>("OKButton")->click();
             return QDialog::Accepted;
+        });
+    }
+
+    // Runs the dialog for real: the user types the digits and presses Enter.
+    void scriptTyped(const QString &digits)
+    {
+        fx->dialogs.script([digits](QDialog &d) {
+            QTimer::singleShot(0, &d, [&d, digits] {
+                QWidget *field = d.focusWidget();
+                QTest::keyClicks(field, digits);
+                QTest::keyClick(field, Qt::Key_Return);
+            });
+            return d.exec();
         });
     }
 
@@ -175,6 +190,12 @@ private slots:
         scriptNumber(4);
         w->mnuSaveMemory_Click();
         QTRY_COMPARE(since(from), (QStringList{"*SAV 4", ":SYST:MEM?"}));
+        // The number field has the focus with its text selected: a typed
+        // digit replaces the offered 4, and Enter confirms it.
+        from = mark();
+        scriptTyped("3");
+        w->mnuSaveMemory_Click();
+        QTRY_COMPARE(since(from), (QStringList{"*SAV 3", ":SYST:MEM?"}));
 
         from = mark();
         scriptNumber(3);
@@ -242,6 +263,29 @@ private slots:
         scriptNumber(40); // the field stops at 32
         w->mnuReadTimes_Click();
         QCOMPARE(w->engine().QueryCmdMaxMsec, 32000);
+        scriptTyped("9");
+        w->mnuReadTimes_Click();
+        QCOMPARE(w->engine().QueryCmdMaxMsec, 9000);
+    }
+
+    // Testing mode refuses every task for its whole life: a recall queues
+    // nothing, so no time-out follows it.
+    void testingModeRecallSendsNothing()
+    {
+        ManualClock clock;
+        w->Setup("Menu", "KMA-3303T", false);
+        QCOMPARE(w->MainFormState, 3);
+        scriptNumber(2);     // recall dialog
+        fx->scriptRealRun(); // waiting for the last response
+        w->mnuRecallMemory_Click();
+        QTRY_VERIFY(!w->RecallTimer.isActive() && fx->dialogs.steps.isEmpty());
+        QVERIFY(w->engine().IsRejectAnyTask);
+        QCOMPARE(w->engine().QueryTaskCount + w->engine().CmdTaskCount, 0);
+        clock.advance(CommTasker::ResponseTimeoutSec + 5);
+        QTest::qWait(200);
+        QVERIFY2(fx->boxes.shown().isEmpty(), qPrintable(fx->boxes.texts().join(u'|')));
+        QCOMPARE(w->MainFormState, 3);
+        QVERIFY(w->currentPanel());
     }
 
     void operationsOutsideTheRunningStateDoNothing()
@@ -265,8 +309,13 @@ private slots:
         QElapsedTimer elapsed;
         elapsed.start();
         instrument->unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts(), QStringList{"Operation Timeout, Causes Reset Now."}, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.shown().size(), 1, 3000);
         QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        // The cause follows on a second line of the same box.
+        const QStringList lines = fx->boxes.texts().first().split(u'\n');
+        QCOMPARE(lines.first(), QString("Operation Timeout, Causes Reset Now."));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.last().startsWith("The serial port /"), qPrintable(lines.last()));
         QCOMPARE(w->MainFormState, 0);
         QTRY_VERIFY(!w->currentPanel());
         QVERIFY(!w->QueryTimer.isActive());
@@ -290,14 +339,17 @@ private slots:
 
         // After a serial run it reconnects to the same device, no link dialog.
         connectSerial();
+        const QString device = w->engine().MSComm1.portName();
         w->ResetAll();
-        QVERIFY(!w->engine().MSComm1.isOpen() || true);
+        QCOMPARE(w->MainFormState, 0);
         const int shown = static_cast<int>(fx->dialogs.shownTitles.size());
         fx->scriptRealRun();
         w->toolbar().button("OnOffLine")->trigger();
         QTRY_VERIFY(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()));
         QCOMPARE(fx->dialogs.shownTitles.mid(shown), QStringList{"Querying..."});
         QVERIFY(!w->toolbar().isPressed("OnOffLine"));
+        QVERIFY(w->engine().MSComm1.isOpen());
+        QCOMPARE(w->engine().MSComm1.portName(), device);
     }
 };
 

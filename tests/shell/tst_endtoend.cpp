@@ -186,7 +186,11 @@ private slots:
         QElapsedTimer elapsed;
         elapsed.start();
         sim->kill();
-        QTRY_COMPARE_WITH_TIMEOUT(fx->boxes.texts(), QStringList{"Operation Timeout, Causes Reset Now."}, 3000);
+        // One box, with the cause on its second line.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fx->boxes.texts(),
+            QStringList{"Operation Timeout, Causes Reset Now.\nThe serial port " + link + " was closed or removed."},
+            3000);
         QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
         QCOMPARE(w->MainFormState, 0);
         QTRY_VERIFY(!w->currentPanel());

@@ -17,6 +17,11 @@ ScriptedMessageBox::~ScriptedMessageBox()
 IMessageBox::Answer ScriptedMessageBox::show(const QString &text, const QString &title, Buttons buttons, Icon icon)
 {
     m_shown.append({text, title, buttons, icon});
+    if (m_whileShown) {
+        // A copy: the hook may replace itself.
+        const auto hook = m_whileShown;
+        hook(m_shown.last());
+    }
     if (!m_script.isEmpty())
         return m_script.takeFirst();
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace qle::testing {
 
 // Records every box the program shows and answers from a script (then Ok/Yes
@@ -24,6 +26,9 @@ public:
     Answer show(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
 
     void script(Answer answer) { m_script.append(answer); }
+    // Runs while each box is "open", before it answers: a test can turn the
+    // event loop there, as a real modal box does.
+    void whileShown(std::function<void(const Shown &)> hook) { m_whileShown = std::move(hook); }
     [[nodiscard]] const QList<Shown> &shown() const { return m_shown; }
     [[nodiscard]] QStringList texts() const;
     void clear() { m_shown.clear(); }
@@ -31,6 +36,7 @@ public:
 private:
     QList<Answer> m_script;
     QList<Shown> m_shown;
+    std::function<void(const Shown &)> m_whileShown;
 };
 
 } // namespace qle::testing
