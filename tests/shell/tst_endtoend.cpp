@@ -238,6 +238,15 @@ private slots:
         QVERIFY(sim->received().contains("++addr 5"));
         QVERIFY(sim->received().contains("++read eoi"));
         QCOMPARE(setting("Common", "CommType"), QString("GPIB"));
+
+        // The adapter is pulled: one box, the backend's words on its second line.
+        sim->kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!fx->boxes.shown().isEmpty(), 5000);
+        QTRY_VERIFY(!w->currentPanel());
+        QTest::qWait(300);
+        QCOMPARE(fx->boxes.texts().size(), 1);
+        QVERIFY2(fx->boxes.texts().first().startsWith("Operation Timeout, Causes Reset Now.\nGPIB: "),
+                 qPrintable(fx->boxes.texts().first()));
     }
 
     void gpibWithoutABackendChangesNothing()
