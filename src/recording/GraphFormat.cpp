@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <limits>
 
 namespace qle::graph {
 namespace {
@@ -101,6 +102,11 @@ std::optional<double> readingValue(QStringView text)
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+double plotValue(QStringView text)
+{
+    return readingValue(text).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 QString numberText(double value)

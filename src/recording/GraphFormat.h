@@ -24,6 +24,8 @@ double leadingNumber(const QString &text);
 // The same number, or nothing when the text does not start with one: a
 // blank or unreadable reading, drawn as a gap.
 std::optional<double> readingValue(QStringView text);
+// The value a trace plots for a stored reading: its number, or NaN (a gap).
+double plotValue(QStringView text);
 
 // A number in its shortest decimal form: 10.2, 0.5, 105.
 QString numberText(double value);

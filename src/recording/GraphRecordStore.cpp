@@ -6,7 +6,6 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <limits>
 
 namespace qle {
 
@@ -40,11 +39,9 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
         return false;
     }
     const int traces = 2 * std::clamp(channels, 1, 3);
-    constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
     while (query.next())
         for (int trace = 0; trace < traces; ++trace)
-            (*values)[static_cast<std::size_t>(trace)].push_back(
-                graph::readingValue(query.value(trace).toString()).value_or(Gap));
+            (*values)[static_cast<std::size_t>(trace)].push_back(graph::plotValue(query.value(trace).toString()));
     if (query.lastError().isValid()) {
         m_error = query.lastError();
         return false;

@@ -168,6 +168,16 @@ bool RecordDatabase::workingRowsSaved(bool *saved)
     return true;
 }
 
+bool RecordDatabase::unsavedWorkingRows(qint64 *count)
+{
+    bool saved = true;
+    if (!countWorking(count) || (*count > 0 && !workingRowsSaved(&saved)))
+        return false;
+    if (saved)
+        *count = 0;
+    return true;
+}
+
 bool RecordDatabase::addSample(const RecordRow &row)
 {
     // One prepared statement for the whole recording: a row costs one execution,

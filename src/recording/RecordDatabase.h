@@ -31,6 +31,9 @@ public:
     // Whether the working rows are a saved record as it stands (same number
     // of rows, same last row), so that nothing would be lost by clearing them.
     bool workingRowsSaved(bool *saved);
+    // How many working rows no saved record holds: all of them, or 0 when
+    // there are none or a record holds an exact copy.
+    bool unsavedWorkingRows(qint64 *count);
     // Stores the row's number, time, readings and seconds; the reason codes are
     // always "1", "2", "3" and the comment empty, as the sampler writes them.
     bool addSample(const RecordRow &row);

@@ -67,12 +67,11 @@ void frmDataTable::ClearData()
 bool frmDataTable::mayDiscardWorkingRows()
 {
     qint64 count = 0;
-    bool saved = true;
-    if (!m_records.countWorking(&count) || (count > 0 && !m_records.workingRowsSaved(&saved))) {
+    if (!m_records.unsavedWorkingRows(&count)) {
         showError();
         return false;
     }
-    if (count == 0 || saved)
+    if (count == 0)
         return true;
     return platform::messageBox().show("The current recording has not been saved. Discard it?", QString(),
                                        IMessageBox::Buttons::YesNo,
@@ -82,8 +81,7 @@ bool frmDataTable::mayDiscardWorkingRows()
 int frmDataTable::showUnsavedRows()
 {
     qint64 count = 0;
-    bool saved = true;
-    if (!m_records.countWorking(&count) || count == 0 || !m_records.workingRowsSaved(&saved) || saved)
+    if (!m_records.unsavedWorkingRows(&count) || count == 0)
         return 0;
     CmbSample_Click();
     const int shown = m_model->rowCount();

@@ -19,7 +19,6 @@
 #include <QValueAxis>
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 namespace qle {
@@ -80,11 +79,10 @@ void frmGraphicRecord::resetGraph()
 void frmGraphicRecord::ShowGraph(const RecordRow &row)
 {
     // A reading that could not be read is a gap in its trace.
-    constexpr double Gap = std::numeric_limits<double>::quiet_NaN();
     for (int ch = 0; ch < channels(); ++ch) {
         const auto index = static_cast<std::size_t>(ch);
-        CWGraph1->appendPoint(2 * ch, graph::readingValue(row.pval[index]).value_or(Gap));
-        CWGraph1->appendPoint(2 * ch + 1, graph::readingValue(row.sval[index]).value_or(Gap));
+        CWGraph1->appendPoint(2 * ch, graph::plotValue(row.pval[index]));
+        CWGraph1->appendPoint(2 * ch + 1, graph::plotValue(row.sval[index]));
     }
     showPlots();
     ++lIdx;

@@ -171,8 +171,7 @@ void MDIForm1::offerUnsavedRows()
 {
     RecordDatabase records(QSqlDatabase::database(DataForm::ConnectionName));
     qint64 count = 0;
-    bool saved = true;
-    if (!records.countWorking(&count) || count == 0 || !records.workingRowsSaved(&saved) || saved)
+    if (!records.unsavedWorkingRows(&count) || count == 0)
         return;
     const auto answer = platform::messageBox().show(
         QString::number(count) + " rows of an unsaved recording were found; keep them?\r\n"
