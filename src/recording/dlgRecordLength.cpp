@@ -116,6 +116,10 @@ QComboBox *dlgRecordLength::addList(QGridLayout *grid, int row, const QString &n
     list->setObjectName(name);
     list->addItems(entries);
     list->setCurrentIndex(0);
+    // A list popup of bounded height: some styles open one as tall as the
+    // entries (60 minutes) and cover the screen.
+    list->setMaxVisibleItems(MaxVisibleEntries);
+    list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     grid->addWidget(caption, row, 0);
     grid->addWidget(list, row, 1, 1, 2);
     return list;

@@ -22,6 +22,8 @@ public:
     static constexpr const char *Section = "RECORDPERIOD";
     // The swatches' fill when no colour is stored: green, blue, purple.
     static constexpr std::array<int, 3> DefaultColors{49152, 12582912, 8388736};
+    // Entries a list shows at once when opened.
+    static constexpr int MaxVisibleEntries = 12;
 
     explicit dlgRecordLength(QWidget *parent = nullptr);
 

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -60,6 +61,21 @@ frmDataTable::frmDataTable(IRecorderHost &host, QSqlDatabase db, QWidget *parent
     rebuildHeader();
     resize(800, 500);
     placeControls();
+}
+
+// Every control of the strip and a few rows of the grid.
+void frmDataTable::updateMinimumSize()
+{
+    constexpr int GridRows = 6;
+    const int rowHeight = grdHelQuest->verticalHeader()->defaultSectionSize();
+    const int gridHeight = grdHelQuest->horizontalHeader()->sizeHint().height() + GridRows * rowHeight +
+                           2 * grdHelQuest->frameWidth() + grdHelQuest->horizontalScrollBar()->sizeHint().height();
+    setMinimumSize(std::max(m_strip->minimumSizeHint().width(), GridMargin + 200), stripHeight() + gridHeight);
+}
+
+int frmDataTable::stripHeight() const
+{
+    return std::max(StripHeight, m_strip->minimumSizeHint().height());
 }
 
 frmDataTable::~frmDataTable() = default;
@@ -197,10 +213,11 @@ void frmDataTable::showEvent(QShowEvent *event)
 
 void frmDataTable::placeControls()
 {
-    m_strip->setGeometry(0, 0, width(), StripHeight);
+    const int strip = stripHeight();
+    m_strip->setGeometry(0, 0, width(), strip);
     const int gridWidth = std::max(0, width() - GridMargin);
-    const int gridHeight = std::max(0, height() - StripHeight);
-    const QRect grid(GridMargin / 2, StripHeight, gridWidth, gridHeight);
+    const int gridHeight = std::max(0, height() - strip);
+    const QRect grid(GridMargin / 2, strip, gridWidth, gridHeight);
     grdHelQuest->setGeometry(grid);
     List1->setGeometry(grid);
     pnlDataComment->move(grid.left() + std::max(0, (gridWidth - pnlDataComment->width()) / 2),
@@ -222,6 +239,7 @@ void frmDataTable::rebuildHeader()
         m_boxV[ch]->setVisible(shown);
         m_boxA[ch]->setVisible(shown);
     }
+    updateMinimumSize();
 }
 
 void frmDataTable::scrollGridTo(int topRow)

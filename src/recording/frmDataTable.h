@@ -132,6 +132,8 @@ protected:
 private:
     void buildControls();
     void placeControls();
+    void updateMinimumSize();
+    [[nodiscard]] int stripHeight() const;
     void rebuildHeader();
     // Puts the row at the top of the grid, as far as the grid can scroll.
     void scrollGridTo(int topRow);

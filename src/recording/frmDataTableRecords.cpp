@@ -18,8 +18,9 @@
 namespace qle {
 namespace {
 
-// Characters of the start time in a line of this window's record list.
-constexpr int ListStartWidth = 14;
+// Characters of the start time in a line of this window's record list: all
+// of "2024/03/01 10:00:00".
+constexpr int ListStartWidth = 19;
 
 IMessageBox::Answer ask(const QString &text)
 {

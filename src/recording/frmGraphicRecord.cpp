@@ -107,7 +107,12 @@ frmGraphicRecord::frmGraphicRecord(IGraphHost &host, const QSqlDatabase &db, QWi
 
     applyStoredColors();
     resize(900, 600);
-    setMinimumSize(ChannelFrameWidth + 320, 480);
+    // Room for the button rows and the operations beside them, the channel
+    // frame with its statistics list, and a graph of some height.
+    constexpr int GraphMinimumHeight = 260;
+    setMinimumSize(
+        SSFrame1->width() + 4 + Frame1->width() + ChannelFrameWidth + twips(150),
+        std::max(FrameChannel->minimumSizeHint().height(), GraphMinimumHeight + ButtonFrameHeight + twips(400)));
     placeControls();
     lstWave->clear();
     bLoaded = false;

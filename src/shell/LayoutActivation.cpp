@@ -104,7 +104,8 @@ void MDIForm1::NewTable1(qint16 idx)
 {
     auto *table = new frmDataTable(*this, QSqlDatabase::database(DataForm::ConnectionName));
     table->ContrlIdx = idx;
-    m_mdiArea->addSubWindow(table)->hide();
+    m_mdiArea->addSubWindow(table)->installEventFilter(this);
+    table->parentWidget()->hide();
     tableOperation1 = true;
     tableDataForm1 = table;
     // The record settings confirmed earlier hold for every connection.
@@ -117,7 +118,8 @@ void MDIForm1::NewWave1(qint16 idx)
     auto *wave = new frmGraphicRecord(*this, QSqlDatabase::database(DataForm::ConnectionName));
     wave->txtChannels->setText(QString::number(idx + 1));
     wave->setTableRecorder(tableRecorder());
-    m_mdiArea->addSubWindow(wave)->hide();
+    m_mdiArea->addSubWindow(wave)->installEventFilter(this);
+    wave->parentWidget()->hide();
     waveOperation1 = true;
     waveForm1 = wave;
 }

@@ -27,14 +27,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSqlDatabase>
 #include <QStatusBar>
 #include <QToolBar>
@@ -143,6 +146,7 @@ MDIForm1::StartResult MDIForm1::Start()
         return StartResult::CatalogueUnusable;
     }
     offerUnsavedRows();
+    restoreWindowPosition();
     SetupMenuMachineTypes();
     StatusTimer.start();
     return StartResult::Ready;
@@ -487,6 +491,8 @@ void MDIForm1::Toolbar1_ButtonClick(const QString &key)
     }
 }
 
+// The client area fits the panel; while a recorder is shown, it grows (never
+// below the panel) until every control of the recorder fits.
 void MDIForm1::AdjustWindowSize()
 {
     if (!OperatorForm)
@@ -495,11 +501,30 @@ void MDIForm1::AdjustWindowSize()
     if (layout())
         layout()->activate();
     const QWidget *frame = OperatorForm->parentWidget() ? OperatorForm->parentWidget() : OperatorForm.data();
-    const QSize panel = frame->frameGeometry().size();
+    QSize wanted = frame->frameGeometry().size();
+    for (QWidget *recorder : {tableDataForm1.data(), waveForm1.data()}) {
+        const QWidget *recorderFrame = recorder ? recorder->parentWidget() : nullptr;
+        if (recorderFrame && recorderFrame->isVisibleTo(this))
+            wanted = wanted.expandedTo(recorderFrame->minimumSizeHint().expandedTo(recorder->minimumSize()));
+    }
     const QSize client = m_mdiArea->viewport()->size();
-    const int dh = panel.height() - client.height();
-    const int dw = panel.width() - client.width();
-    resize(width() + dw, height() + dh);
+    resize(width() + wanted.width() - client.width(), height() + wanted.height() - client.height());
+}
+
+// A recorder's close box hides it: its rows and a running recording stay,
+// and View brings it back. The panel shows in its place.
+bool MDIForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close) {
+        for (QWidget *recorder : {tableDataForm1.data(), waveForm1.data()}) {
+            if (recorder && watched == recorder->parentWidget()) {
+                event->ignore();
+                QTimer::singleShot(0, this, &MDIForm1::mnuControl_Click);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MDIForm1::changeEvent(QEvent *event)
@@ -512,6 +537,30 @@ void MDIForm1::changeEvent(QEvent *event)
             AdjustWindowSize();
         });
     }
+}
+
+// The window's place is kept in a section of its own, apart from the keys
+// the connection settings use.
+namespace {
+const QString WindowSection = QStringLiteral("MainWindow");
+constexpr int FarAway = 100000;
+} // namespace
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    platform::settings().SaveInt(WindowSection, "Left", pos().x());
+    platform::settings().SaveInt(WindowSection, "Top", pos().y());
+    QMainWindow::closeEvent(event);
+}
+
+void MDIForm1::restoreWindowPosition()
+{
+    const ISettingsStore &store = platform::settings();
+    const QPoint at(store.GetInt(WindowSection, "Left", FarAway, -FarAway, FarAway),
+                    store.GetInt(WindowSection, "Top", FarAway, -FarAway, FarAway));
+    // Only onto a screen there is now: a monitor may have gone since.
+    if (QGuiApplication::screenAt(at + QPoint(20, 20)))
+        move(at);
 }
 
 void MDIForm1::resizeEvent(QResizeEvent *event)
@@ -540,7 +589,9 @@ void MDIForm1::mnuUSB_Click()
 
 void MDIForm1::mnuExit_Click()
 {
-    close();
+    // The trace window would keep the program running on its own.
+    if (close())
+        QApplication::closeAllWindows();
 }
 
 } // namespace qle

@@ -197,6 +197,8 @@ public slots:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 public:
@@ -213,6 +215,7 @@ private:
     bool lockDataFolder();
     void offerUnsavedRows();
     void keepRecordingOfLostLink();
+    void restoreWindowPosition();
     void showKeptRows(frmDataTable &table);
     void applyRecordSetup(frmDataTable &table);
     void closeChild(QWidget *child);

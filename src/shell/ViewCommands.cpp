@@ -45,22 +45,25 @@ void MDIForm1::mnuControl_Click()
     showFrame(OperatorForm, false);
     hideFrame(waveForm1);
     hideFrame(tableDataForm1);
+    AdjustWindowSize();
 }
 
 void MDIForm1::mnuWave_Click()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    showFrame(waveForm1, true);
     hideFrame(tableDataForm1);
     hideFrame(OperatorForm);
+    showFrame(waveForm1, true);
+    AdjustWindowSize();
     QApplication::restoreOverrideCursor();
 }
 
 void MDIForm1::mnuTableData_Click()
 {
-    showFrame(tableDataForm1, true);
     hideFrame(waveForm1);
     hideFrame(OperatorForm);
+    showFrame(tableDataForm1, true);
+    AdjustWindowSize();
 }
 
 void MDIForm1::mnuToolbar_Click()

@@ -5,6 +5,7 @@
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -124,6 +125,14 @@ private slots:
                 QCOMPARE(entries(list(d, "cmbDays")), QStringList({"0", "1", "2", "3", "4", "5", "6", "7"}));
                 QCOMPARE(list(d, "cmbHours")->count(), 24);
                 QCOMPARE(list(d, "cmbMinuites")->count(), 60);
+                // Opened, the 60 minutes show a bounded part at a time.
+                QComboBox *minutes = list(d, "cmbMinuites");
+                d.show();
+                minutes->showPopup();
+                const int rowHeight = minutes->view()->sizeHintForRow(0);
+                QVERIFY2(minutes->view()->height() <= (dlgRecordLength::MaxVisibleEntries + 1) * rowHeight,
+                         qPrintable(QString::number(minutes->view()->height())));
+                minutes->hidePopup();
                 QCOMPARE(entries(list(d, "cmbSeconds")),
                          QStringList({"0", "5", "10", "15", "20", "25", "30", "35", "40", "45", "50", "55"}));
                 QCOMPARE(entries(list(d, "cmdScale")), sampleinterval::labels());

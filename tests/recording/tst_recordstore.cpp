@@ -126,9 +126,9 @@ private slots:
         QListWidget *list = r.table->List1;
         QVERIFY(!list->isHidden());
         QCOMPARE(list->count(), 3);
-        QCOMPARE(list->item(1)->text(), "2     " + saved.at(1).at(1).left(14) + " " + longComment.left(25));
+        QCOMPARE(list->item(1)->text(), "2     " + saved.at(1).at(1) + " " + longComment.left(25));
         QCOMPARE(list->item(0)->text().left(6), QString("3     "));
-        QCOMPARE(list->item(0)->text().size(), 6 + 14 + 1 + 25);
+        QCOMPARE(list->item(0)->text().size(), 6 + 19 + 1 + 25);
 
         r.table->List1_Click(1);
         QVERIFY(list->isHidden());
@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(r.file.column("select Comment from datamain"), QVariantList{text});
         QCOMPARE(r.file.column("select Comment from datadetail order by SeqNo"), QVariantList({text, ""}));
         r.table->cmdLoadRecord_Click();
-        QCOMPARE(r.table->List1->item(0)->text().mid(21).trimmed(), text.left(25));
+        QCOMPARE(r.table->List1->item(0)->text().mid(26).trimmed(), text.left(25));
         QCOMPARE(r.boxes.texts(), QStringList{"Do you want to save this record data?"});
     }
 };

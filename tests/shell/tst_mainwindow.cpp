@@ -75,6 +75,36 @@ private slots:
         QVERIFY(!w->engine().MSComm1.isOpen());
     }
 
+    // The window opens where it was closed; File > Exit ends the program
+    // even while another top-level window (the trace) is open.
+    void placeIsKeptAndExitClosesEveryWindow()
+    {
+        QPoint closedAt;
+        {
+            auto w = fx->makeWindow();
+            QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+            w->show();
+            w->move(123, 45);
+            QTRY_COMPARE(w->pos(), QPoint(123, 45));
+            QWidget report;
+            report.show();
+            w->mnuExit_Click();
+            QVERIFY(!w->isVisible());
+            QVERIFY(!report.isVisible());
+            closedAt = w->pos();
+        }
+        QCOMPARE(platform::settings().GetSetting("MainWindow", "Left", QString()), QString::number(closedAt.x()));
+        auto again = fx->makeWindow();
+        QCOMPARE(again->Start(), MDIForm1::StartResult::Ready);
+        QCOMPARE(again->pos(), closedAt);
+        again.reset(); // one window on a data folder at a time
+        // A place on no screen (a monitor that has gone) is not taken.
+        platform::settings().SaveSetting("MainWindow", "Left", "-50000");
+        auto elsewhere = fx->makeWindow();
+        QCOMPARE(elsewhere->Start(), MDIForm1::StartResult::Ready);
+        QVERIFY(elsewhere->pos().x() > -50000);
+    }
+
     void familyMenusListOfferedModelsByThirdLetter()
     {
         auto w = fx->makeWindow();

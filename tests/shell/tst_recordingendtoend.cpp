@@ -2,6 +2,8 @@
 #include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
+#include "recording/frmGraphicRecord.h"
+#include "recording/RecordTableModel.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
@@ -122,6 +124,40 @@ private slots:
         QCOMPARE(rows.at(2).v2, QString("3.000"));
         QCOMPARE(rows.last().a1, QString("2.000"));
         QCOMPARE(table->iCurrentRow, static_cast<int>(rows.size()));
+    }
+
+    // A recorder's close box hides it; the recording goes on, and View brings
+    // the window back with every row.
+    void closedRecordersComeBackWithTheirRows()
+    {
+        connect();
+        ManualClock clock;
+        w->show();
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 20, 0, 0);
+        w->mnuRecordStart_Click();
+        table->TimerRecordData.stop(); // the test ticks by hand
+        for (int i = 0; i < 3; ++i)
+            tick(clock, *table);
+
+        for (auto show : {&MDIForm1::mnuTableData_Click, &MDIForm1::mnuWave_Click}) {
+            (w.get()->*show)();
+            QWidget *recorder = show == &MDIForm1::mnuWave_Click ? static_cast<QWidget *>(w->graphWindow()) : table;
+            QVERIFY(recorder->isVisible());
+            QVERIFY(recorder->parentWidget()->close() == false);
+            QTRY_VERIFY(!recorder->isVisible());
+            // The panel takes its place.
+            QTRY_VERIFY(w->currentPanel()->isVisible());
+            tick(clock, *table);
+            (w.get()->*show)();
+            QVERIFY(recorder->isVisible());
+            QVERIFY(!w->currentPanel()->isVisible());
+        }
+        // Still recording (ticked by hand here): the graph's button says so.
+        QCOMPARE(w->graphWindow()->cmdStart->text(), QString("Record..."));
+        QCOMPARE(table->gridModel().rowCount(), 5);
+        QCOMPARE(w->graphWindow()->lIdx, 5);
+        QCOMPARE(workingRows().size(), 5);
     }
 
     void fiveSecondRowsSaveReloadReplace()

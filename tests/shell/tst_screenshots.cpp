@@ -9,8 +9,13 @@
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QDir>
 #include <QImage>
@@ -18,6 +23,14 @@
 
 using namespace qle;
 using namespace qle::testing;
+
+// A helper's failed check ends the test function too.
+#define CHECKED(call)                                                                                                  \
+    do {                                                                                                               \
+        call;                                                                                                          \
+        if (QTest::currentTestFailed())                                                                                \
+            return;                                                                                                    \
+    } while (false)
 
 // Renders the main windows to PNG files in the build folder, for a reviewer
 // to look at, and checks that what was drawn is a real picture.
@@ -43,6 +56,55 @@ private:
                 colours.insert(image.pixel(x, y));
         QVERIFY2(colours.size() > 8, qPrintable(name));
         QVERIFY(image.save(QDir(folder).filePath(name)));
+    }
+
+    // The recorder's controls the user works, as shown.
+    static QList<QWidget *> controls(QWidget &recorder)
+    {
+        QList<QWidget *> found;
+        for (QWidget *child : recorder.findChildren<QWidget *>()) {
+            const bool control =
+                qobject_cast<QAbstractButton *>(child) || qobject_cast<QComboBox *>(child) ||
+                qobject_cast<QLineEdit *>(child) || qobject_cast<GraphView *>(child) ||
+                (qobject_cast<QAbstractItemView *>(child) && !qobject_cast<QAbstractItemView *>(child->parentWidget()));
+            if (control && child->isVisible())
+                found.append(child);
+        }
+        return found;
+    }
+
+    // No two controls lie on each other (one inside another is its own part).
+    static void checkNoOverlaps(QWidget &recorder, const QString &name)
+    {
+        const QList<QWidget *> shown = controls(recorder);
+        QVERIFY2(shown.size() > 8, qPrintable(name));
+        const auto rectOf = [&recorder](QWidget *w) { return QRect(w->mapTo(&recorder, QPoint(0, 0)), w->size()); };
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            for (qsizetype j = i + 1; j < shown.size(); ++j) {
+                QWidget *a = shown.at(i);
+                QWidget *b = shown.at(j);
+                if (a->isAncestorOf(b) || b->isAncestorOf(a))
+                    continue;
+                QVERIFY2(!rectOf(a).intersects(rectOf(b)),
+                         qPrintable(name + ": " + a->objectName() + " on " + b->objectName()));
+            }
+    }
+
+    // Every control of the recorder lies inside the main window's client area.
+    static void checkFits(MDIForm1 &w, QWidget &recorder, const QString &name)
+    {
+        QWidget *client = qobject_cast<QMdiArea *>(w.centralWidget())->viewport();
+        for (QWidget *control : controls(recorder)) {
+            const QRect at(control->mapTo(client, QPoint(0, 0)), control->size());
+            QVERIFY2(client->rect().contains(at), qPrintable(name + ": " + control->objectName() + " cut off"));
+        }
+        checkNoOverlaps(recorder, name);
+    }
+
+    static QString scaleSuffix()
+    {
+        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+        return scale.isEmpty() || scale == "1" ? QString() : "-" + QString::number(qRound(scale.toDouble() * 100));
     }
 
 private slots:
@@ -87,6 +149,50 @@ private slots:
         for (int ch = 0; ch < panel->channelCount(); ++ch)
             QTRY_VERIFY(!panel->currentText(ch).isEmpty());
         save(*w, file);
+    }
+
+    // Both recorders on every layout: the main window grows until every
+    // control shows; restored from maximised, nothing lies on anything.
+    void recordersFit_data() { panels_data(); }
+    void recordersFit()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, file);
+        ShellFixture::clearSettings();
+        ShellFixture fx;
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", model, "--no-noise"}));
+        auto w = fx.makeWindow({sim.link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx.scriptSerialOk();
+        fx.scriptRealRun();
+        w->show();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
+        const QString layout = file.section('-', 1).section('.', 0, 0);
+        const QSize panelClient = qobject_cast<QMdiArea *>(w->centralWidget())->viewport()->size();
+
+        w->mnuWave_Click();
+        QTest::qWait(100);
+        frmGraphicRecord *graph = w->graphWindow();
+        CHECKED(checkFits(*w, *graph, "graph " + layout));
+        save(*w, "graph-" + layout + scaleSuffix() + ".png");
+        const QSize graphClient = qobject_cast<QMdiArea *>(w->centralWidget())->viewport()->size();
+        QVERIFY(graphClient.width() >= panelClient.width() && graphClient.height() >= panelClient.height());
+
+        w->mnuTableData_Click();
+        QTest::qWait(100);
+        CHECKED(checkFits(*w, *w->tableRecorder(), "table " + layout));
+        save(*w, "table-" + layout + scaleSuffix() + ".png");
+
+        w->mnuWave_Click();
+        qobject_cast<QMdiSubWindow *>(graph->parentWidget())->showNormal();
+        QTest::qWait(100);
+        CHECKED(checkNoOverlaps(*graph, "restored graph " + layout));
+
+        // Back on the panel, the client area is the panel's again.
+        w->mnuControl_Click();
+        QCOMPARE(qobject_cast<QMdiArea *>(w->centralWidget())->viewport()->size(), panelClient);
     }
 
     void tableRecorder()
