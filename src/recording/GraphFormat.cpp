@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -129,6 +130,32 @@ QString clockText(double days)
 QString readoutText(double value)
 {
     return QString::number(value, 'G', 12);
+}
+
+QString readoutText(double value, int decimals, const QString &unit)
+{
+    // + 0.0 turns a rounded -0 into 0.
+    const double rounded = QString::number(value, 'f', std::clamp(decimals, 0, 12)).toDouble() + 0.0;
+    return readoutText(rounded) + QLatin1Char(' ') + unit;
+}
+
+int patternDecimals(const QString &pattern)
+{
+    const qsizetype point = pattern.indexOf(u'.');
+    return point < 0 ? 0 : static_cast<int>(pattern.size() - point - 1);
+}
+
+int tickDecimals(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 0;
+    const int significant = std::max(0, 1 - static_cast<int>(std::floor(std::log10(step))));
+    for (int decimals = 0; decimals <= significant + 1; ++decimals) {
+        const double scaled = step * std::pow(10.0, decimals);
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * scaled)
+            return decimals;
+    }
+    return significant;
 }
 
 double timeTextToDays(const QString &text)

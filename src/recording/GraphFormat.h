@@ -39,6 +39,14 @@ QString clockText(double days);
 // which hides the binary rest of a difference (5.1 - 5.0 gives 0.1), no
 // trailing zeros (2.5, 1E-05).
 QString readoutText(double value);
+// A reading as the cursor read-outs show it: at most `decimals` places (the
+// channel's display pattern and one more), no trailing zeros, then the unit.
+QString readoutText(double value, int decimals, const QString &unit);
+// Decimal places of a display pattern such as "##0.000" (3).
+int patternDecimals(const QString &pattern);
+// Decimal places of axis labels `step` apart: those the step itself needs,
+// but no more than its first two significant digits ask for.
+int tickDecimals(double step);
 
 // A time text "h:m:s" or "h:m" (the range ends of the time-length list) as a
 // fraction of a day; 0 for text that is not such a time.

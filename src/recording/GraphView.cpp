@@ -23,9 +23,11 @@ const QColor PrintGrid(128, 128, 128);
 
 // One pixel wide on screen; scaled with the picture on paper, where a
 // cosmetic pen would be a hairline of one printer dot.
-QPen tracePen(const QColor &color)
+QPen tracePen(int plot, const QColor &color)
 {
-    return QPen(color, 1);
+    QPen pen(color, 1);
+    pen.setStyle(GraphView::lineStyle(plot));
+    return pen;
 }
 
 } // namespace
@@ -46,8 +48,10 @@ GraphView::GraphView(QWidget *parent)
     m_time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_voltage->setTitleText(QStringLiteral("Voltage"));
     m_voltage->setLabelFormat(QStringLiteral("%g"));
+    connect(m_voltage, &QValueAxis::rangeChanged, this, [this] { roundLabels(m_voltage); });
     m_current->setTitleText(QStringLiteral("Current"));
     m_current->setLabelFormat(QStringLiteral("%g"));
+    connect(m_current, &QValueAxis::rangeChanged, this, [this] { roundLabels(m_current); });
     m_current->setGridLineVisible(false);
     m_chart->addAxis(m_time, Qt::AlignBottom);
     m_chart->addAxis(m_voltage, Qt::AlignLeft);
@@ -202,9 +206,15 @@ bool GraphView::isPlotVisible(int plot) const
     return series(plot)->isVisible();
 }
 
+Qt::PenStyle GraphView::lineStyle(int plot)
+{
+    static constexpr Qt::PenStyle CurrentStyles[] = {Qt::DashLine, Qt::DashDotLine, Qt::DashDotDotLine};
+    return plot % 2 == 0 ? Qt::SolidLine : CurrentStyles[std::clamp(plot / 2, 0, 2)];
+}
+
 void GraphView::setPlotColor(int plot, const QColor &color)
 {
-    series(plot)->setPen(tracePen(color));
+    series(plot)->setPen(tracePen(plot, color));
     for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
         piece->setPen(series(plot)->pen());
 }
@@ -270,6 +280,12 @@ void GraphView::rebuildTimeLabels()
         m_time->append(label, value);
     }
     m_time->setRange(min, max);
+}
+
+void GraphView::roundLabels(QValueAxis *axis)
+{
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(graph::tickDecimals(step)) + QLatin1Char('f'));
 }
 
 void GraphView::setVoltageRange(double maximum)

@@ -65,6 +65,9 @@ public:
     [[nodiscard]] bool isPlotVisible(int plot) const;
     void setPlotColor(int plot, const QColor &color);
     [[nodiscard]] QColor plotColor(int plot) const;
+    // How a trace is drawn: voltages solid, each channel's current in a dash
+    // pattern of its own, so that traces tell apart in black print too.
+    [[nodiscard]] static Qt::PenStyle lineStyle(int plot);
     [[nodiscard]] QLineSeries *series(int plot) const;
     // The Y axis of a trace: voltage for even indices, current for odd ones.
     [[nodiscard]] QValueAxis *axisOf(int plot) const;
@@ -114,6 +117,8 @@ private:
     void showPieces(int plot, const QList<QPointF> &points);
     [[nodiscard]] QLineSeries *piece(int plot, std::size_t index);
     void rebuildTimeLabels();
+    // Labels of a value axis rounded to the places its tick step needs.
+    static void roundLabels(QValueAxis *axis);
 
     QChart *m_chart;
     QCategoryAxis *m_time;

@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "PlotCursors.h"
+#include "TraceMarker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -149,10 +150,9 @@ void frmGraphicRecord::buildChannelFrame()
         box->setObjectName(QStringLiteral("cbPlot%1").arg(i));
         box->setChecked(true);
         auto &marker = Line[static_cast<std::size_t>(i)];
-        marker = new QFrame(FrameChannel);
+        marker = new TraceMarker(GraphView::lineStyle(i), FrameChannel);
         marker->setObjectName(QStringLiteral("Line%1").arg(i + 1));
-        marker->setFixedSize(36, 4);
-        marker->setAutoFillBackground(true);
+        marker->setFixedSize(36, 6);
         plots->addWidget(box, i, 0);
         plots->addWidget(marker, i, 1);
     }

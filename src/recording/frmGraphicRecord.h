@@ -23,6 +23,7 @@ class QPushButton;
 
 namespace qle {
 
+class CWNumEdit;
 class GraphView;
 class IGraphHost;
 class ModeSlide;
@@ -167,7 +168,9 @@ private:
     void scheduleStatistics();
     [[nodiscard]] int channels() const { return ContrlIdx + 1; }
     [[nodiscard]] int recordScale() const;
+    [[nodiscard]] const CWNumEdit *panelField(const char *field, int channel) const;
     [[nodiscard]] double panelMaximum(const char *field) const;
+    [[nodiscard]] QString readout(int plot, double value) const;
     void setYRange(int plotParity, int entry);
     void showPlots();
     void onRecordingStarted();

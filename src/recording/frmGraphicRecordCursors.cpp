@@ -99,7 +99,7 @@ void frmGraphicRecord::CWGraph1_CursorChange(int cursor)
         return;
     const QPointF at = cursors->position(cursor);
     XPosition->setText(graph::clockText(at.x()));
-    YPosition->setText(graph::readoutText(at.y()));
+    YPosition->setText(readout(cursors->plotOf(cursor), at.y()));
     PeriodVal->clear();
     AmplitudeVal->clear();
     // The stored point at the cursor's time, counted from 0.
@@ -116,7 +116,7 @@ void frmGraphicRecord::CWGraph1_CursorChange(int cursor)
     const QPointF reference = cursors->position(PlotCursors::Reference);
     const QPointF channel = cursors->position(channelCursor);
     PeriodVal->setText(graph::clockText(std::fabs(reference.x() - channel.x())));
-    AmplitudeVal->setText(graph::readoutText(std::fabs(reference.y() - channel.y())));
+    AmplitudeVal->setText(readout(cursors->plotOf(channelCursor), std::fabs(reference.y() - channel.y())));
 }
 
 void frmGraphicRecord::placeAtMiddle(int cursor)

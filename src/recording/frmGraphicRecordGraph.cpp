@@ -119,16 +119,35 @@ void frmGraphicRecord::cmbXLength_Click()
     CWGraph1->setTimeRange(0, graph::rangeEndDays(length));
 }
 
-// The panel's set-value limit of channel 1, 0 when there is no panel.
-double frmGraphicRecord::panelMaximum(const char *field) const
+// A set-value field of the panel ("numVoltage", "numCurrent") of a channel,
+// none when there is no panel.
+const CWNumEdit *frmGraphicRecord::panelField(const char *field, int channel) const
 {
     const Panel *panel = m_host.currentPanel();
     if (!panel)
-        return 0;
+        return nullptr;
     for (const CWNumEdit *edit : panel->findChildren<CWNumEdit *>(QString::fromLatin1(field)))
-        if (edit->index() == 0)
-            return edit->Maximum();
-    return 0;
+        if (edit->index() == channel)
+            return edit;
+    return nullptr;
+}
+
+// The panel's set-value limit of channel 1, 0 when there is no panel.
+double frmGraphicRecord::panelMaximum(const char *field) const
+{
+    const CWNumEdit *edit = panelField(field, 0);
+    return edit ? edit->Maximum() : 0;
+}
+
+// A value of a trace for the read-outs: the places of the channel's display
+// pattern and one more, with the unit.
+QString frmGraphicRecord::readout(int plot, double value) const
+{
+    constexpr int PlacesWithoutPanel = 3;
+    const bool current = plot % 2 != 0;
+    const CWNumEdit *edit = panelField(current ? "numCurrent" : "numVoltage", plot / 2);
+    const int places = edit ? graph::patternDecimals(edit->FormatString()) : PlacesWithoutPanel;
+    return graph::readoutText(value, places + 1, current ? QStringLiteral("A") : QStringLiteral("V"));
 }
 
 // "Default" scales the axis to the panel's limit, another entry to its number.

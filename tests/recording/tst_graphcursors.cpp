@@ -1,5 +1,6 @@
 #include "tst_graphfixture.h"
 
+#include "recording/GraphFormat.h"
 #include "recording/GraphView.h"
 #include "recording/ModeSlide.h"
 #include "recording/PlotCursors.h"
@@ -223,7 +224,7 @@ private slots:
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, target);
         QCOMPARE(g.cursors->position(1), QPointF(35 / Day, 17));
         QCOMPARE(g.XPosition->text(), QString("00:00:35"));
-        QCOMPARE(g.YPosition->text(), QString("17"));
+        QCOMPARE(g.YPosition->text(), QString("17 V"));
         QVERIFY(g.PeriodVal->text().isEmpty());
         QCOMPARE(rig.table->gridModel().selectedRow(), 7);
 
@@ -239,7 +240,7 @@ private slots:
         g.CWGraph1->setPoints(0, std::move(withGap));
         g.cursors->dragTo(1, pointAt(g, 0, 35 / Day, 10));
         QCOMPARE(g.cursors->position(1), QPointF(30 / Day, 16));
-        QCOMPARE(g.YPosition->text(), QString("16"));
+        QCOMPARE(g.YPosition->text(), QString("16 V"));
 
         // Zoom mode again: the same drag draws a zoom rectangle, not a cursor move.
         g.GraphMode->setValue(0);
@@ -271,17 +272,22 @@ private slots:
         g.cursors->dragTo(1, pointAt(g, 0, 111 / Day, 12));
         QCOMPARE(g.XPosition->text(), QString("00:01:51"));
         QCOMPARE(g.PeriodVal->text(), QString("00:00:39"));
-        QCOMPARE(g.AmplitudeVal->text(), QString("0.5"));
+        QCOMPARE(g.AmplitudeVal->text(), QString("0.5 V"));
         g.cursors->dragTo(1, pointAt(g, 0, 189 / Day, 12));
         QCOMPARE(g.XPosition->text(), QString("00:03:09"));
         QCOMPARE(g.PeriodVal->text(), QString("00:00:39"));
-        QCOMPARE(g.AmplitudeVal->text(), QString("0.5"));
+        QCOMPARE(g.AmplitudeVal->text(), QString("0.5 V"));
 
         g.cursors->setPosition(7, QPointF(0, 1));
         g.cursors->setPosition(1, QPointF(26 * 3600 / Day, 3.5));
         g.CWGraph1_CursorChange(1);
         QCOMPARE(g.PeriodVal->text(), QString("02:00:00"));
-        QCOMPARE(g.AmplitudeVal->text(), QString("2.5"));
+        QCOMPARE(g.AmplitudeVal->text(), QString("2.5 V"));
+        // No more places than the panel's display pattern ("0.00") and one.
+        g.cursors->setPosition(1, QPointF(26 * 3600 / Day, 3.123456));
+        g.CWGraph1_CursorChange(1);
+        QCOMPARE(g.YPosition->text(), QString("3.123 V"));
+        QCOMPARE(g.AmplitudeVal->text(), QString("2.123 V"));
 
         // In the coordinates mode the measurements stay empty.
         g.GraphMode->setValue(2);
@@ -314,8 +320,14 @@ private slots:
         QVERIFY(std::abs(g.CWGraph1->timeMax() * Day - 200) < 2);
         QVERIFY(std::abs(g.CWGraph1->voltageAxis()->min() - 10) < 0.5);
         QVERIFY(std::abs(g.CWGraph1->voltageAxis()->max() - 20) < 0.5);
-        // The time labels follow the new range.
+        // The time labels follow the new range; the voltage labels are
+        // rounded to their tick step (about 2.5 V: two places at most).
         QCOMPARE(g.CWGraph1->timeLabels().first(), QString("0:1:40"));
+        const QValueAxis *volts = g.CWGraph1->voltageAxis();
+        QCOMPARE(volts->labelFormat(),
+                 "%." + QString::number(graph::tickDecimals((volts->max() - volts->min()) / (volts->tickCount() - 1))) +
+                     "f");
+        QVERIFY(volts->labelFormat() == "%.1f" || volts->labelFormat() == "%.2f");
         QTest::mouseClick(viewport, Qt::RightButton, {}, to);
         QVERIFY(g.CWGraph1->timeMax() - g.CWGraph1->timeMin() > 150 / Day);
     }

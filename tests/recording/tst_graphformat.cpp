@@ -127,6 +127,39 @@ private slots:
         QCOMPARE(readoutText(value), text);
     }
 
+    // Read-outs round to the places given, drop trailing zeros, add the unit.
+    void readoutTextsWithUnits()
+    {
+        QCOMPARE(readoutText(2.77397, 4, "V"), QString("2.774 V"));
+        QCOMPARE(readoutText(16.00049, 4, "V"), QString("16.0005 V"));
+        QCOMPARE(readoutText(0.5, 4, "A"), QString("0.5 A"));
+        QCOMPARE(readoutText(-0.00001, 4, "A"), QString("0 A"));
+        QCOMPARE(patternDecimals("##0.000"), 3);
+        QCOMPARE(patternDecimals("###0"), 0);
+    }
+
+    // Axis labels carry the places their tick step needs, at most those of
+    // its first two significant digits.
+    void tickDecimals_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::addColumn<int>("decimals");
+        QTest::newRow("15") << 15.0 << 0;
+        QTest::newRow("7.5") << 7.5 << 1;
+        QTest::newRow("1.25") << 1.25 << 2;
+        QTest::newRow("0.25") << 0.25 << 2;
+        QTest::newRow("zoomed 0.3014") << 0.3014 << 2;
+        QTest::newRow("zoomed 0.0041734") << 0.0041734 << 4;
+        QTest::newRow("0.0075") << 0.0075 << 4;
+        QTest::newRow("nothing") << 0.0 << 0;
+    }
+    void tickDecimals()
+    {
+        QFETCH(double, step);
+        QFETCH(int, decimals);
+        QCOMPARE(graph::tickDecimals(step), decimals);
+    }
+
     void timeTexts_data()
     {
         QTest::addColumn<QString>("text");
