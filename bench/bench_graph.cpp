@@ -101,6 +101,7 @@ public:
     void recordStop() override {}
     void recordPeriod() override {}
     void showControlPanel() override {}
+    [[nodiscard]] QString machineType() const override { return {}; }
     Panel *panel = nullptr;
     frmGraphicRecord *graph = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "RecorderHost.h"
 
+#include <QString>
+
 namespace qle {
 
 // What the graph recorder needs of the main window besides what the table
@@ -17,6 +19,8 @@ public:
     virtual void recordPeriod() = 0;
     // View > Control: the control panel in front, the recorders hidden.
     virtual void showControlPanel() = 0;
+    // The model connected (or tried in testing mode), for the printed page.
+    [[nodiscard]] virtual QString machineType() const = 0;
 };
 
 } // namespace qle

@@ -3,12 +3,19 @@
 #include "GraphView.h"
 
 #include <QDir>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 
+#include <algorithm>
+
 namespace qle {
 namespace {
+
+// The statistics go in columns of this many lines.
+constexpr int StatisticsRows = 3;
+constexpr double LegendLineEm = 3.0; // sample line length, in line heights
 
 // Puts the screen look back when printing ends, on every path.
 class ScreenLook {
@@ -33,19 +40,51 @@ QString printerError(const QPrinter &printer)
     return QStringLiteral("The printer ") + printer.printerName() + QStringLiteral(" did not take the document");
 }
 
-} // namespace
-
-QRectF printBox(const QRectF &page)
+int statisticsColumns(const PrintSheet &sheet)
 {
-    return QRectF(page.left() + 0.1 * page.width(), page.top() + 0.1 * page.height(), 0.4 * page.width(),
-                  0.4 * page.height());
+    return static_cast<int>((sheet.statistics.size() + StatisticsRows - 1) / StatisticsRows);
 }
 
-bool printGraph(GraphView &graph, QPrinter &printer, QString *error)
+void drawStatistics(QPainter &painter, const PrintSheet &sheet, const QRectF &box, double lineHeight)
+{
+    const int columns = std::max(1, statisticsColumns(sheet));
+    const double width = box.width() / columns;
+    for (qsizetype i = 0; i < sheet.statistics.size(); ++i) {
+        const auto column = static_cast<double>(i / StatisticsRows);
+        const auto row = static_cast<double>(i % StatisticsRows);
+        painter.drawText(QRectF(box.left() + column * width, box.top() + row * lineHeight, width, lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, sheet.statistics.at(i));
+    }
+}
+
+void drawLegend(QPainter &painter, const PrintSheet &sheet, const QPointF &at, double lineHeight, double penWidth)
+{
+    double x = at.x();
+    const double y = at.y() + lineHeight / 2;
+    for (const PrintSheet::Trace &trace : sheet.legend) {
+        painter.setPen(QPen(Qt::black, penWidth, GraphView::lineStyle(trace.plot), Qt::FlatCap));
+        painter.drawLine(QPointF(x, y), QPointF(x + LegendLineEm * lineHeight, y));
+        x += (LegendLineEm + 0.5) * lineHeight;
+        painter.setPen(Qt::black);
+        const double textWidth = painter.fontMetrics().horizontalAdvance(trace.caption);
+        painter.drawText(QRectF(x, at.y(), textWidth + 1, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, trace.caption);
+        x += textWidth + 1.5 * lineHeight;
+    }
+}
+
+} // namespace
+
+QRectF graphBox(const QRectF &area, double lineHeight, int headerLines, int footerLines)
+{
+    const double top = area.top() + (headerLines + 0.5) * lineHeight;
+    const double bottom = area.bottom() - (footerLines + 0.5) * lineHeight;
+    return QRectF(area.left(), top, area.width(), std::max(0.0, bottom - top));
+}
+
+bool printGraph(GraphView &graph, QPrinter &printer, const PrintSheet &sheet, QString *error)
 {
     printer.setPageOrientation(QPageLayout::Landscape);
-    // Page fractions are taken of the whole sheet, not of its printable part.
-    printer.setFullPage(true);
+    printer.setFullPage(false);
     graph.redrawNow();
 
     const ScreenLook screen(graph);
@@ -56,9 +95,23 @@ bool printGraph(GraphView &graph, QPrinter &printer, QString *error)
         *error = printerError(printer);
         return false;
     }
-    const QRectF page = printer.pageLayout().fullRectPixels(printer.resolution());
-    graph.render(&painter, printBox(QRectF(QPointF(0, 0), page.size())), graph.viewport()->rect(),
-                 Qt::IgnoreAspectRatio);
+    const QRectF area(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size());
+    const double lineHeight = QFontMetricsF(painter.font()).height() * 1.3;
+    const int footerLines =
+        std::min<int>(StatisticsRows, static_cast<int>(sheet.statistics.size())) + (sheet.legend.isEmpty() ? 0 : 1);
+    const QRectF box = graphBox(area, lineHeight, 1, footerLines);
+
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     sheet.header);
+    graph.render(&painter, box, graph.viewport()->rect(), Qt::IgnoreAspectRatio);
+    const double footerTop = box.bottom() + 0.5 * lineHeight;
+    drawStatistics(painter, sheet, QRectF(area.left(), footerTop, area.width(), StatisticsRows * lineHeight),
+                   lineHeight);
+    const double statisticsHeight =
+        std::min<int>(StatisticsRows, static_cast<int>(sheet.statistics.size())) * lineHeight;
+    drawLegend(painter, sheet, QPointF(area.left(), footerTop + statisticsHeight), lineHeight,
+               std::max(1.0, printer.resolution() / 96.0));
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
         *error = printerError(printer);
         return false;

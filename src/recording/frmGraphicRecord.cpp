@@ -59,6 +59,7 @@ public:
     void recordStop() override {}
     void recordPeriod() override {}
     void showControlPanel() override {}
+    [[nodiscard]] QString machineType() const override { return {}; }
 };
 
 NoGraphHost s_noHost;

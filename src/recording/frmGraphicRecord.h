@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GraphRecordStore.h"
+#include "PrintGraph.h"
 #include "RecordDatabase.h"
 #include "RecordRow.h"
 
@@ -165,6 +166,7 @@ private:
     void applyStoredColors();
     void setChannelColor(int channel, const QColor &color);
     void refreshStatistics();
+    [[nodiscard]] PrintSheet printSheet() const;
     void scheduleStatistics();
     [[nodiscard]] int channels() const { return ContrlIdx + 1; }
     [[nodiscard]] int recordScale() const;

@@ -4,14 +4,19 @@
 
 #include "ExportCsv.h"
 #include "ExportFileDialog.h"
+#include "frmDataTable.h"
+#include "GraphHost.h"
 #include "GraphView.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "PrintDialog.h"
 #include "PrintGraph.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPrinter>
 
 namespace qle {
@@ -38,13 +43,40 @@ void frmGraphicRecord::cmdExport_Click()
         platform::messageBox().show(error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
 }
 
+// The header names the model, the record (or says it is not saved) and its
+// times; the statistics and a legend of the traces shown go below the graph.
+PrintSheet frmGraphicRecord::printSheet() const
+{
+    PrintSheet sheet;
+    QStringList header;
+    if (!m_host.machineType().isEmpty())
+        header.append(m_host.machineType());
+    const QString recNo = m_table ? m_table->txtRecno->text().trimmed() : QString();
+    if (recNo.isEmpty()) {
+        header.append(QStringLiteral("unsaved recording"));
+    } else {
+        const QString comment = m_table->txtDataDesc->text().trimmed();
+        header.append(QStringLiteral("Record ") + recNo + (comment.isEmpty() ? QString() : ": " + comment));
+    }
+    if (m_table && !m_table->txtStartTime->text().trimmed().isEmpty())
+        header.append(QStringLiteral("Start ") + m_table->txtStartTime->text().trimmed() + QStringLiteral("  End ") +
+                      m_table->txtEndTime->text().trimmed());
+    sheet.header = header.join(QStringLiteral("    "));
+    for (int i = 0; i < lstWave->count(); ++i)
+        sheet.statistics.append(lstWave->item(i)->text());
+    for (int plot = 0; plot < Plots; ++plot)
+        if (CWGraph1->isPlotVisible(plot))
+            sheet.legend.append({plot, cbPlot[static_cast<std::size_t>(plot)]->text()});
+    return sheet;
+}
+
 void frmGraphicRecord::cmdPrint_Click()
 {
     QPrinter printer(QPrinter::HighResolution);
     if (!recording::printerDialog().choose(printer, this))
         return;
     QString error;
-    if (!printGraph(*CWGraph1, printer, &error))
+    if (!printGraph(*CWGraph1, printer, printSheet(), &error))
         platform::messageBox().show("cmdPrint_Click : " + error, QString(), IMessageBox::Buttons::Ok,
                                     IMessageBox::Icon::Critical);
 }

@@ -47,6 +47,8 @@ public:
             onPeriod();
     }
     void showControlPanel() override { ++returns; }
+    [[nodiscard]] QString machineType() const override { return model; }
+    QString model = QStringLiteral("KMA-3303T");
 
     int state = 3;
     Panel *panel = nullptr;

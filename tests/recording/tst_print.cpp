@@ -2,15 +2,19 @@
 // modal runner, into a PDF file that poppler's tools then examine.
 #include "tst_graphfixture.h"
 
+#include "recording/frmDataTable.h"
+
 #include "recording/GraphView.h"
 #include "recording/PrintGraph.h"
 #include "ScriptedModalRunner.h"
 
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,19 +90,28 @@ class TestPrint : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const char *tool : {"pdftoppm", "pdfimages"})
+        for (const char *tool : {"pdftoppm", "pdfimages", "pdftotext"})
             if (QStandardPaths::findExecutable(tool).isEmpty())
-                QSKIP("poppler-utils (pdftoppm, pdfimages) is not installed");
+                QSKIP("poppler-utils (pdftoppm, pdfimages, pdftotext) is not installed");
     }
 
-    void printBoxIsTheUpperLeftQuarter() { QCOMPARE(printBox(QRectF(0, 0, 1000, 500)), QRectF(100, 50, 400, 200)); }
+    void graphBoxLeavesTheHeaderAndFooterLines()
+    {
+        QCOMPARE(graphBox(QRectF(0, 0, 1000, 500), 10, 1, 4), QRectF(0, 15, 1000, 440));
+        QCOMPARE(graphBox(QRectF(0, 0, 1000, 50), 10, 1, 4), QRectF(0, 15, 1000, 0));
+    }
 
-    // The graph goes on a landscape page as vectors, black on white, in the
-    // box at 10 % / 10 % with 40 % of the page; the screen look comes back.
+    // The graph goes on a landscape page as vectors, black on white, filling
+    // the printable width between a header line and the statistics with a
+    // legend; the screen look comes back.
     void printsThePictureOnAPdfPage()
     {
         GraphRig rig(3, 0);
         drawRecording(rig);
+        rig.table->txtRecno->setText("7");
+        rig.table->txtDataDesc->setText("bench run");
+        rig.table->txtStartTime->setText("2024/03/01 10:00:00");
+        rig.table->txtEndTime->setText("2024/03/01 10:20:00");
         const GraphView::Look screen = rig.graph->CWGraph1->look();
         QVERIFY(screen.frameVisible);
 
@@ -144,23 +157,43 @@ private slots:
         }
         const double w = page.width();
         const double h = page.height();
-        QVERIFY2(inked.left() >= 0.1 * w - 2 && inked.top() >= 0.1 * h - 2,
-                 qPrintable(QString("%1,%2").arg(inked.left()).arg(inked.top())));
-        QVERIFY2(inked.right() <= 0.5 * w + 2 && inked.bottom() <= 0.5 * h + 2,
-                 qPrintable(QString("%1,%2").arg(inked.right()).arg(inked.bottom())));
-        QVERIFY2(inked.width() >= 0.35 * w && inked.height() >= 0.35 * h,
-                 qPrintable(QString("%1x%2").arg(inked.width()).arg(inked.height())));
+        // Most of the page: all but the printer's margins.
+        QVERIFY2(inked.width() >= 0.85 * w && inked.height() >= 0.8 * h,
+                 qPrintable(QString("%1x%2 of %3x%4").arg(inked.width()).arg(inked.height()).arg(w).arg(h)));
         QVERIFY2(black > 1000, qPrintable(QString::number(black)));
         QVERIFY2(grey > 1000, qPrintable(QString::number(grey)));
         QCOMPARE(coloured, 0);
-        // No frame: the box's edges stay blank, the light grey background is white.
-        const QRect box = printBox(QRectF(page.rect())).toRect();
-        int frameInk = 0;
-        for (int y = box.top() + 3; y < box.bottom() - 3; ++y)
-            for (int x : {box.left() + 1, box.right() - 1})
-                frameInk += near(page.pixelColor(x, y), Qt::white, 6) ? 0 : 1;
-        QCOMPARE(frameInk, 0);
-        QVERIFY(near(page.pixelColor(box.left() + 4, box.top() + 4), Qt::white, 2));
+
+        // The header above, the statistics and the legend below.
+        const QString text = QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}, &ok));
+        QVERIFY(ok);
+        const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.first().contains(QRegularExpression("KMA-3303T +Record 7: bench run +Start 2024/03/01 "
+                                                           "10:00:00 +End 2024/03/01 10:20:00")),
+                 qPrintable(lines.first()));
+        for (const char *expected : {"Total Time:", "Samples: 239", "CH3 Min:", "Ch1 V", "Ch2 A", "Ch3 A"})
+            QVERIFY2(text.contains(QLatin1String(expected)), expected);
+        // Graph first, then the statistics: they are below the graph's time axis.
+        QVERIFY(text.indexOf("Elapsed Time") < text.indexOf("Total Time:"));
+    }
+
+    // Without a saved record the header says so.
+    void unsavedRecordingIsNamedInTheHeader()
+    {
+        GraphRig rig(1, 0);
+        drawRecording(rig);
+        QTemporaryDir out;
+        const QString pdf = out.filePath("graph.pdf");
+        ScriptedModalRunner runner;
+        bool wasPrintDialog = false;
+        runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
+        rig.graph->cmdPrint_Click();
+        bool ok = false;
+        const QString text = QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}, &ok));
+        QVERIFY(ok);
+        QVERIFY2(
+            text.split(u'\n', Qt::SkipEmptyParts).first().contains(QRegularExpression("KMA-3303T +unsaved recording$")),
+            qPrintable(text));
     }
 
     void cancelledDialogPrintsNothing()
