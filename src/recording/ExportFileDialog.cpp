@@ -15,7 +15,9 @@ public:
         dialog.setObjectName("Dialog1");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        // The suffix of the filter's first pattern, as "csv" of "(*.csv)".
+        const qsizetype star = filter.indexOf(QLatin1String("*."));
+        dialog.setDefaultSuffix(star < 0 ? QString() : filter.mid(star + 2).section(u')', 0, 0).section(u' ', 0, 0));
         if (platform::modalRunner().exec(dialog) != QDialog::Accepted)
             return {};
         return dialog.selectedFiles().value(0);

@@ -196,12 +196,15 @@ void frmGraphicRecord::buildButtonFrame()
     cmdDel = newButton(SSFrame1, "cmdDel", "Delete");
     cmdExport = newButton(SSFrame1, "cmdExport", "Export");
     cmdPrint = newButton(SSFrame1, "cmdPrint", "Print");
+    cmdImage = newButton(SSFrame1, "cmdImage", "Image...");
+    cmdImage->setToolTip("Save the graph as a PNG, SVG or PDF file");
     auto *grid = new QGridLayout(SSFrame1);
     grid->setContentsMargins(4, 4, 4, 4);
     QPushButton *const order[] = {cmdStart, cmdStop, cmdPeriod, cmdRefresh, cmdReturn,
                                   cmdSave,  cmdLoad, cmdDel,    cmdExport,  cmdPrint};
     for (int i = 0; i < 10; ++i)
         grid->addWidget(order[i], i / 5, i % 5);
+    grid->addWidget(cmdImage, 1, 5);
     SSFrame1->setFixedHeight(ButtonFrameHeight);
     SSFrame1->resize(SSFrame1->sizeHint().width(), ButtonFrameHeight);
 
@@ -267,6 +270,7 @@ void frmGraphicRecord::connectControls()
     connect(cmdDel, &QPushButton::clicked, this, &frmGraphicRecord::cmdDel_Click);
     connect(cmdExport, &QPushButton::clicked, this, &frmGraphicRecord::cmdExport_Click);
     connect(cmdPrint, &QPushButton::clicked, this, &frmGraphicRecord::cmdPrint_Click);
+    connect(cmdImage, &QPushButton::clicked, this, &frmGraphicRecord::cmdImage_Click);
     connect(GraphMode, &ModeSlide::pointerValueChanged, this, &frmGraphicRecord::GraphMode_PointerValueChanged);
     connect(lstChannel, &QListWidget::currentRowChanged, this, &frmGraphicRecord::lstChannel_Click);
     connect(lstChannel, &QListWidget::itemClicked, this,

@@ -96,6 +96,8 @@ public:
     void List2_Click(int line);
     void cmdExport_Click();
     void cmdPrint_Click();
+    // Saves the graph as a picture: PNG, SVG or PDF, at a size the user chooses.
+    void cmdImage_Click();
     // The mouse's part on the graph: 0 "Zoom", 1 "Pan", 2 "Cursor
     // Coordinates", 3 "Cursor Measurements".
     void GraphMode_PointerValueChanged(int value);
@@ -133,6 +135,7 @@ public:
     QPushButton *cmdDel;
     QPushButton *cmdExport;
     QPushButton *cmdPrint;
+    QPushButton *cmdImage;
     QListWidget *List1; // records to load, over the graph
     QListWidget *List2; // records to delete, over the graph
     QFrame *FrameChannel;
@@ -167,6 +170,7 @@ private:
     void setChannelColor(int channel, const QColor &color);
     void refreshStatistics();
     [[nodiscard]] PrintSheet printSheet() const;
+    [[nodiscard]] QString dataFolder() const;
     void scheduleStatistics();
     [[nodiscard]] int channels() const { return ContrlIdx + 1; }
     [[nodiscard]] int recordScale() const;

@@ -6,7 +6,9 @@
 #include "ExportFileDialog.h"
 #include "frmDataTable.h"
 #include "GraphHost.h"
+#include "GraphImage.h"
 #include "GraphView.h"
+#include "ImageSizeDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "PrintDialog.h"
@@ -26,16 +28,20 @@ const char *const ExportFilter = "Power文件(*.csv)";
 
 } // namespace
 
+// The program's data folder is where its record file is.
+QString frmGraphicRecord::dataFolder() const
+{
+    const QString databaseFile = m_db.isValid() ? m_db.databaseName() : QString();
+    return databaseFile.isEmpty() ? QDir::currentPath() : QFileInfo(databaseFile).absolutePath();
+}
+
 void frmGraphicRecord::cmdExport_Click()
 {
     if (lIdx < 1) {
         showInformation("Please Record or Load existing data first!");
         return;
     }
-    // The program's data folder is where its record file is.
-    const QString databaseFile = m_db.isValid() ? m_db.databaseName() : QString();
-    const QString folder = databaseFile.isEmpty() ? QDir::currentPath() : QFileInfo(databaseFile).absolutePath();
-    const QString path = recording::fileDialogs().saveFileName(this, folder, QString::fromUtf8(ExportFilter));
+    const QString path = recording::fileDialogs().saveFileName(this, dataFolder(), QString::fromUtf8(ExportFilter));
     if (path.isEmpty())
         return;
     QString error;
@@ -68,6 +74,20 @@ PrintSheet frmGraphicRecord::printSheet() const
         if (CWGraph1->isPlotVisible(plot))
             sheet.legend.append({plot, cbPlot[static_cast<std::size_t>(plot)]->text()});
     return sheet;
+}
+
+void frmGraphicRecord::cmdImage_Click()
+{
+    const QString path = recording::fileDialogs().saveFileName(
+        this, dataFolder(), QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    const std::optional<QSize> size = askImageSize(CWGraph1->size(), this);
+    if (!size)
+        return;
+    QString error;
+    if (!saveGraphImage(*CWGraph1, path, *size, &error))
+        platform::messageBox().show(error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
 }
 
 void frmGraphicRecord::cmdPrint_Click()

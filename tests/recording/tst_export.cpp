@@ -3,12 +3,17 @@
 
 #include "recording/ExportCsv.h"
 #include "recording/ExportFileDialog.h"
+#include "recording/GraphView.h"
 #include "ScriptedModalRunner.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -251,6 +256,93 @@ private slots:
         rig.graph->cmdExport_Click();
         QVERIFY(!QFileInfo::exists(path));
         QVERIFY(rig.boxes.texts().isEmpty());
+    }
+
+    // The graph as a picture: the suffix picks the format, drawn at the size
+    // chosen, the same picture as on screen.
+    void savesTheGraphAsAPicture_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("PNG") << "png";
+        QTest::newRow("SVG") << "svg";
+        QTest::newRow("PDF") << "pdf";
+    }
+    void savesTheGraphAsAPicture()
+    {
+        QFETCH(QString, suffix);
+        GraphRig rig(2, 0);
+        QVERIFY(rig.storeRows({"5.00", "6.00", "7.00"}, {"1.000", "2.000", "3.000"}));
+        rig.graph->resize(900, 600);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        QTemporaryDir out;
+        ScriptedFileDialogs files;
+        files.answer = out.filePath("graph." + suffix);
+        ScriptedModalRunner runner;
+        QSize offered;
+        runner.script([&offered](QDialog &d) {
+            auto *width = d.findChild<QSpinBox *>("txtWidth");
+            auto *height = d.findChild<QSpinBox *>("txtHeight");
+            offered = QSize(width->value(), height->value());
+            width->setValue(640);
+            height->setValue(360);
+            return QDialog::Accepted;
+        });
+        rig.graph->cmdImage_Click();
+        QVERIFY2(rig.boxes.texts().isEmpty(), qPrintable(rig.boxes.texts().join('\n')));
+        QCOMPARE(offered, rig.graph->CWGraph1->size());
+        QVERIFY(files.askedFilter.contains("*.png") && files.askedFilter.contains("*.svg") &&
+                files.askedFilter.contains("*.pdf"));
+        const QByteArray data = contents(files.answer);
+        QVERIFY(!data.isEmpty());
+        if (suffix == "png") {
+            const QImage image(files.answer);
+            QCOMPARE(image.size(), QSize(640, 360));
+            // The screen's light yellow plot area is there.
+            int plotArea = 0;
+            for (int y = 0; y < image.height(); y += 4)
+                for (int x = 0; x < image.width(); x += 4)
+                    plotArea += image.pixelColor(x, y) == QColor(255, 255, 224) ? 1 : 0;
+            QVERIFY2(plotArea > 2000, qPrintable(QString::number(plotArea)));
+        } else if (suffix == "svg") {
+            QVERIFY(data.contains("<svg"));
+            QVERIFY(data.contains("viewBox=\"0 0 640 360\""));
+        } else {
+            QVERIFY(data.startsWith("%PDF"));
+            QProcess info;
+            info.start(QStandardPaths::findExecutable("pdfinfo"), {files.answer});
+            QVERIFY(info.waitForFinished(30000));
+            QVERIFY2(info.readAllStandardOutput().contains("640 x 360 pts"), "page size");
+        }
+    }
+
+    // A folder that does not exist, or a name of no picture type: said, no file.
+    void pictureErrorsAreShown()
+    {
+        GraphRig rig(1, 0);
+        QTemporaryDir out;
+        ScriptedFileDialogs files;
+        ScriptedModalRunner runner;
+        for (const QString &name : {out.filePath("missing/graph.png"), out.filePath("graph.bmp")}) {
+            files.answer = name;
+            runner.script([](QDialog &) { return QDialog::Accepted; });
+            rig.boxes.clear();
+            rig.graph->cmdImage_Click();
+            QCOMPARE(rig.boxes.shown().size(), 1);
+            QVERIFY2(rig.boxes.texts().first().endsWith(QDir::toNativeSeparators(name)),
+                     qPrintable(rig.boxes.texts().first()));
+            QCOMPARE(rig.boxes.shown().first().icon, IMessageBox::Icon::Critical);
+            QVERIFY(!QFileInfo::exists(name));
+        }
+        // Cancelled at the size: nothing written, nothing said.
+        files.answer = out.filePath("graph.png");
+        runner.script([](QDialog &) { return QDialog::Rejected; });
+        rig.boxes.clear();
+        rig.graph->cmdImage_Click();
+        QVERIFY(rig.boxes.texts().isEmpty());
+        QVERIFY(!QFileInfo::exists(files.answer));
     }
 };
 
