@@ -50,6 +50,25 @@ QByteArray run(const QString &tool, const QStringList &arguments, bool *ok)
     return process.readAllStandardOutput();
 }
 
+// Prints the rig's graph into a PDF file through the printer dialog; false
+// when the dialog shown was not the printer's.
+bool printToPdf(GraphRig &rig, const QString &pdf)
+{
+    ScriptedModalRunner runner;
+    bool wasPrintDialog = false;
+    runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
+    rig.graph->cmdPrint_Click();
+    return wasPrintDialog;
+}
+
+// The text of a PDF file as laid out on its page, empty when it cannot be read.
+QString pdfText(const QString &pdf)
+{
+    bool ok = false;
+    const QByteArray text = run("pdftotext", {"-layout", pdf, "-"}, &ok);
+    return ok ? QString::fromUtf8(text) : QString();
+}
+
 bool near(const QColor &a, const QColor &b, int tolerance)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
@@ -117,11 +136,7 @@ private slots:
 
         QTemporaryDir out;
         const QString pdf = out.filePath("graph.pdf");
-        ScriptedModalRunner runner;
-        bool wasPrintDialog = false;
-        runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
-        rig.graph->cmdPrint_Click();
-        QVERIFY(wasPrintDialog);
+        QVERIFY(printToPdf(rig, pdf));
         QVERIFY2(rig.boxes.texts().isEmpty(), qPrintable(rig.boxes.texts().join('\n')));
         QVERIFY(QFileInfo(pdf).size() > 0);
         compareLooks(rig.graph->CWGraph1->look(), screen);
@@ -165,8 +180,7 @@ private slots:
         QCOMPARE(coloured, 0);
 
         // The header above, the statistics and the legend below.
-        const QString text = QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}, &ok));
-        QVERIFY(ok);
+        const QString text = pdfText(pdf);
         const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY2(lines.first().contains(QRegularExpression("KMA-3303T +Record 7: bench run +Start 2024/03/01 "
                                                            "10:00:00 +End 2024/03/01 10:20:00")),
@@ -184,13 +198,8 @@ private slots:
         drawRecording(rig);
         QTemporaryDir out;
         const QString pdf = out.filePath("graph.pdf");
-        ScriptedModalRunner runner;
-        bool wasPrintDialog = false;
-        runner.script(printTo(pdf, QDialog::Accepted, &wasPrintDialog));
-        rig.graph->cmdPrint_Click();
-        bool ok = false;
-        const QString text = QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}, &ok));
-        QVERIFY(ok);
+        QVERIFY(printToPdf(rig, pdf));
+        const QString text = pdfText(pdf);
         QVERIFY2(
             text.split(u'\n', Qt::SkipEmptyParts).first().contains(QRegularExpression("KMA-3303T +unsaved recording$")),
             qPrintable(text));

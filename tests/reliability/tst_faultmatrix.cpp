@@ -1,3 +1,4 @@
+#include "Checked.h"
 #include "comm/CommTasker.h"
 #include "dialogs/dlgConfigRS232.h"
 #include "ManualClock.h"
@@ -75,14 +76,6 @@ private:
 } // namespace
 
 Q_DECLARE_METATYPE(Outcome)
-
-// A helper's failed check ends the test function too.
-#define CHECKED(call)                                                                                                  \
-    do {                                                                                                               \
-        call;                                                                                                          \
-        if (QTest::currentTestFailed())                                                                                \
-            return;                                                                                                    \
-    } while (false)
 
 // The real main window against the virtual instrument misbehaving in every
 // way it can, during identification, during the initial read and while

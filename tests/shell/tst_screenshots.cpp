@@ -1,3 +1,4 @@
+#include "Checked.h"
 #include "comm/CommTasker.h"
 #include "ManualClock.h"
 #include "panels/Panel.h"
@@ -23,14 +24,6 @@
 
 using namespace qle;
 using namespace qle::testing;
-
-// A helper's failed check ends the test function too.
-#define CHECKED(call)                                                                                                  \
-    do {                                                                                                               \
-        call;                                                                                                          \
-        if (QTest::currentTestFailed())                                                                                \
-            return;                                                                                                    \
-    } while (false)
 
 // Renders the main windows to PNG files in the build folder, for a reviewer
 // to look at, and checks that what was drawn is a real picture.
@@ -101,6 +94,24 @@ private:
         checkNoOverlaps(recorder, name);
     }
 
+    // The shown main window connected over a serial link to the virtual
+    // instrument started with `arguments` and told `commands`.
+    static void connect(ShellFixture &fx, SimProcess &sim, const QStringList &arguments, const QStringList &commands,
+                        std::unique_ptr<MDIForm1> *window)
+    {
+        QVERIFY(sim.start(arguments));
+        for (const QString &command : commands)
+            QVERIFY(sim.control(command));
+        auto &w = *window;
+        w = fx.makeWindow({sim.link()});
+        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+        fx.scriptSerialOk();
+        fx.scriptRealRun();
+        w->show();
+        w->mnuRS232_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
+    }
+
     static QString scaleSuffix()
     {
         const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
@@ -133,16 +144,8 @@ private slots:
         ShellFixture::clearSettings();
         ShellFixture fx;
         SimProcess sim;
-        QVERIFY(sim.start({"--model", model, "--no-noise"}));
-        QVERIFY(sim.control("set volt 1 12"));
-        QVERIFY(sim.control("output on"));
-        auto w = fx.makeWindow({sim.link()});
-        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
-        fx.scriptSerialOk();
-        fx.scriptRealRun();
-        w->show();
-        w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", model, "--no-noise"}, {"set volt 1 12", "output on"}, &w));
         w->QueryTimer.setInterval(50);
         Panel *panel = w->currentPanel();
         QTRY_VERIFY(!panel->voltageText(0).isEmpty() && panel->voltageText(0) != "0.000");
@@ -161,14 +164,8 @@ private slots:
         ShellFixture::clearSettings();
         ShellFixture fx;
         SimProcess sim;
-        QVERIFY(sim.start({"--model", model, "--no-noise"}));
-        auto w = fx.makeWindow({sim.link()});
-        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
-        fx.scriptSerialOk();
-        fx.scriptRealRun();
-        w->show();
-        w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", model, "--no-noise"}, {}, &w));
         const QString layout = file.section('-', 1).section('.', 0, 0);
         const QSize panelClient = qobject_cast<QMdiArea *>(w->centralWidget())->viewport()->size();
 
@@ -200,16 +197,8 @@ private slots:
         ShellFixture::clearSettings();
         ShellFixture fx;
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
-        QVERIFY(sim.control("set volt 1 12"));
-        QVERIFY(sim.control("set volt 2 5"));
-        auto w = fx.makeWindow({sim.link()});
-        QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
-        fx.scriptSerialOk();
-        fx.scriptRealRun();
-        w->show();
-        w->mnuRS232_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisible(), 10000);
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {"set volt 1 12", "set volt 2 5"}, &w));
         w->QueryTimer.setInterval(30);
         w->mnuOutput_Click();
         QTRY_COMPARE(w->currentPanel()->currentText(0), QString("1.200"));
