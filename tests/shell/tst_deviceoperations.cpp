@@ -71,8 +71,10 @@ private:
         fx->scriptSerialOk();
         fx->scriptRealRun();
         w->mnuRS232_Click();
-        QTRY_VERIFY(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()));
-        QTRY_COMPARE(w->engine().CmdTaskCount + w->engine().QueryTaskCount, 0);
+        // Generous: under the sanitizers, beside other tests, the initial reading is slow.
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
+                                 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->engine().CmdTaskCount + w->engine().QueryTaskCount, 0, 30000);
     }
 
 private slots:
@@ -345,7 +347,8 @@ private slots:
         const int shown = static_cast<int>(fx->dialogs.shownTitles.size());
         fx->scriptRealRun();
         w->toolbar().button("OnOffLine")->trigger();
-        QTRY_VERIFY(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()));
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
+                                 30000);
         QCOMPARE(fx->dialogs.shownTitles.mid(shown), QStringList{"Querying..."});
         QVERIFY(!w->toolbar().isPressed("OnOffLine"));
         QVERIFY(w->engine().MSComm1.isOpen());
