@@ -122,6 +122,11 @@ public:
     void mnuSaveMemory_Click() override {}
     void mnuRecallMemory_Click() override {}
     void SetMenuOutputModeAllUnchecked() override {}
+    [[nodiscard]] bool outputOn() const override { return false; }
+    [[nodiscard]] bool autoRunOn() const override { return false; }
+    void followOutput(bool) override {}
+    void followAutoRun(bool) override {}
+    void followCoupling(Coupling) override {}
 
     int queuedAtDialog = 0;
 

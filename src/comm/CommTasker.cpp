@@ -87,6 +87,7 @@ void CommTasker::ExecCmdTask(const QString &xOutString, qint32 xRspType, QObject
     fillSlot(CmdTasks[static_cast<std::size_t>(CmdHeadI)], xOutString, xRspType, xObj, xCallName, xCallType, false);
     CmdHeadI = nextSlot(CmdHeadI);
     ++CmdTaskCount;
+    ++m_commandsQueued;
     scheduleConsume();
 }
 

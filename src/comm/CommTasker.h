@@ -81,6 +81,11 @@ public:
     [[nodiscard]] int opMode() const { return OpMode; }
     [[nodiscard]] bool isWaitingAck() const { return IsWaitingAck; }
     [[nodiscard]] bool hasTimeoutReceiver() const { return !TimeoutObj.isNull(); }
+    // Queries queued or awaiting their reply.
+    [[nodiscard]] bool hasQueryWork() const { return QueryTaskCount > 0 || IsQueryPending; }
+    // Counts every command accepted so far: a reply to a query sent before a
+    // command may tell the state from before it.
+    [[nodiscard]] quint64 commandsQueued() const { return m_commandsQueued; }
 
     // The serial port the shell opens and configures.
     QSerialPort MSComm1;
@@ -156,6 +161,7 @@ private:
     // Bumped on every task state change; the scheduled pass repeats while it moves.
     quint64 m_stepCount = 0;
     bool m_consumeScheduled = false;
+    quint64 m_commandsQueued = 0;
     bool m_serialErrorShown = false;
     // Bumped by ResetAll: a write-error box queued before a reset belongs to
     // a link that was given up and reported already.

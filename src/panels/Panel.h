@@ -20,6 +20,13 @@ public:
     virtual bool QueryInitialValues() = 0;
     virtual void AfterQueryInitialValuesBeforeShow() = 0;
     virtual void DoQuery() = 0;
+    // The queries one DoQuery cycle has, for the engine's read-times watch.
+    [[nodiscard]] virtual int pollCycleLength() const { return 0; }
+    // Live polling: queues one whole cycle of measurements and state queries
+    // unless the previous one is still running.
+    virtual void DoLiveQuery(int /*periodMs*/) {}
+    // The next Live cycle starts now, or as soon as the running one ends.
+    virtual void restartLiveQuery(int /*periodMs*/) {}
     virtual void QuerySECMemory() {}
     virtual void QueryMemory() {}
     virtual void QueryDelay() {}
@@ -40,6 +47,9 @@ public:
     // The displayed readings, as the recorders take them.
     [[nodiscard]] virtual QString voltageText(int channel) const = 0;
     [[nodiscard]] virtual QString currentText(int channel) const = 0;
+    // When the older of a channel's two displayed readings arrived, on the
+    // monotonic clock in milliseconds; -1 before the first one.
+    [[nodiscard]] virtual qint64 readingTimeMs(int /*channel*/) const { return -1; }
 
     bool IsQueryInitialOK = false;
     bool IsOutput = false;

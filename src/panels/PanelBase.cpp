@@ -20,6 +20,20 @@
 #include <QVBoxLayout>
 
 namespace qle {
+namespace {
+
+// Plainly visible: green "ON" while the output is on, grey "OFF" otherwise.
+void showOutputState(QLabel &label, bool on)
+{
+    label.setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    label.setToolTip(on ? QStringLiteral("The output is on") : QStringLiteral("The output is off"));
+    label.setStyleSheet(on ? QStringLiteral("QLabel { background: #2e9e44; color: white; font-weight: bold; "
+                                            "padding: 2px 8px; }")
+                           : QStringLiteral("QLabel { background: #d8d8d8; color: #404040; font-weight: bold; "
+                                            "padding: 2px 8px; }"));
+}
+
+} // namespace
 
 PanelBase::PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent)
     : Panel(parent), m_host(host), m_family(family)
@@ -33,6 +47,12 @@ PanelBase::PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent)
     tbnOutput = new CWButton("Output", 0, this);
     tbnOutput->setObjectName("tbnOutput");
     connect(tbnOutput, &CWButton::ValueChanged, this, [this](bool value) { m_host.DoOutput(value); });
+    lblOutputState = new QLabel(this);
+    lblOutputState->setObjectName("lblOutputState");
+    lblOutputState->setAlignment(Qt::AlignCenter);
+    lblOutputState->setFrameShape(QFrame::Panel);
+    lblOutputState->setFrameShadow(QFrame::Sunken);
+    showOutputState(*lblOutputState, false);
     btnClearErrorOfProtection = new QPushButton("Clear Error", this);
     btnClearErrorOfProtection->setObjectName("btnClearErrorOfProtection");
     connect(btnClearErrorOfProtection, &QPushButton::clicked, this, [this] {
@@ -89,6 +109,14 @@ ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool w
     c.txtCurrent = makeText("txtCurrent", "0.00", true);
     c.txtVoltage->setAlignment(Qt::AlignRight);
     c.txtCurrent->setAlignment(Qt::AlignRight);
+    connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, index](const QString &text) {
+        if (!text.isEmpty())
+            noteReading(index, false);
+    });
+    connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, index](const QString &text) {
+        if (!text.isEmpty())
+            noteReading(index, true);
+    });
     c.numVoltage = makeNumber("numVoltage");
     c.numCurrent = makeNumber("numCurrent");
     c.txtSetVolt = makeText("txtSetVolt", QString(), false);
@@ -227,8 +255,11 @@ void PanelBase::onErrorReply(const QString &text)
 
 void PanelBase::setControlsEnabled(bool enabled)
 {
-    for (QWidget *child : findChildren<QWidget *>())
-        child->setEnabled(enabled);
+    for (QWidget *child : findChildren<QWidget *>()) {
+        // The output indicator tells the state; it stays readable.
+        if (child != lblOutputState)
+            child->setEnabled(enabled);
+    }
 }
 
 void PanelBase::SetAllDisabled()
@@ -351,6 +382,17 @@ void PanelBase::setOutputValue(bool value)
     // The device operation that calls this has already done the work.
     const QSignalBlocker block(tbnOutput);
     tbnOutput->setValue(value);
+    showOutputState(*lblOutputState, value);
+}
+
+QHBoxLayout *PanelBase::outputSwitch()
+{
+    // A layout, not a widget: the button stays a direct child of the panel,
+    // where the auto-run rule can enable it alone.
+    auto *layout = new QHBoxLayout;
+    layout->addWidget(tbnOutput, 1);
+    layout->addWidget(lblOutputState);
+    return layout;
 }
 
 } // namespace qle

@@ -3,11 +3,16 @@
 #include "Panel.h"
 #include "PanelHost.h"
 #include "protocol/DeviceCommands.h"
+#include "protocol/LivePlan.h"
 #include "TextBox.h"
 
 #include <QList>
 
+#include <array>
+
 class QGroupBox;
+class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -15,6 +20,7 @@ namespace qle {
 
 class CWButton;
 class CWNumEdit;
+class LivePoller;
 
 // The controls of one output channel.
 struct ChannelControls {
@@ -46,12 +52,21 @@ public:
     void SetOutputModeEnabled() override;
     void setOutputValue(bool value) override;
     void selectCoupling(Coupling coupling) override;
+    [[nodiscard]] qint64 readingTimeMs(int channel) const override;
+    void DoLiveQuery(int periodMs) override;
+    void restartLiveQuery(int periodMs) override;
+    // The Live poller, made at the first Live cycle; nullptr before.
+    [[nodiscard]] const LivePoller *livePoller() const { return m_live; }
+    // A Live reply applied to the panel and the device-wide states. A state
+    // reply that may predate a command is passed over.
+    void followReply(const LiveQuery &query, const QString &text, bool stateIsCurrent);
 
     [[nodiscard]] const ChannelControls &channel(int index) const { return m_channels.at(index); }
     [[nodiscard]] TextBox *errorSink() const { return txtError; }
     [[nodiscard]] TextBox *commTypeText() const { return txtCommType; }
     [[nodiscard]] CWButton *outputButton() const { return tbnOutput; }
     [[nodiscard]] QPushButton *clearErrorButton() const { return btnClearErrorOfProtection; }
+    [[nodiscard]] QLabel *outputStateLabel() const { return lblOutputState; }
 
     // The coupling choice, on the panels that have one.
     QRadioButton *optIndep = nullptr;
@@ -65,6 +80,17 @@ public slots:
 
 protected:
     PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent);
+
+    // What Live polling asks of this panel's instrument.
+    [[nodiscard]] virtual LivePlan livePlan() const = 0;
+    // The memory number's read-out, on the panels that show one.
+    [[nodiscard]] virtual TextBox *memoryText() const { return nullptr; }
+    // Runs after the panel took a coupling the instrument reported.
+    virtual void couplingFollowed(Coupling) {}
+    // The unit letter the family puts behind set-value replies, or none.
+    [[nodiscard]] QChar replyUnit(LiveItem item) const;
+    // The Output button with its ON/OFF indicator beside it.
+    QHBoxLayout *outputSwitch();
 
     bool queueQuery(int index, QObject *sink);
     bool queueRoutine(int index, const char *routine);
@@ -102,6 +128,9 @@ protected:
     void onErrorReply(const QString &text);
     void setControlsEnabled(bool enabled);
     void blankReadings();
+    void noteReading(int channel, bool current);
+    [[nodiscard]] Coupling selectedCoupling() const;
+    static void followNumber(CWNumEdit *field, const QString &text, QChar unit);
 
     IPanelHost &m_host;
     CommandFamily m_family;
@@ -110,6 +139,10 @@ protected:
     TextBox *txtCommType = nullptr;
     CWButton *tbnOutput = nullptr;
     QPushButton *btnClearErrorOfProtection = nullptr;
+    QLabel *lblOutputState = nullptr;
+    LivePoller *m_live = nullptr;
+    // Arrival of each channel's voltage and current reading, monotonic ms.
+    std::array<std::array<qint64, 2>, 3> m_readingMs{{{-1, -1}, {-1, -1}, {-1, -1}}};
 };
 
 } // namespace qle

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/CatalogueRow.h"
+#include "protocol/DeviceCommands.h"
 
 #include <QString>
 
@@ -40,6 +41,16 @@ public:
     virtual void mnuSaveMemory_Click() = 0;
     virtual void mnuRecallMemory_Click() = 0;
     virtual void SetMenuOutputModeAllUnchecked() = 0;
+
+    // The device-wide states as menus and toolbar show them.
+    [[nodiscard]] virtual bool outputOn() const = 0;
+    [[nodiscard]] virtual bool autoRunOn() const = 0;
+    // The instrument reports a state it took by itself (its front panel, a
+    // protection trip, the end of an auto-run): shown everywhere, nothing is
+    // sent back.
+    virtual void followOutput(bool on) = 0;
+    virtual void followAutoRun(bool on) = 0;
+    virtual void followCoupling(Coupling coupling) = 0;
 };
 
 } // namespace qle

@@ -75,7 +75,7 @@ void frmLayout1::buildDeviceControls()
     tbnAutoRun = new CWButton("Auto Run", 0, this);
     tbnAutoRun->setObjectName("tbnAutoRun");
     connect(tbnAutoRun, &CWButton::ValueChanged, this, [this](bool value) { m_host.DoAutoRun(value); });
-    switches->addWidget(tbnOutput);
+    switches->addLayout(outputSwitch());
     switches->addWidget(tbnAutoRun);
     switches->addWidget(btnClearErrorOfProtection);
     row->addLayout(switches);
@@ -181,6 +181,29 @@ void frmLayout1::DoQuery()
     }
     if (accepted)
         QueryStep = static_cast<qint16>((QueryStep + 1) % StepWrap);
+}
+
+LivePlan frmLayout1::livePlan() const
+{
+    QList<LiveQuery> measurements;
+    QList<LiveQuery> rotating;
+    for (int ch = 0; ch < 3; ++ch) {
+        measurements.append({LiveItem::MeasuredVoltage, ch, query::MeasVolt1 + 2 * ch});
+        measurements.append({LiveItem::MeasuredCurrent, ch, query::MeasCurr1 + 2 * ch});
+    }
+    const std::pair<LiveItem, int> perChannel[] = {{LiveItem::SetVoltage, query::SetVolt1},
+                                                   {LiveItem::SetCurrent, query::SetCurr1},
+                                                   {LiveItem::OverVoltageLevel, query::OvpLevel1},
+                                                   {LiveItem::OverCurrentState, query::OcpState1}};
+    for (const auto &[item, first] : perChannel) {
+        for (int ch = 0; ch < 3; ++ch)
+            rotating.append({item, ch, first + ch});
+    }
+    rotating.append({LiveItem::Coupling, -1, query::OutputMode});
+    rotating.append({LiveItem::AutoRunState, -1, query::AutoRunState});
+    rotating.append({LiveItem::Memory, -1, query::Memory});
+    rotating.append({LiveItem::ErrorQueue, -1, query::Error});
+    return {measurements, {{LiveItem::OutputState, -1, query::OutputState}}, rotating};
 }
 
 void frmLayout1::SetAllEnabled()

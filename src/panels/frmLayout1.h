@@ -16,6 +16,7 @@ public:
     void SetupLayout() override;
     bool QueryInitialValues() override;
     void DoQuery() override;
+    [[nodiscard]] int pollCycleLength() const override { return PollSteps; }
     void QuerySECMemory() override;
     void QueryMemory() override;
     void QueryDelay() override;
@@ -37,6 +38,10 @@ public:
     TextBox *txtCycle = nullptr;
     TextBox *txtDelay = nullptr;
     TextBox *txtMemory = nullptr;
+
+protected:
+    [[nodiscard]] LivePlan livePlan() const override;
+    [[nodiscard]] TextBox *memoryText() const override { return txtMemory; }
 
 private:
     void buildDeviceControls();

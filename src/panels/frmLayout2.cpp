@@ -23,7 +23,7 @@ frmLayout2::frmLayout2(IPanelHost &host, QWidget *parent) : PanelBase(host, Comm
     // Wide enough for the main window's menu bar, which follows the panel's size.
     setMinimumWidth(440);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(tbnOutput);
+    buttons->addLayout(outputSwitch());
     buttons->addWidget(btnClearErrorOfProtection);
     top->addLayout(buttons);
     top->addWidget(txtCommType);
@@ -83,6 +83,17 @@ void frmLayout2::DoQuery()
     }
     if (accepted)
         QueryStep = static_cast<qint16>((QueryStep + 1) % StepWrap);
+}
+
+LivePlan frmLayout2::livePlan() const
+{
+    return {{{LiveItem::MeasuredVoltage, 0, query::MeasVolt1}, {LiveItem::MeasuredCurrent, 0, query::MeasCurr1}},
+            {{LiveItem::OutputState, -1, query::OutputState}},
+            {{LiveItem::SetVoltage, 0, query::SetVolt1},
+             {LiveItem::SetCurrent, 0, query::SetCurr1},
+             {LiveItem::OverVoltageLevel, 0, query::OvpLevel1},
+             {LiveItem::OverCurrentState, 0, query::OcpState1},
+             {LiveItem::ErrorQueue, -1, query::Error}}};
 }
 
 // The shortest decimal form of the value, always with a point.

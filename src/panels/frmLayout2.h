@@ -16,6 +16,7 @@ public:
     void SetupLayout() override;
     bool QueryInitialValues() override;
     void DoQuery() override;
+    [[nodiscard]] int pollCycleLength() const override { return PollSteps; }
     void SetAllEnabled() override;
     void SetParallelDisableMode() override;
     void SetTrackDisableMode() override;
@@ -26,6 +27,7 @@ public:
 
 protected:
     [[nodiscard]] QString valueText(double value) const override;
+    [[nodiscard]] LivePlan livePlan() const override;
 
 private:
     qint16 QueryStep = 0;

@@ -48,7 +48,7 @@ frmLayout3::frmLayout3(IPanelHost &host, QWidget *parent) : PanelBase(host, Comm
     auto *row = new QHBoxLayout;
     row->addWidget(addCouplingGroup());
     row->addWidget(addMemoryGroup(&txtMemory));
-    row->addWidget(tbnOutput);
+    row->addLayout(outputSwitch());
     top->addLayout(row);
     top->addWidget(txtCommType);
     btnClearErrorOfProtection->hide();
@@ -137,6 +137,28 @@ void frmLayout3::DoQuery()
     }
     if (queueQuery(index, sink))
         QueryStep = static_cast<qint16>((QueryStep + 1) % StepWrap);
+}
+
+LivePlan frmLayout3::livePlan() const
+{
+    QList<LiveQuery> measurements;
+    QList<LiveQuery> rotating;
+    for (int ch = 0; ch < 2; ++ch) {
+        measurements.append({LiveItem::MeasuredVoltage, ch, query::MeasVolt1 + 2 * ch});
+        measurements.append({LiveItem::MeasuredCurrent, ch, query::MeasCurr1 + 2 * ch});
+    }
+    for (int ch = 0; ch < 2; ++ch)
+        rotating.append({LiveItem::SetVoltage, ch, query::SetVolt1 + ch});
+    for (int ch = 0; ch < 2; ++ch)
+        rotating.append({LiveItem::SetCurrent, ch, query::SetCurr1 + ch});
+    // The status word tells both output and coupling.
+    return {measurements, {{LiveItem::StatusWord, -1, query::LegacyStatus}}, rotating};
+}
+
+void frmLayout3::couplingFollowed(Coupling coupling)
+{
+    // The instrument already runs this coupling: a click on it sends nothing.
+    OutModeState = stateOf(coupling);
 }
 
 void frmLayout3::afterEdit(ChannelSetting setting, int index)

@@ -20,6 +20,7 @@ public:
     void SetupLayout() override;
     bool QueryInitialValues() override;
     void DoQuery() override;
+    [[nodiscard]] int pollCycleLength() const override { return PollSteps; }
     void SetAllEnabled() override;
     void SetParallelDisableMode() override;
     void SetTrackDisableMode() override;
@@ -36,6 +37,8 @@ protected:
     void onCouplingClicked(Coupling coupling) override;
     void onRecallClicked() override;
     void afterEdit(ChannelSetting setting, int index) override;
+    void couplingFollowed(Coupling coupling) override;
+    [[nodiscard]] LivePlan livePlan() const override;
 
 private:
     void connectSinks(int index);

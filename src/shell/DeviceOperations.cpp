@@ -32,6 +32,13 @@ void MDIForm1::DoOutput(bool value)
 {
     if (MainFormState != 3)
         return;
+    showOutputState(value);
+    queueDeviceCommand(OutputCommand(family(), value));
+    CheckOutput();
+}
+
+void MDIForm1::showOutputState(bool value)
+{
     m_menu->mnuRecord->menuAction()->setEnabled(value);
     m_toolbar->setPressed("Output", value);
     if (Panel *panel = currentPanel()) {
@@ -39,8 +46,26 @@ void MDIForm1::DoOutput(bool value)
         panel->IsOutput = value;
     }
     m_menu->mnuOutput->setChecked(value);
-    queueDeviceCommand(OutputCommand(family(), value));
+}
+
+bool MDIForm1::outputOn() const
+{
+    return m_menu->mnuOutput->isChecked();
+}
+
+bool MDIForm1::autoRunOn() const
+{
+    return m_menu->mnuAutoRun->isChecked();
+}
+
+void MDIForm1::followOutput(bool on)
+{
+    if (MainFormState != 3)
+        return;
+    showOutputState(on);
     CheckOutput();
+    if (!on)
+        ReportStatus("Output switched off by the instrument", 5000);
 }
 
 void MDIForm1::CheckOutput()
@@ -55,10 +80,17 @@ void MDIForm1::CheckOutput()
     }
     if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
         if (m_menu->mnuOutput->isChecked()) {
-            QueryTimer.start();
+            if (!m_polling.live || !QueryTimer.isActive())
+                QueryTimer.start();
             return;
         }
-        QueryTimer.stop();
+        // Live keeps asking for the instrument's state with the output off.
+        if (m_polling.live) {
+            if (!QueryTimer.isActive())
+                QueryTimer.start();
+        } else {
+            QueryTimer.stop();
+        }
         m_engine->ResetQueryTasks();
         if (panel)
             panel->SetOutputOffDisplay();
@@ -80,6 +112,18 @@ void MDIForm1::DoAutoRun(bool value)
     if (MainFormState != 3)
         return;
     queueDeviceCommand(AutoRunCommand(value));
+    showAutoRunState(value);
+}
+
+void MDIForm1::followAutoRun(bool on)
+{
+    if (MainFormState != 3)
+        return;
+    showAutoRunState(on);
+}
+
+void MDIForm1::showAutoRunState(bool value)
+{
     Panel *panel = currentPanel();
     if (value) {
         if (panel)
@@ -118,6 +162,18 @@ void MDIForm1::applyCoupling(Coupling coupling)
     queueDeviceCommand(CouplingCommand(family(), coupling));
     if (!IsQueryInitialValues)
         m_engine->ResetQueryTasks();
+    showCoupling(coupling);
+}
+
+void MDIForm1::followCoupling(Coupling coupling)
+{
+    if (MainFormState != 3)
+        return;
+    showCoupling(coupling);
+}
+
+void MDIForm1::showCoupling(Coupling coupling)
+{
     SetMenuOutputModeAllUnchecked();
     QAction *item = coupling == Coupling::Independent ? m_menu->mnuIndep
                     : coupling == Coupling::Parallel  ? m_menu->mnuParallel

@@ -108,6 +108,7 @@ void MDIForm1::NewTable1(qint16 idx)
     table->parentWidget()->hide();
     tableOperation1 = true;
     tableDataForm1 = table;
+    connect(table, &frmDataTable::recordingStarted, this, &MDIForm1::restartLivePolling);
     // The record settings confirmed earlier hold for every connection.
     if (m_recordSetupConfirmed)
         applyRecordSetup(*table);

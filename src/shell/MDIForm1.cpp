@@ -73,12 +73,11 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     connect(&GetMachineTypeTimer, &QTimer::timeout, this, &MDIForm1::onGetMachineTypeTimer);
     RecallTimer.setInterval(100);
     connect(&RecallTimer, &QTimer::timeout, this, &MDIForm1::RecallTimer_Timer);
-    connect(&QueryTimer, &QTimer::timeout, this, [this] {
-        if (Panel *panel = currentPanel())
-            panel->DoQuery();
-    });
+    connect(&QueryTimer, &QTimer::timeout, this, &MDIForm1::onQueryTimer);
 
     m_engine->setHost(this);
+    m_polling = PollingChoice::load();
+    applyPolling();
     m_dlgWaitRsp = std::make_unique<dlgWaitRsp>(*m_engine, this);
     m_engine->setWaitRspDialog(m_dlgWaitRsp.get());
     dlgConfigRS232::setExtraDevicePaths(m_options.serialDevices);
@@ -295,6 +294,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuRecallMemory, &MDIForm1::mnuRecallMemory_Click);
     onClick(m_menu->mnuDelay, &MDIForm1::mnuDelay_Click);
     onClick(m_menu->mnuReadTimes, &MDIForm1::mnuReadTimes_Click);
+    onClick(m_menu->mnuPolling, &MDIForm1::mnuPolling_Click);
     onClick(m_menu->mnuIndep, &MDIForm1::mnuIndep_Click);
     onClick(m_menu->mnuParallel, &MDIForm1::mnuParallel_Click);
     onClick(m_menu->mnuTrack, &MDIForm1::mnuTrack_Click);
@@ -314,6 +314,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuRecordSave, &MDIForm1::mnuRecordSave_Click);
     onClick(m_menu->mnuRecordLoad, &MDIForm1::mnuRecordLoad_Click);
     connect(m_toolbar, &MainToolbar::ButtonClick, this, &MDIForm1::Toolbar1_ButtonClick);
+    connect(m_toolbar, &MainToolbar::LiveClicked, this, &MDIForm1::toggleLivePolling);
 }
 
 // ---------------------------------------------------------------- connection

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/CommTasker.h"
+#include "dialogs/dlgPolling.h"
 #include "panels/Panel.h"
 #include "panels/PanelHost.h"
 #include "protocol/Commands.h"
@@ -27,6 +28,7 @@ class dlgAutoMode;
 class dlgConfigRS232;
 class dlgDelay;
 class dlgGPIB;
+class dlgPolling;
 class dlgQueryInitial;
 class dlgReadTimes;
 class dlgRecordLength;
@@ -108,9 +110,20 @@ public:
     void mnuParallel_Click() override;
     void mnuTrack_Click() override;
     void SetMenuOutputModeAllUnchecked() override;
+    [[nodiscard]] bool outputOn() const override;
+    [[nodiscard]] bool autoRunOn() const override;
+    void followOutput(bool on) override;
+    void followAutoRun(bool on) override;
+    void followCoupling(Coupling coupling) override;
     void mnuAutoMode_Click() override;
     void mnuDelay_Click();
     void mnuReadTimes_Click();
+    // Polling mode: Function > Polling... and the toolbar's Live button.
+    void mnuPolling_Click();
+    void toggleLivePolling();
+    void setPolling(const PollingChoice &choice);
+    [[nodiscard]] const PollingChoice &polling() const { return m_polling; }
+    dlgPolling &pollingDialog();
     void mnuClearErrorOfProtection_Click();
     void mnuSaveMemory_Click() override;
     void mnuRecallMemory_Click() override;
@@ -220,6 +233,13 @@ private:
     void applyRecordSetup(frmDataTable &table);
     void closeChild(QWidget *child);
     void applyCoupling(Coupling coupling);
+    void showCoupling(Coupling coupling);
+    void showOutputState(bool value);
+    void showAutoRunState(bool value);
+    // Timer interval, engine cycle count and timer state for the chosen mode.
+    void applyPolling();
+    void onQueryTimer();
+    void restartLivePolling();
     void queueDeviceCommand(const QString &text);
     [[nodiscard]] CommandFamily family() const;
 
@@ -237,6 +257,8 @@ private:
     std::unique_ptr<dlgRecallData> m_dlgRecallData;
     std::unique_ptr<dlgSaveData> m_dlgSaveData;
     std::unique_ptr<dlgRecordLength> m_dlgRecordLength;
+    std::unique_ptr<dlgPolling> m_dlgPolling;
+    PollingChoice m_polling;
     std::unique_ptr<GpibDevice> m_gpibDevice;
     Commands m_commands;
     MainMenu *m_menu = nullptr;

@@ -58,6 +58,7 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     mnuDelay = addItem(function, "&Delay", "mnuDelay");
     function->addSeparator();
     mnuReadTimes = addItem(function, "Read &Times", "mnuReadTimes");
+    mnuPolling = addItem(function, "&Polling...", "mnuPolling");
 
     QMenu *action = bar->addMenu("&Action");
     mnuOutMode = addSubmenu(action, "Out &Mode", "mnuOutMode");

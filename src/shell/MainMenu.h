@@ -42,6 +42,7 @@ public:
     QAction *mnuRecallMemory = nullptr;
     QAction *mnuDelay = nullptr;
     QAction *mnuReadTimes = nullptr;
+    QAction *mnuPolling = nullptr;
     // Action
     QMenu *mnuOutMode = nullptr;
     QAction *mnuIndep = nullptr;

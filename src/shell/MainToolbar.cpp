@@ -66,6 +66,15 @@ MainToolbar::MainToolbar(QToolBar *bar, QObject *parent) : QObject(parent), m_ba
         });
         m_buttons.insert(key, action);
     }
+    m_live = new QAction(iconFor("live"), QStringLiteral("Live"), this);
+    m_live->setObjectName("Live");
+    m_live->setToolTip(QStringLiteral("Live: every reading and the instrument's state, refreshed each period"));
+    m_live->setCheckable(true);
+    m_bar->insertAction(m_buttons.value("AutoRun"), m_live);
+    connect(m_live, &QAction::triggered, this, [this](bool) {
+        m_live->setChecked(!m_live->isChecked());
+        emit LiveClicked();
+    });
 }
 
 void MainToolbar::setAll(bool enabled)

@@ -31,17 +31,22 @@ public:
     // Pressed with picture 3 and "Off line", or released with picture 12 and "On line".
     void setOnLineLook(bool onLine);
     [[nodiscard]] QToolBar *bar() const { return m_bar; }
+    // "Live", beside Output: pressed while Live polling is chosen. Not one of
+    // the phase buttons above; it is always usable.
+    [[nodiscard]] QAction *liveButton() const { return m_live; }
 
     static const QStringList &keys();
 
 signals:
     void ButtonClick(const QString &key);
+    void LiveClicked();
 
 private:
     void setAll(bool enabled);
 
     QToolBar *m_bar;
     QHash<QString, QAction *> m_buttons;
+    QAction *m_live = nullptr;
 };
 
 } // namespace qle

@@ -62,6 +62,22 @@ public:
     void mnuSaveMemory_Click() override { operations.append("mnuSaveMemory_Click"); }
     void mnuRecallMemory_Click() override { operations.append("mnuRecallMemory_Click"); }
     void SetMenuOutputModeAllUnchecked() override { operations.append("SetMenuOutputModeAllUnchecked"); }
+    [[nodiscard]] bool outputOn() const override { return output; }
+    [[nodiscard]] bool autoRunOn() const override { return autoRun; }
+    void followOutput(bool on) override
+    {
+        output = on;
+        operations.append(QString("followOutput(%1)").arg(on ? "true" : "false"));
+    }
+    void followAutoRun(bool on) override
+    {
+        autoRun = on;
+        operations.append(QString("followAutoRun(%1)").arg(on ? "true" : "false"));
+    }
+    void followCoupling(Coupling coupling) override
+    {
+        operations.append(QString("followCoupling(%1)").arg(static_cast<int>(coupling)));
+    }
 
     // Texts of the queued queries and commands, oldest first.
     [[nodiscard]] QStringList queuedQueries() const
@@ -84,6 +100,8 @@ public:
     QString model = "KMA-3303T";
     bool queryingInitialValues = false;
     bool cancelInitialDialog = false;
+    bool output = false;
+    bool autoRun = false;
     int initialDialogs = 0;
     int readTimes = 5;
     QStringList operations;

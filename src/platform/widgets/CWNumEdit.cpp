@@ -94,6 +94,11 @@ QString CWNumEdit::textForValue(double value) const
     return FormatPattern(value, m_spin->pattern());
 }
 
+bool CWNumEdit::hasUnsentEdit() const
+{
+    return m_spin->hasFocus() && m_spin->text() != m_spin->textFromValue(m_spin->value());
+}
+
 void CWNumEdit::onUserValue(double value)
 {
     const double previous = m_value;

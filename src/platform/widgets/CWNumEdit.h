@@ -47,6 +47,9 @@ public:
     // The value as the field shows it.
     [[nodiscard]] QString textForValue(double value) const;
     [[nodiscard]] PatternSpinBox *spinBox() const { return m_spin; }
+    // The user is typing a value not yet entered: the field has the focus and
+    // shows other text than its value's.
+    [[nodiscard]] bool hasUnsentEdit() const;
 
 signals:
     void ValueChanged(int index, double value, double previous);

@@ -1,0 +1,122 @@
+#include "LivePoller.h"
+
+#include "comm/CommTasker.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "protocol/Commands.h"
+
+#include <utility>
+
+namespace qle {
+namespace {
+
+// Weight of the newest timed cycle in the running cost per exchange.
+constexpr double NewCycleWeight = 0.3;
+
+int sinkKey(const LiveQuery &query)
+{
+    return static_cast<int>(query.item) * 8 + query.channel + 1;
+}
+
+bool isMeasurement(LiveItem item)
+{
+    return item == LiveItem::MeasuredVoltage || item == LiveItem::MeasuredCurrent;
+}
+
+} // namespace
+
+LivePoller::LivePoller(CommTasker &engine, const Commands &commands, LivePlan plan, Apply apply, QObject *parent)
+    : QObject(parent), m_engine(engine), m_commands(commands), m_plan(std::move(plan)), m_apply(std::move(apply))
+{
+}
+
+double LivePoller::nowMs() const
+{
+    return platform::clock().monotonicSec() * 1000.0;
+}
+
+double LivePoller::msPerExchange() const
+{
+    if (m_measuredMsPerExchange > 0)
+        return m_measuredMsPerExchange;
+    if (!m_engine.MSComm1.isOpen())
+        return 0;
+    // The average query of the plan at the port's configured rate.
+    const QList<LiveQuery> cycle = LivePlan(m_plan).nextCycle(true);
+    if (cycle.isEmpty())
+        return 0;
+    double total = 0;
+    for (const LiveQuery &query : cycle)
+        total += LivePlan::serialExchangeMs(static_cast<int>(m_commands.query(query.queryIndex).size()),
+                                            static_cast<int>(m_engine.MSComm1.baudRate()));
+    return total / static_cast<double>(cycle.size());
+}
+
+bool LivePoller::isCycleRunning() const
+{
+    // A reset of the engine drops queued queries without a reply: then the
+    // cycle is over although replies are missing.
+    return m_outstanding > 0 && m_engine.hasQueryWork();
+}
+
+LiveReplySink *LivePoller::sinkFor(const LiveQuery &query)
+{
+    LiveReplySink *&sink = m_sinks[sinkKey(query)];
+    if (!sink)
+        sink = new LiveReplySink(query, [this](const LiveQuery &q, const QString &text) { onReply(q, text); }, this);
+    return sink;
+}
+
+bool LivePoller::poll(int periodMs, bool measuring)
+{
+    if (isCycleRunning()) {
+        ++m_skipped;
+        return false;
+    }
+    m_restartPending = false;
+    m_plan.fitToPeriod(periodMs, msPerExchange());
+    const QList<LiveQuery> cycle = m_plan.nextCycle(measuring);
+    m_cycleStamp = m_engine.commandsQueued();
+    m_cycleStartMs = nowMs();
+    int queued = 0;
+    for (const LiveQuery &query : cycle) {
+        if (!m_engine.ExecQueryTask(m_commands.query(query.queryIndex), 5, sinkFor(query), "Text", 4, false))
+            break;
+        ++queued;
+    }
+    m_outstanding = queued;
+    m_cycleLength = queued;
+    if (queued > 0)
+        m_engine.QueryCmdCnt = static_cast<qint16>(queued);
+    return queued > 0;
+}
+
+void LivePoller::restart(int periodMs, bool measuring)
+{
+    if (!isCycleRunning()) {
+        poll(periodMs, measuring);
+        return;
+    }
+    m_restartPending = true;
+    m_restartPeriodMs = periodMs;
+    m_restartMeasuring = measuring;
+}
+
+void LivePoller::onReply(const LiveQuery &query, const QString &text)
+{
+    const bool stateIsCurrent = m_engine.commandsQueued() == m_cycleStamp;
+    if (m_outstanding > 0 && --m_outstanding == 0 && m_cycleLength > 0) {
+        // Only cycles no command interrupted time the link.
+        const double spent = (nowMs() - m_cycleStartMs) / m_cycleLength;
+        if (stateIsCurrent && spent > 0) {
+            m_measuredMsPerExchange = m_measuredMsPerExchange <= 0
+                                          ? spent
+                                          : NewCycleWeight * spent + (1 - NewCycleWeight) * m_measuredMsPerExchange;
+        }
+    }
+    m_apply(query, text, stateIsCurrent || isMeasurement(query.item));
+    if (m_restartPending && m_outstanding == 0)
+        poll(m_restartPeriodMs, m_restartMeasuring);
+}
+
+} // namespace qle

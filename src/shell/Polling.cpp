@@ -1,0 +1,80 @@
+// The polling timer and its two modes: Classic asks one query per 3-second
+// tick while the output is on; Live asks every reading and the instrument's
+// state once per period for as long as a panel runs over a real link.
+#include "dialogs/dlgPolling.h"
+#include "MainMenu.h"
+#include "MainToolbar.h"
+#include "MDIForm1.h"
+#include "panels/Panel.h"
+
+#include <QAction>
+
+namespace qle {
+namespace {
+
+constexpr int ClassicQueryIntervalMs = 3000;
+
+} // namespace
+
+dlgPolling &MDIForm1::pollingDialog()
+{
+    if (!m_dlgPolling)
+        m_dlgPolling = std::make_unique<dlgPolling>(this);
+    return *m_dlgPolling;
+}
+
+void MDIForm1::mnuPolling_Click()
+{
+    PollingChoice chosen;
+    if (pollingDialog().Execute(m_polling, chosen))
+        setPolling(chosen);
+}
+
+void MDIForm1::toggleLivePolling()
+{
+    PollingChoice chosen = m_polling;
+    chosen.live = !chosen.live;
+    chosen.save();
+    setPolling(chosen);
+}
+
+void MDIForm1::setPolling(const PollingChoice &choice)
+{
+    m_polling = choice;
+    applyPolling();
+}
+
+void MDIForm1::applyPolling()
+{
+    QueryTimer.setInterval(m_polling.live ? m_polling.periodMs : ClassicQueryIntervalMs);
+    m_toolbar->liveButton()->setChecked(m_polling.live);
+    Panel *panel = currentPanel();
+    if (MainFormState != 3 || !panel || IsSuspendOutput)
+        return;
+    if (!m_polling.live)
+        m_engine->QueryCmdCnt = static_cast<qint16>(panel->pollCycleLength());
+    CheckOutput();
+}
+
+void MDIForm1::onQueryTimer()
+{
+    Panel *panel = currentPanel();
+    if (!panel)
+        return;
+    if (m_polling.live)
+        panel->DoLiveQuery(m_polling.periodMs);
+    else
+        panel->DoQuery();
+}
+
+void MDIForm1::restartLivePolling()
+{
+    // A recording's first row comes from readings asked for after it began.
+    Panel *panel = currentPanel();
+    if (!m_polling.live || !panel || MainFormState != 3 || !QueryTimer.isActive())
+        return;
+    QueryTimer.start();
+    panel->restartLiveQuery(m_polling.periodMs);
+}
+
+} // namespace qle
