@@ -1,11 +1,13 @@
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgDelay.h"
+#include "dialogs/dlgPolling.h"
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
 #include "MemorySettings.h"
 #include "ScriptedModalRunner.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -352,6 +354,45 @@ private slots:
         QVERIFY(!save.Execute());
         QCOMPARE(offeredBySave, 2);
         QCOMPARE(runner.shownTitles, (QStringList{"Save Data", "Recall Data", "Save Data"}));
+    }
+
+    // The polling choice: Classic and 1 s on a new store, a stored period
+    // that is not offered reads as 1 s, and OK stores what was chosen.
+    void pollingChoice()
+    {
+        MemorySettings settings;
+        QCOMPARE(PollingChoice::load(), PollingChoice{});
+        QVERIFY(!PollingChoice::load().live);
+        settings.preset("Polling/Mode", "Live");
+        settings.preset("Polling/PeriodMs", "300");
+        QCOMPARE(PollingChoice::load(), (PollingChoice{true, 1000}));
+
+        ScriptedModalRunner runner;
+        dlgPolling dialog;
+        runner.script([](QDialog &d) {
+            auto &polling = static_cast<dlgPolling &>(d);
+            // The period is offered only for Live.
+            polling.modeBox()->setCurrentIndex(0);
+            if (polling.periodBox()->isEnabled())
+                return QDialog::Rejected;
+            polling.modeBox()->setCurrentIndex(1);
+            polling.periodBox()->setCurrentIndex(0);
+            click(d, "OKButton");
+            return QDialog::Accepted;
+        });
+        PollingChoice chosen;
+        QVERIFY(dialog.Execute(PollingChoice{}, chosen));
+        QCOMPARE(chosen, (PollingChoice{true, 250}));
+        QCOMPARE(settings.values.value("Polling/Mode"), QString("Live"));
+        QCOMPARE(settings.values.value("Polling/PeriodMs"), QString("250"));
+        QCOMPARE(PollingChoice::load(), chosen);
+
+        runner.script([](QDialog &d) {
+            click(d, "CancelButton");
+            return QDialog::Rejected;
+        });
+        QVERIFY(!dialog.Execute(chosen, chosen));
+        QCOMPARE(settings.values.value("Polling/PeriodMs"), QString("250"));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "FakePanelHost.h"
 #include "panels/frmLayout1.h"
+#include "panels/LivePoller.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
 #include "ScriptedMessageBox.h"
@@ -285,6 +286,114 @@ private slots:
         host->readTimes = 32;
         panel->AfterQueryInitialValuesBeforeShow();
         QCOMPARE(host->engine().QueryCmdMaxMsec, 32000);
+    }
+
+    // Live: one whole cycle per period, never two at once; without the
+    // output on, no measurements.
+    void liveCycle()
+    {
+        host->output = true;
+        panel->DoLiveQuery(1000);
+        QStringList expected{":CHAN1:MEAS:VOLT?", ":CHAN1:MEAS:CURR?", ":CHAN2:MEAS:VOLT?", ":CHAN2:MEAS:CURR?",
+                             ":CHAN3:MEAS:VOLT?", ":CHAN3:MEAS:CURR?", ":OUTP:STAT?"};
+        for (int i = 0; i < 3; ++i)
+            expected << QString(":CHAN%1:VOLT?").arg(i + 1);
+        for (int i = 0; i < 3; ++i)
+            expected << QString(":CHAN%1:CURR?").arg(i + 1);
+        for (int i = 0; i < 3; ++i)
+            expected << QString(":CHAN%1:PROT:VOLT?").arg(i + 1);
+        for (int i = 0; i < 3; ++i)
+            expected << QString(":CHAN%1:PROT:CURR?").arg(i + 1);
+        expected << ":OUTP:COUP:TRAC?" << ":SYST:AUTO:STAT?" << ":SYST:MEM?" << ":SYST:ERR?";
+        QCOMPARE(host->queuedQueries(), expected);
+        QCOMPARE(host->engine().QueryCmdCnt, expected.size());
+        // Unfinished: the next period queues nothing.
+        panel->DoLiveQuery(1000);
+        QCOMPARE(host->queuedQueries().size(), expected.size());
+        QCOMPARE(panel->livePoller()->skippedPeriods(), 1);
+
+        // The engine dropped the queries (a reset): the cycle is over.
+        host->engine().ResetTasks();
+        host->output = false;
+        panel->DoLiveQuery(1000);
+        QCOMPARE(host->queuedQueries(), expected.mid(6));
+    }
+
+    // Live replies: the panel and the device-wide states follow, nothing is
+    // sent, garbage changes nothing, and a state reply that may predate a
+    // command is passed over.
+    void liveRepliesAreFollowed_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("current");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("operations");
+        const auto row = [](const char *name, LiveItem item, int channel, const char *reply, bool current,
+                            const char *shown, const QStringList &operations = {}) {
+            QTest::newRow(name) << static_cast<int>(item) << channel << QString(reply) << current << QString(shown)
+                                << operations;
+        };
+        row("set voltage", LiveItem::SetVoltage, 1, "12.500", true, "12.50");
+        row("set voltage, not a number", LiveItem::SetVoltage, 1, "1x", true, "1.00");
+        row("set voltage before a command", LiveItem::SetVoltage, 1, "12.500", false, "1.00");
+        row("set current", LiveItem::SetCurrent, 2, "0.250", true, "0.250");
+        row("over-voltage level", LiveItem::OverVoltageLevel, 0, "31.00", true, "31.00");
+        row("over-current on", LiveItem::OverCurrentState, 0, "1", true, "on");
+        row("output off while on", LiveItem::OutputState, -1, "0", true, "", {"followOutput(false)"});
+        row("output on, as shown", LiveItem::OutputState, -1, "1", true, "");
+        row("output garbage", LiveItem::OutputState, -1, "", true, "");
+        row("output off before a command", LiveItem::OutputState, -1, "0", false, "");
+        row("coupling track", LiveItem::Coupling, -1, "1", true, "", {"followCoupling(2)"});
+        row("coupling independent, as shown", LiveItem::Coupling, -1, "0", true, "");
+        row("coupling garbage", LiveItem::Coupling, -1, "7", true, "");
+        row("auto-run on", LiveItem::AutoRunState, -1, "1", true, "", {"followAutoRun(true)"});
+        row("memory", LiveItem::Memory, -1, "4", true, "4");
+        row("reading while on", LiveItem::MeasuredVoltage, 2, "4.987", false, "4.987");
+    }
+    void liveRepliesAreFollowed()
+    {
+        QFETCH(int, item);
+        QFETCH(int, channel);
+        QFETCH(QString, reply);
+        QFETCH(bool, current);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, operations);
+        host->output = true;
+        panel->channel(1).numVoltage->setValue(1);
+        const auto kind = static_cast<LiveItem>(item);
+        panel->followReply({kind, channel, 0}, reply, current);
+        QCOMPARE(host->operations, operations);
+        QVERIFY(host->queuedCommands().isEmpty());
+        const ChannelControls c = channel >= 0 ? panel->channel(channel) : ChannelControls{};
+        switch (kind) {
+        case LiveItem::SetVoltage:
+            QCOMPARE(c.numVoltage->spinBox()->text(), shown);
+            break;
+        case LiveItem::SetCurrent:
+            QCOMPARE(c.numCurrent->spinBox()->text(), shown);
+            break;
+        case LiveItem::OverVoltageLevel:
+            QCOMPARE(c.numOVP->spinBox()->text(), shown);
+            break;
+        case LiveItem::OverCurrentState:
+            QCOMPARE(c.tbnOCP->Value(), shown == "on");
+            break;
+        case LiveItem::Memory:
+            QCOMPARE(panel->txtMemory->text(), shown);
+            break;
+        case LiveItem::MeasuredVoltage:
+            QCOMPARE(c.txtVoltage->text(), shown);
+            // With the output off, readings stay blank.
+            host->output = false;
+            c.txtVoltage->clear();
+            panel->followReply({kind, channel, 0}, reply, current);
+            QCOMPARE(c.txtVoltage->text(), QString());
+            break;
+        default:
+            break;
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 #include "protocol/Commands.h"
+#include "protocol/LivePlan.h"
 
 #include <QTest>
 
@@ -58,6 +59,53 @@ private slots:
         switched.LoadScpiCommands();
         QCOMPARE(switched.query(28), QString("STATUS?"));
         QCOMPARE(switched.query(6), QString(":OUTP:STAT?"));
+    }
+
+    // How many rotating state queries a Live cycle takes, and that they
+    // take turns: measurements and the every-cycle queries always come first.
+    void livePlanSpreadsTheState_data()
+    {
+        QTest::addColumn<int>("periodMs");
+        QTest::addColumn<double>("msPerExchange");
+        QTest::addColumn<int>("slice");
+        QTest::newRow("unknown link cost: all") << 1000 << 0.0 << 5;
+        QTest::newRow("fast link: all") << 250 << 1.0 << 5;
+        QTest::newRow("9600 baud at 1 s: all") << 1000 << 30.0 << 5;
+        QTest::newRow("slower link at 0.25 s: four") << 250 << 20.0 << 4;
+        QTest::newRow("too slow for the measurements: still one") << 250 << 100.0 << 1;
+    }
+    void livePlanSpreadsTheState()
+    {
+        QFETCH(int, periodMs);
+        QFETCH(double, msPerExchange);
+        QFETCH(int, slice);
+        const LiveQuery measurement{LiveItem::MeasuredVoltage, 0, 0};
+        const LiveQuery output{LiveItem::OutputState, -1, 6};
+        QList<LiveQuery> rotating;
+        for (int i = 0; i < 5; ++i)
+            rotating.append({LiveItem::SetVoltage, i, 20 + i});
+        LivePlan plan({measurement, measurement, measurement}, {output}, rotating);
+        plan.fitToPeriod(periodMs, msPerExchange);
+        QCOMPARE(plan.rotatingPerCycle(), slice);
+
+        // Over enough cycles every rotating query is asked equally often.
+        QMap<int, int> asked;
+        for (int cycle = 0; cycle < 5; ++cycle) {
+            const QList<LiveQuery> queries = plan.nextCycle(cycle % 2 == 0);
+            const int fixed = cycle % 2 == 0 ? 4 : 1;
+            QCOMPARE(queries.size(), fixed + slice);
+            if (cycle % 2 == 0)
+                QCOMPARE(queries.first(), measurement);
+            QCOMPARE(queries.at(fixed - 1), output);
+            for (int i = fixed; i < queries.size(); ++i)
+                ++asked[queries.at(i).channel];
+        }
+        QCOMPARE(asked.size(), 5);
+        for (int count : std::as_const(asked))
+            QCOMPARE(count, slice);
+        // ":CHAN1:MEAS:VOLT?" and a 10-byte reply at 9600 baud.
+        QCOMPARE(qRound(LivePlan::serialExchangeMs(17, 9600)), 30);
+        QCOMPARE(LivePlan::serialExchangeMs(17, 0), 0.0);
     }
 };
 

@@ -15,6 +15,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSqlDatabase>
@@ -316,6 +318,101 @@ private slots:
         QVERIFY(!panel->channel(1).numVoltage->isEnabled());
         QVERIFY(!w->menu().mnuGPIB->isEnabled());
         QVERIFY(!w->toolbar().isEnabled("GPIB"));
+    }
+
+    // Live: the panel follows what is changed at the instrument within two
+    // periods, keeps what the user is typing, and sees a protection trip.
+    void liveFollowsTheInstrument()
+    {
+        constexpr int Period = 1000;
+        startSim({"--model", "KMA-3303T"});
+        w->setPolling({true, Period});
+        QVERIFY(w->toolbar().liveButton()->isChecked());
+        connectSerial();
+        auto *panel = qobject_cast<frmLayout1 *>(w->currentPanel());
+        QVERIFY(panel);
+        // The state is asked for with the output off too; readings stay blank.
+        QVERIFY(w->QueryTimer.isActive());
+        QCOMPARE(w->QueryTimer.interval(), Period);
+        QCOMPARE(panel->outputStateLabel()->text(), QString("OFF"));
+        // Commands sent so far: the initial read's own output and coupling.
+        const auto commandsSent = [&] {
+            return sim->received().filter(QRegularExpression("^:(CHAN2:VOLT|OUTP:STAT|OUTP:COUP:TRAC) ")).size();
+        };
+        const qsizetype sentAtStart = commandsSent();
+
+        QVERIFY(sim->control("set volt 2 5"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel->channel(1).numVoltage->Value(), 5.0, 2 * Period);
+        QVERIFY(sim->control("output on"));
+        QTRY_VERIFY_WITH_TIMEOUT(panel->outputButton()->Value(), 2 * Period);
+        QVERIFY(w->menu().mnuOutput->isChecked());
+        QCOMPARE(panel->outputStateLabel()->text(), QString("ON"));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->voltageText(1).isEmpty(), 2 * Period);
+        QVERIFY(sim->control("coupling track"));
+        QTRY_VERIFY_WITH_TIMEOUT(panel->optTrack->isChecked(), 2 * Period);
+        QVERIFY(w->menu().mnuTrack->isChecked());
+        QVERIFY(!panel->channel(0).numVoltage->isEnabled());
+        // Following sends nothing back to the instrument.
+        QCOMPARE(commandsSent(), sentAtStart);
+
+        // A value being typed is not overwritten; once entered, it is sent.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QAbstractSpinBox *spin = panel->channel(2).numVoltage->spinBox();
+        spin->setFocus();
+        QTRY_VERIFY(spin->hasFocus());
+        spin->selectAll();
+        QTest::keyClicks(spin, "4.25");
+        QVERIFY(sim->control("set volt 3 2"));
+        const auto asked = [&] { return sim->received().filter(":CHAN3:VOLT?").size(); };
+        const qsizetype before = asked();
+        QTRY_VERIFY_WITH_TIMEOUT(asked() >= before + 2, 4 * Period);
+        QCOMPARE(spin->text(), QString("4.25"));
+        QTest::keyClick(spin, Qt::Key_Return);
+        QTRY_VERIFY(sim->received().contains(":CHAN3:VOLT 4.25"));
+        QCOMPARE(panel->channel(2).numVoltage->Value(), 4.25);
+
+        // A trip switches the output off at the instrument: the panel follows
+        // and says so, and no output command goes out.
+        const qsizetype outputCommands = sim->received().filter(":OUTP:STAT ").size();
+        QVERIFY(sim->control("trip ovp 1"));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->outputButton()->Value(), 2 * Period);
+        QVERIFY(!w->menu().mnuOutput->isChecked());
+        QCOMPARE(panel->outputStateLabel()->text(), QString("OFF"));
+        w->StatusTimer_Timer();
+        QCOMPARE(w->statusText(), QString("Output switched off by the instrument"));
+        QCOMPARE(sim->received().filter(":OUTP:STAT ").size(), outputCommands);
+        QTRY_VERIFY(panel->voltageText(0).isEmpty());
+        QVERIFY(fx->boxes.shown().isEmpty());
+
+        // Back to Classic: the timer runs only with the output on, every 3 s.
+        w->toggleLivePolling();
+        QVERIFY(!w->toolbar().liveButton()->isChecked());
+        QVERIFY(!w->QueryTimer.isActive());
+        QCOMPARE(w->QueryTimer.interval(), 3000);
+        QCOMPARE(setting("Polling", "Mode"), QString("Classic"));
+        QCOMPARE(w->engine().QueryCmdCnt, qint16(frmLayout1::PollSteps));
+    }
+
+    // The legacy family: the status word tells output and coupling.
+    void liveFollowsTheLegacyStatusWord()
+    {
+        startSim({"--model", "QLE-5505"});
+        w->setPolling({true, 250});
+        connectSerial();
+        auto *panel = qobject_cast<frmLayout3 *>(w->currentPanel());
+        QVERIFY(panel);
+        const qsizetype couplingSent = sim->received().filter("TRACK").size();
+        QVERIFY(sim->control("set volt 2 7"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel->channel(1).numVoltage->Value(), 7.0, 2000);
+        QVERIFY(sim->control("output on"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->menu().mnuOutput->isChecked(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->voltageText(1), QString("7.000"), 2000);
+        QVERIFY(sim->control("coupling parallel"));
+        QTRY_VERIFY_WITH_TIMEOUT(panel->optParal->isChecked(), 2000);
+        QVERIFY(w->menu().mnuParallel->isChecked());
+        QCOMPARE(sim->received().filter("TRACK").size(), couplingSent);
+        QVERIFY(fx->boxes.shown().isEmpty());
     }
 };
 

@@ -11,6 +11,9 @@
 #include <QListWidget>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSet>
+
+#include "dialogs/dlgPolling.h"
 
 using namespace qle;
 using namespace qle::testing;
@@ -54,10 +57,10 @@ private:
         table.TimerRecordData_Timer();
     }
 
-    void connect()
+    void connect(const QStringList &noise = {"--no-noise"})
     {
         sim = std::make_unique<SimProcess>();
-        QVERIFY(sim->start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(sim->start(QStringList{"--model", "KMA-3303T"} + noise));
         QVERIFY(sim->control("set volt 1 5"));
         QVERIFY(sim->control("set volt 2 3"));
         w = fx->makeWindow({sim->link()});
@@ -67,9 +70,11 @@ private:
         w->mnuRS232_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
                                  10000);
-        w->QueryTimer.setInterval(20);
+        if (!w->polling().live)
+            w->QueryTimer.setInterval(20);
         w->mnuOutput_Click();
-        QTRY_COMPARE(w->currentPanel()->currentText(0), QString("0.500"));
+        if (noise.contains("--no-noise"))
+            QTRY_COMPARE(w->currentPanel()->currentText(0), QString("0.500"));
     }
 
 private slots:
@@ -158,6 +163,42 @@ private slots:
         QCOMPARE(table->gridModel().rowCount(), 5);
         QCOMPARE(w->graphWindow()->lIdx, 5);
         QCOMPARE(workingRows().size(), 5);
+    }
+
+    // Live at 1 s: every row of a recording at "1 second" holds fresh noisy
+    // readings of every channel, from the first row on.
+    void liveRecordingHoldsFreshReadings()
+    {
+        w.reset();
+        fx->clearSettings();
+        PollingChoice{true, 1000}.save();
+        // Noise wide enough that ten readings of a channel are all different.
+        connect({"--noise-mv", "200", "--noise-ma", "50"});
+        QVERIFY(sim->control("set volt 3 4"));
+        QCOMPARE(w->QueryTimer.interval(), 1000);
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 9, 0, 0);
+        w->mnuRecordStart_Click();
+        QVERIFY(table->isRecording());
+        QTRY_VERIFY_WITH_TIMEOUT(!table->isRecording(), 20000);
+
+        QSqlQuery q(QSqlDatabase::database("mtype"));
+        QVERIFY(q.exec("select PVal, SVal, PVal2, SVal2, PVal3, SVal3 from datatemp order by SeqNo"));
+        // A channel's reading is its voltage and current pair: a stale one
+        // would repeat a row before it.
+        QList<QSet<QString>> distinct(3);
+        int rows = 0;
+        while (q.next()) {
+            ++rows;
+            for (int column = 0; column < 6; ++column)
+                QVERIFY2(!q.value(column).toString().isEmpty(),
+                         qPrintable(QString("row %1 column %2").arg(rows).arg(column)));
+            for (int ch = 0; ch < 3; ++ch)
+                distinct[ch].insert(q.value(2 * ch).toString() + u'|' + q.value(2 * ch + 1).toString());
+        }
+        QCOMPARE(rows, 10);
+        for (int ch = 0; ch < 3; ++ch)
+            QVERIFY2(distinct.at(ch).size() == 10, qPrintable(QString::number(ch)));
     }
 
     void fiveSecondRowsSaveReloadReplace()
