@@ -173,6 +173,12 @@ bool SimInstrument::start(const QStringList &arguments)
     return QFileInfo::exists(m_link);
 }
 
+void SimInstrument::control(const QString &command)
+{
+    m_process.write(command.toUtf8() + '\n');
+    m_process.readAllStandardOutput();
+}
+
 void SimInstrument::stop()
 {
     if (m_process.state() == QProcess::NotRunning)

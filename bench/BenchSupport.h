@@ -92,6 +92,9 @@ public:
     [[nodiscard]] QString link() const { return m_link; }
     // What the transcript gained since the previous call.
     Exchange takeExchange();
+    // A control-channel command ("set volt 1 5"), written without waiting
+    // for its answer (it needs "--control stdin").
+    void control(const QString &command);
 
 private:
     QTemporaryDir m_dir;

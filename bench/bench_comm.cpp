@@ -122,6 +122,7 @@ public:
     void mnuSaveMemory_Click() override {}
     void mnuRecallMemory_Click() override {}
     void SetMenuOutputModeAllUnchecked() override {}
+    void ReportStatus(const QString &, int) override {}
     [[nodiscard]] bool outputOn() const override { return false; }
     [[nodiscard]] bool autoRunOn() const override { return false; }
     void followOutput(bool) override {}

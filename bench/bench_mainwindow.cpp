@@ -4,6 +4,7 @@
 // share of the engine's 10 ms tick in it, and the resident memory once a
 // 33,000-row record is loaded into the table recorder.
 #include "BenchSupport.h"
+#include "ConnectedWindow.h"
 #include "SampleRows.h"
 
 #include "comm/CommTasker.h"
@@ -38,51 +39,6 @@ namespace {
 
 constexpr int Rows = 33000;
 
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-template <typename Done> bool waitFor(Done done, int timeoutMs)
-{
-    const double until = nowMs() + timeoutMs;
-    while (!done()) {
-        if (nowMs() > until)
-            return false;
-        pause(10);
-    }
-    return true;
-}
-
-// Answers the serial dialog with the first offered device at the first baud
-// rate; every later dialog (the initial read's) runs for real.
-class ConnectingRunner final : public IModalRunner {
-public:
-    ConnectingRunner() { platform::setModalRunner(this); }
-    ~ConnectingRunner() override { platform::setModalRunner(nullptr); }
-    int exec(QDialog &dialog) override
-    {
-        if (auto *serial = qobject_cast<dlgConfigRS232 *>(&dialog)) {
-            serial->Combo1()->setCurrentIndex(0);
-            serial->Combo2()->setCurrentIndex(0);
-            dialog.findChild<QPushButton *>("OKButton")->click();
-            return QDialog::Accepted;
-        }
-        return dialog.exec();
-    }
-};
-
-// CPU time of this process over `ms` of running the event loop, as % of one core.
-double idleCpuPercent(int ms)
-{
-    const double cpu0 = cpuMs();
-    const double t0 = nowMs();
-    pause(ms);
-    return 100.0 * (cpuMs() - cpu0) / (nowMs() - t0);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -108,38 +64,14 @@ int main(int argc, char *argv[])
         printNotAvailable("idle CPU", "failed: psu-sim did not start");
         return 1;
     }
-    const QString data = tmp.filePath("data");
-    QDir().mkpath(data);
-    QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE), data + "/mtype.mdb");
-    QFile::setPermissions(data + "/mtype.mdb", QFile::ReadOwner | QFile::WriteOwner);
-    dlgConfigRS232::setSystemPortLister([] { return QStringList(); });
-
-    ShellOptions options;
-    options.dataFolder = data;
-    options.shippedCatalogue = QStringLiteral(QLE_SHIPPED_CATALOGUE);
-    options.serialDevices = {sim.link()};
-    auto window = std::make_unique<MDIForm1>(options);
-    if (window->Start() != MDIForm1::StartResult::Ready) {
-        printNotAvailable("idle CPU", "failed: the main window did not start");
-        return 1;
-    }
-    window->show();
-    window->mnuRS232_Click();
-    MDIForm1 &w = *window;
-    const bool connected =
-        waitFor([&] { return w.MainFormState == 3 && w.currentPanel() && w.currentPanel()->isVisibleTo(&w); }, 15000);
-    CommTasker &engine = w.engine();
-    const bool settled = connected && waitFor(
-                                          [&] {
-                                              return engine.QueryTaskCount + engine.CmdTaskCount == 0 &&
-                                                     !engine.IsQueryPending && !engine.IsCommandPending;
-                                          },
-                                          5000);
-    if (!settled || w.currentPanel()->channelCount() != 3 || w.currentPanel()->IsOutput) {
+    auto window = connectedWindow(tmp.filePath("data"), sim.link());
+    if (!window || window->currentPanel()->channelCount() != 3 || window->currentPanel()->IsOutput) {
         printNotAvailable("idle CPU",
                           "failed: no three-output panel with the output off (" + boxes.shown.join("; ") + ")");
         return 1;
     }
+    MDIForm1 &w = *window;
+    CommTasker &engine = w.engine();
     pause(2000);
 
     // ---- idle CPU. Three rounds of: everything running (a third of the idle time), the engine's

@@ -24,7 +24,7 @@ status=0
   echo "# load before: $(cut -d' ' -f1-3 /proc/loadavg); build: $(grep -m1 CMAKE_BUILD_TYPE "$build/CMakeCache.txt" | cut -d= -f2)"
 } | tee "$results"
 
-for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow; do
+for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow bench_live; do
   echo | tee -a "$results"
   if [ "$program" = bench_graph ] && [ ! -x "$bin/$program" ]; then
     # Built on its own, and only when the export and graph code compile.

@@ -57,14 +57,16 @@ void CommTasker::fillSlot(TaskItem &slot, const QString &xOutString, qint32 xRsp
 bool CommTasker::ExecQueryTask(const QString &xOutString, qint32 xRspType, QObject *xObj, const QString &xCallName,
                                qint32 xCallType, bool xIsNeedingAck)
 {
-    Trace("ExecQueryTask:" + QString::number(QueryTaskCount));
+    if (isTraceOn())
+        Trace("ExecQueryTask:" + QString::number(QueryTaskCount));
     if (IsRejectAnyTask)
         return false;
     if (QueryTaskCount >= MaxQueuedTasks) {
         Trace("Q overflowed, just dropped:" + xOutString);
         return false;
     }
-    Trace("ExecQueryTask " + xOutString);
+    if (isTraceOn())
+        Trace("ExecQueryTask " + xOutString);
     fillSlot(QueryTasks[static_cast<std::size_t>(QueryHeadI)], xOutString, xRspType, xObj, xCallName, xCallType,
              xIsNeedingAck);
     QueryHeadI = nextSlot(QueryHeadI);
@@ -167,6 +169,7 @@ void CommTasker::DoWriterTimer(int IntervalMsec)
     if (!m_host || !m_host->isQueryTimerEnabled()) {
         CurQueryCmdCnt = 0;
         CurQuerySpentMsec = 0;
+        restIfIdle();
         return;
     }
     if (CurQueryCmdCnt < QueryCmdCnt) {
@@ -181,6 +184,36 @@ void CommTasker::DoWriterTimer(int IntervalMsec)
         m_host->ReportStatus("Read Times Failed!", 2000);
         CurQuerySpentMsec = 0;
     }
+    restIfIdle();
+}
+
+bool CommTasker::needsTick() const
+{
+    if (QueryTaskCount > 0 || CmdTaskCount > 0 || IsQueryPending || IsCommandPending || IsWaitingAck || OpMode != 0)
+        return true;
+    // The read-times watch counts ticks while a polling cycle is timed.
+    if (m_host && m_host->isQueryTimerEnabled() && QueryCmdCnt > 0)
+        return true;
+    // Every pass of the tick is traced.
+    return isTraceOn();
+}
+
+void CommTasker::restIfIdle()
+{
+    if (WriterTimer.isActive() && !needsTick()) {
+        WriterTimer.stop();
+        m_tickResting = true;
+    }
+}
+
+void CommTasker::wakeTick()
+{
+    if (!m_tickResting)
+        return;
+    m_tickResting = false;
+    // What the resting ticks would have done: nothing was pending.
+    LastRspTimeSec = now();
+    WriterTimer.start();
 }
 
 void CommTasker::ConsumeTask()
@@ -192,7 +225,8 @@ void CommTasker::ConsumeTask()
 int CommTasker::ConsumeQueryTask()
 {
     const qint64 n = QueryPassCount++;
-    const QString passEnd = "Q-" + QString::number(n);
+    // Built only when traced: the ring is visited every 10 ms.
+    const QString passEnd = isTraceOn() ? "Q-" + QString::number(n) : QString();
     int result = 0;
     if (IsWaitingAck || IsCommandPending || IsQueueLocked != 0)
         return 0;
@@ -261,7 +295,8 @@ int CommTasker::ConsumeQueryTask()
             } else if (m_rsp.RspCount() > 0) {
                 const QString reply = m_rsp.RspPop();
                 task.RspValue = reply;
-                Trace("query paired:'" + task.xOutString + "' '" + reply + "'");
+                if (isTraceOn())
+                    Trace("query paired:'" + task.xOutString + "' '" + reply + "'");
                 if (task.IsCancelled)
                     Trace("query paired but cancelled");
                 task.State = TaskWaitCall;
@@ -489,6 +524,7 @@ void CommTasker::ResetAll()
 // the next tick; it repeats while it moves a task along.
 void CommTasker::scheduleConsume()
 {
+    wakeTick();
     if (m_consumeScheduled)
         return;
     m_consumeScheduled = true;

@@ -45,6 +45,12 @@ public:
 
     // Consumer.
     void DoWriterTimer(int IntervalMsec);
+    // The 10 ms tick rests while the engine has nothing to do: nothing
+    // queued, pending or awaiting an acknowledgement, no transfer running,
+    // no polling cycle being timed and no trace being written. Work starts
+    // it again at once.
+    [[nodiscard]] bool needsTick() const;
+    [[nodiscard]] bool isTickResting() const { return m_tickResting; }
     void ConsumeTask();
     int ConsumeQueryTask();
     int ConsumeCmdTask();
@@ -125,6 +131,8 @@ private:
     WriteResult SerialWrite(const QString &text);
     void reportSerialError(const QString &description);
     void scheduleConsume();
+    void restIfIdle();
+    void wakeTick();
     void runScheduledConsume();
     void onSerialReadyRead();
     void onSerialError(QSerialPort::SerialPortError error);
@@ -162,6 +170,9 @@ private:
     quint64 m_stepCount = 0;
     bool m_consumeScheduled = false;
     quint64 m_commandsQueued = 0;
+    // The engine stopped its own tick for want of work (a tick stopped from
+    // outside, as tests do, stays stopped).
+    bool m_tickResting = false;
     bool m_serialErrorShown = false;
     // Bumped by ResetAll: a write-error box queued before a reset belongs to
     // a link that was given up and reported already.

@@ -41,7 +41,8 @@ void PollingChoice::save() const
     store.SaveInt(Section, QStringLiteral("PeriodMs"), periodMs);
 }
 
-dlgPolling::dlgPolling(QWidget *parent) : SettingsDialog(parent), m_mode(new QComboBox(this)), m_period(new QComboBox(this))
+dlgPolling::dlgPolling(QWidget *parent)
+    : SettingsDialog(parent), m_mode(new QComboBox(this)), m_period(new QComboBox(this))
 {
     setWindowTitle("Polling");
     m_mode->setObjectName("cmbMode");

@@ -25,9 +25,21 @@ bool isMeasurement(LiveItem item)
 
 } // namespace
 
-LivePoller::LivePoller(CommTasker &engine, const Commands &commands, LivePlan plan, Apply apply, QObject *parent)
-    : QObject(parent), m_engine(engine), m_commands(commands), m_plan(std::move(plan)), m_apply(std::move(apply))
+LivePoller::LivePoller(CommTasker &engine, const Commands &commands, LivePlan plan, Apply apply,
+                       std::function<void(double)> slowCycle, QObject *parent)
+    : QObject(parent), m_engine(engine), m_commands(commands), m_plan(std::move(plan)), m_apply(std::move(apply)),
+      m_slowCycle(std::move(slowCycle))
 {
+}
+
+void LivePoller::checkCycleTime()
+{
+    const double spent = nowMs() - m_cycleStartMs;
+    if (m_slowReported || m_engine.QueryCmdMaxMsec < 1 || spent <= m_engine.QueryCmdMaxMsec)
+        return;
+    m_slowReported = true;
+    if (m_slowCycle)
+        m_slowCycle(spent);
 }
 
 double LivePoller::nowMs() const
@@ -63,7 +75,8 @@ LiveReplySink *LivePoller::sinkFor(const LiveQuery &query)
 {
     LiveReplySink *&sink = m_sinks[sinkKey(query)];
     if (!sink)
-        sink = new LiveReplySink(query, [this](const LiveQuery &q, const QString &text) { onReply(q, text); }, this);
+        sink = new LiveReplySink(
+            query, [this](const LiveQuery &q, const QString &text) { onReply(q, text); }, this);
     return sink;
 }
 
@@ -71,9 +84,11 @@ bool LivePoller::poll(int periodMs, bool measuring)
 {
     if (isCycleRunning()) {
         ++m_skipped;
+        checkCycleTime();
         return false;
     }
     m_restartPending = false;
+    m_slowReported = false;
     m_plan.fitToPeriod(periodMs, msPerExchange());
     const QList<LiveQuery> cycle = m_plan.nextCycle(measuring);
     m_cycleStamp = m_engine.commandsQueued();
@@ -86,8 +101,6 @@ bool LivePoller::poll(int periodMs, bool measuring)
     }
     m_outstanding = queued;
     m_cycleLength = queued;
-    if (queued > 0)
-        m_engine.QueryCmdCnt = static_cast<qint16>(queued);
     return queued > 0;
 }
 
@@ -106,6 +119,7 @@ void LivePoller::onReply(const LiveQuery &query, const QString &text)
 {
     const bool stateIsCurrent = m_engine.commandsQueued() == m_cycleStamp;
     if (m_outstanding > 0 && --m_outstanding == 0 && m_cycleLength > 0) {
+        checkCycleTime();
         // Only cycles no command interrupted time the link.
         const double spent = (nowMs() - m_cycleStartMs) / m_cycleLength;
         if (stateIsCurrent && spent > 0) {

@@ -19,8 +19,7 @@ class LiveReplySink final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString Text READ text WRITE setText)
 public:
-    LiveReplySink(LiveQuery query, std::function<void(const LiveQuery &, const QString &)> onReply,
-                  QObject *parent)
+    LiveReplySink(LiveQuery query, std::function<void(const LiveQuery &, const QString &)> onReply, QObject *parent)
         : QObject(parent), m_query(query), m_onReply(std::move(onReply))
     {
     }
@@ -47,7 +46,9 @@ public:
     // command was queued after the cycle, so a state reply may be outdated.
     using Apply = std::function<void(const LiveQuery &, const QString &, bool)>;
 
-    LivePoller(CommTasker &engine, const Commands &commands, LivePlan plan, Apply apply, QObject *parent = nullptr);
+    // `slowCycle(ms)`: a cycle took longer than the engine's read-times limit.
+    LivePoller(CommTasker &engine, const Commands &commands, LivePlan plan, Apply apply,
+               std::function<void(double)> slowCycle, QObject *parent = nullptr);
 
     // Queues the next cycle; false when the previous one is still running or
     // the engine refused it.
@@ -65,6 +66,8 @@ public:
 
 private:
     void onReply(const LiveQuery &query, const QString &text);
+    // Tells once per cycle when it has run past the read-times limit.
+    void checkCycleTime();
     LiveReplySink *sinkFor(const LiveQuery &query);
     [[nodiscard]] double nowMs() const;
 
@@ -72,6 +75,8 @@ private:
     const Commands &m_commands;
     LivePlan m_plan;
     Apply m_apply;
+    std::function<void(double)> m_slowCycle;
+    bool m_slowReported = false;
     QHash<int, LiveReplySink *> m_sinks;
     int m_outstanding = 0;
     int m_cycleLength = 0;

@@ -109,14 +109,8 @@ ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool w
     c.txtCurrent = makeText("txtCurrent", "0.00", true);
     c.txtVoltage->setAlignment(Qt::AlignRight);
     c.txtCurrent->setAlignment(Qt::AlignRight);
-    connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, index](const QString &text) {
-        if (!text.isEmpty())
-            noteReading(index, false);
-    });
-    connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, index](const QString &text) {
-        if (!text.isEmpty())
-            noteReading(index, true);
-    });
+    connect(c.txtVoltage, &TextBox::assigned, this, [this, index] { noteReading(index, false); });
+    connect(c.txtCurrent, &TextBox::assigned, this, [this, index] { noteReading(index, true); });
     c.numVoltage = makeNumber("numVoltage");
     c.numCurrent = makeNumber("numCurrent");
     c.txtSetVolt = makeText("txtSetVolt", QString(), false);

@@ -35,11 +35,13 @@ std::optional<bool> switchState(const QString &text)
 void PanelBase::DoLiveQuery(int periodMs)
 {
     if (!m_live) {
-        m_live = new LivePoller(m_host.engine(), m_host.commands(), livePlan(),
-                                [this](const LiveQuery &query, const QString &text, bool stateIsCurrent) {
-                                    followReply(query, text, stateIsCurrent);
-                                },
-                                this);
+        m_live = new LivePoller(
+            m_host.engine(), m_host.commands(), livePlan(),
+            [this](const LiveQuery &query, const QString &text, bool stateIsCurrent) {
+                followReply(query, text, stateIsCurrent);
+            },
+            // The read-times watch of Live: one cycle against the limit.
+            [this](double) { m_host.ReportStatus("Read Times Failed!", 2000); }, this);
     }
     m_live->poll(periodMs, m_host.outputOn());
 }
@@ -137,7 +139,8 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
             followNumber(m_channels.at(query.channel).numOVP, text, QChar());
         break;
     case LiveItem::OverCurrentState:
-        if (const std::optional<bool> on = switchState(text); on && channelQuery && m_channels.at(query.channel).tbnOCP) {
+        if (const std::optional<bool> on = switchState(text);
+            on && channelQuery && m_channels.at(query.channel).tbnOCP) {
             const QSignalBlocker block(m_channels.at(query.channel).tbnOCP);
             m_channels.at(query.channel).tbnOCP->setValue(*on);
         }

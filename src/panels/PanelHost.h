@@ -42,6 +42,9 @@ public:
     virtual void mnuRecallMemory_Click() = 0;
     virtual void SetMenuOutputModeAllUnchecked() = 0;
 
+    // A message on the status line for `msec` milliseconds.
+    virtual void ReportStatus(const QString &msg, int msec) = 0;
+
     // The device-wide states as menus and toolbar show them.
     [[nodiscard]] virtual bool outputOn() const = 0;
     [[nodiscard]] virtual bool autoRunOn() const = 0;

@@ -1,6 +1,6 @@
 #include "FormatPattern.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 #include <cmath>
 
@@ -100,7 +100,9 @@ QString FormatPattern(double value, const QString &pattern)
     while (integer.size() < p.minIntegerDigits)
         integer.prepend(u'0');
 
-    const bool isZero = !(integer + fraction).contains(QRegularExpression("[1-9]"));
+    const auto nonZero = [](QChar c) { return c >= u'1' && c <= u'9'; };
+    const bool isZero = std::none_of(integer.cbegin(), integer.cend(), nonZero) &&
+                        std::none_of(fraction.cbegin(), fraction.cend(), nonZero);
     QString result = (negative && !isZero) ? QStringLiteral("-") : QString();
     result += integer;
     if (p.hasPoint)

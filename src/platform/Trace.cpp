@@ -21,4 +21,10 @@ void Trace(const QString &message)
         g_sink->printd(message);
 }
 
+void Trace(const char *message)
+{
+    if (g_sink)
+        g_sink->printd(QString::fromUtf8(message));
+}
+
 } // namespace qle

@@ -16,5 +16,8 @@ void setTraceSink(ITraceSink *sink);
 
 // One trace line. Discarded unless a sink is installed; never fails.
 void Trace(const QString &message);
+// The same for a fixed text, which is turned into a string only when traced:
+// the engine writes several a turn.
+void Trace(const char *message);
 
 } // namespace qle

@@ -51,7 +51,10 @@ public:
     [[nodiscard]] int rotatingPerCycle() const { return m_slice; }
     [[nodiscard]] int rotatingCount() const { return static_cast<int>(m_rotating.size()); }
     [[nodiscard]] const QList<LiveQuery> &measurements() const { return m_measurements; }
-    [[nodiscard]] bool isEmpty() const { return m_measurements.isEmpty() && m_everyCycle.isEmpty() && m_rotating.isEmpty(); }
+    [[nodiscard]] bool isEmpty() const
+    {
+        return m_measurements.isEmpty() && m_everyCycle.isEmpty() && m_rotating.isEmpty();
+    }
 
     // What one query and its reply cost on a serial link, in milliseconds:
     // the query with its CR LF and a typical reply line, ten bits a byte.

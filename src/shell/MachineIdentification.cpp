@@ -190,6 +190,7 @@ void MDIForm1::OkGetMachineType()
         return;
     CheckOutput();
     panel->AfterQueryInitialValuesBeforeShow();
+    applyPolling();
     panel->show();
     if (auto *sub = panel->parentWidget())
         sub->show();

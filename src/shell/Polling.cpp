@@ -51,8 +51,9 @@ void MDIForm1::applyPolling()
     Panel *panel = currentPanel();
     if (MainFormState != 3 || !panel || IsSuspendOutput)
         return;
-    if (!m_polling.live)
-        m_engine->QueryCmdCnt = static_cast<qint16>(panel->pollCycleLength());
+    // Classic's read-times watch counts the engine's ticks over a cycle of
+    // queries; Live times each of its cycles itself.
+    m_engine->QueryCmdCnt = static_cast<qint16>(m_polling.live ? 0 : panel->pollCycleLength());
     CheckOutput();
 }
 

@@ -267,6 +267,52 @@ private slots:
         QCOMPARE(r.texts, QStringList{"3.300"});
     }
 
+    // The tick rests while the engine has nothing to do and is back as soon
+    // as work comes; a tick stopped from outside stays stopped.
+    void tickRestsWhileIdle()
+    {
+        CommTasker idle;
+        idle.setHost(&host);
+        QVERIFY(idle.WriterTimer.isActive());
+        idle.DoWriterTimer(10);
+        QVERIFY(!idle.WriterTimer.isActive());
+        QVERIFY(idle.isTickResting());
+
+        // A query wakes it, and its 20-s time-out starts from now, not from
+        // when the tick went to rest.
+        clock->advance(60);
+        QVERIFY(idle.ExecQueryTask("VOUT1?", 5, nullptr, "Text", 4, false));
+        QVERIFY(idle.WriterTimer.isActive());
+        QCOMPARE(idle.LastRspTimeSec, clock->monotonicSec());
+        idle.DoWriterTimer(10); // set-up
+        idle.DoWriterTimer(10); // written, now pending
+        QVERIFY(idle.IsQueryPending);
+        idle.DoWriterTimer(10);
+        QVERIFY(idle.WriterTimer.isActive());
+        QCOMPARE(idle.RspTimeSec, 0.0);
+
+        // Polling being timed, or a trace being written, keeps it going.
+        idle.ResetTasks();
+        idle.IsQueryPending = false;
+        host.queryTimerEnabled = true;
+        idle.QueryCmdCnt = 7;
+        idle.DoWriterTimer(10);
+        QVERIFY(idle.WriterTimer.isActive());
+        host.queryTimerEnabled = false;
+        {
+            TraceRecorder trace;
+            idle.DoWriterTimer(10);
+            QVERIFY(idle.WriterTimer.isActive());
+        }
+        idle.DoWriterTimer(10);
+        QVERIFY(!idle.WriterTimer.isActive());
+
+        // This test's engine had its tick stopped by hand: work leaves it so.
+        QVERIFY(!engine->isTickResting());
+        engine->ExecCmdTask("OUT1", 0, nullptr, QString(), 1, false);
+        QVERIFY(!engine->WriterTimer.isActive());
+    }
+
 private:
     std::unique_ptr<ManualClock> clock;
     std::unique_ptr<CommTasker> engine;

@@ -62,6 +62,10 @@ public:
     void mnuSaveMemory_Click() override { operations.append("mnuSaveMemory_Click"); }
     void mnuRecallMemory_Click() override { operations.append("mnuRecallMemory_Click"); }
     void SetMenuOutputModeAllUnchecked() override { operations.append("SetMenuOutputModeAllUnchecked"); }
+    void ReportStatus(const QString &msg, int msec) override
+    {
+        operations.append(QString("ReportStatus(%1,%2)").arg(msg).arg(msec));
+    }
     [[nodiscard]] bool outputOn() const override { return output; }
     [[nodiscard]] bool autoRunOn() const override { return autoRun; }
     void followOutput(bool on) override

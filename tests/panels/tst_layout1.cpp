@@ -1,4 +1,5 @@
 #include "FakePanelHost.h"
+#include "ManualClock.h"
 #include "panels/frmLayout1.h"
 #include "panels/LivePoller.h"
 #include "platform/widgets/CWButton.h"
@@ -304,13 +305,31 @@ private slots:
             expected << QString(":CHAN%1:PROT:VOLT?").arg(i + 1);
         for (int i = 0; i < 3; ++i)
             expected << QString(":CHAN%1:PROT:CURR?").arg(i + 1);
-        expected << ":OUTP:COUP:TRAC?" << ":SYST:AUTO:STAT?" << ":SYST:MEM?" << ":SYST:ERR?";
+        expected << ":OUTP:COUP:TRAC?"
+                 << ":SYST:AUTO:STAT?"
+                 << ":SYST:MEM?"
+                 << ":SYST:ERR?";
         QCOMPARE(host->queuedQueries(), expected);
-        QCOMPARE(host->engine().QueryCmdCnt, expected.size());
         // Unfinished: the next period queues nothing.
         panel->DoLiveQuery(1000);
         QCOMPARE(host->queuedQueries().size(), expected.size());
         QCOMPARE(panel->livePoller()->skippedPeriods(), 1);
+
+        // A cycle that runs past the read-times limit is told once.
+        {
+            ManualClock clock;
+            host->engine().ResetTasks();
+            host->engine().QueryCmdMaxMsec = 500;
+            panel->DoLiveQuery(1000);
+            clock.advance(0.4);
+            panel->DoLiveQuery(1000);
+            QVERIFY(host->operations.isEmpty());
+            clock.advance(0.2);
+            panel->DoLiveQuery(1000);
+            panel->DoLiveQuery(1000);
+            QCOMPARE(host->operations, QStringList{"ReportStatus(Read Times Failed!,2000)"});
+            host->operations.clear();
+        }
 
         // The engine dropped the queries (a reset): the cycle is over.
         host->engine().ResetTasks();

@@ -16,9 +16,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QMenu>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 

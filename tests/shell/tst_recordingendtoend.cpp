@@ -9,9 +9,9 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSet>
 
 #include "dialogs/dlgPolling.h"
 

@@ -1,0 +1,162 @@
+// Live polling against the virtual instrument, side by side with Classic:
+// the age of the readings a recorder takes each second on a paced 9600-baud
+// link, the program's CPU while polling every 0.25 s, and how soon a change
+// made at the instrument shows on the panel.
+#include "BenchSupport.h"
+#include "ConnectedWindow.h"
+
+#include "dialogs/dlgPolling.h"
+#include "panels/frmLayout1.h"
+#include "panels/LivePoller.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/widgets/CWNumEdit.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace qle;
+using namespace qle::bench;
+
+namespace {
+
+double percentile(QList<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<qsizetype>(std::ceil(p / 100.0 * static_cast<double>(values.size()))) - 1;
+    return values.at(std::clamp<qsizetype>(rank, 0, values.size() - 1));
+}
+
+// Reads the panel once a second for `seconds`, as the table recorder does,
+// and returns the age in seconds of each channel's older reading each time.
+QList<double> readingAges(const Panel &panel, int seconds)
+{
+    QList<double> ages;
+    for (int s = 0; s < seconds; ++s) {
+        pause(1000);
+        const double now = platform::clock().monotonicSec() * 1000.0;
+        for (int ch = 0; ch < panel.channelCount(); ++ch) {
+            const qint64 taken = panel.readingTimeMs(ch);
+            // Never read yet: as old as the whole run so far.
+            ages.append(taken < 0 ? (s + 1) : (now - static_cast<double>(taken)) / 1000.0);
+        }
+    }
+    return ages;
+}
+
+bool outputOn(MDIForm1 &w)
+{
+    if (!w.outputOn())
+        w.mnuOutput_Click();
+    return waitFor([&] { return !w.currentPanel()->voltageText(2).isEmpty(); }, 30000);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir tmp;
+    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption classicOption("classic-seconds", "Classic reading-age run (default 45).", "S", "45");
+    const QCommandLineOption liveOption("live-seconds", "Each Live run (default 30).", "S", "30");
+    parser.addHelpOption();
+    parser.addOption(classicOption);
+    parser.addOption(liveOption);
+    parser.process(app);
+    const int classicSeconds = std::max(5, parser.value(classicOption).toInt());
+    const int liveSeconds = std::max(5, parser.value(liveOption).toInt());
+
+    printHeader("Live polling against psu-sim, side by side with Classic");
+    QuietMessageBox boxes;
+    ConnectingRunner dialogs;
+
+    // ---- reading age, paced 9600-baud link with 5 ms instrument latency
+    {
+        SimInstrument sim;
+        if (!sim.start({"--model", "KMA-3303T", "--control", "stdin", "--baud", "9600", "--latency", "5"})) {
+            printNotAvailable("reading age", "failed: psu-sim did not start");
+            return 1;
+        }
+        auto window = connectedWindow(tmp.filePath("paced"), sim.link());
+        if (!window || window->engine().MSComm1.baudRate() != 9600 || !outputOn(*window)) {
+            printNotAvailable("reading age", "failed: not connected at 9600 baud (" + boxes.shown.join("; ") + ")");
+            return 1;
+        }
+        MDIForm1 &w = *window;
+        const QList<double> classic = readingAges(*w.currentPanel(), classicSeconds);
+        w.setPolling({true, 1000});
+        pause(3000);
+        const QList<double> live = readingAges(*w.currentPanel(), liveSeconds);
+        const double classic95 = percentile(classic, 95);
+        const double live95 = percentile(live, 95);
+        print({"reading age p95, Live 1 s, 9600 baud, 3 outputs", live95, "s", "Classic p95", classic95, "<= 1.2 s",
+               live95 <= 1.2,
+               QStringLiteral("Live max %1 s; Classic max %2 s; %3 + %4 samples")
+                   .arg(percentile(live, 100), 0, 'f', 2)
+                   .arg(percentile(classic, 100), 0, 'f', 1)
+                   .arg(classic.size())
+                   .arg(live.size())});
+        const auto *panel = qobject_cast<const PanelBase *>(w.currentPanel());
+        if (const LivePoller *poller = panel ? panel->livePoller() : nullptr) {
+            printDetail(QStringLiteral("Live at 9600 baud: %1 of %2 state queries a cycle, %3 ms an exchange, %4 "
+                                       "periods skipped")
+                            .arg(poller->plan().rotatingPerCycle())
+                            .arg(poller->plan().rotatingCount())
+                            .arg(poller->msPerExchange(), 0, 'f', 1)
+                            .arg(poller->skippedPeriods()));
+        }
+    }
+
+    // ---- Live 0.25 s on an unpaced link: CPU and the time a change takes to show
+    {
+        SimInstrument sim;
+        if (!sim.start({"--model", "KMA-3303T", "--control", "stdin"})) {
+            printNotAvailable("Live CPU", "failed: psu-sim did not start");
+            return 1;
+        }
+        PollingChoice{true, 250}.save();
+        auto window = connectedWindow(tmp.filePath("unpaced"), sim.link());
+        if (!window || !outputOn(*window)) {
+            printNotAvailable("Live CPU", "failed: not connected (" + boxes.shown.join("; ") + ")");
+            return 1;
+        }
+        MDIForm1 &w = *window;
+        pause(2000);
+        const double cpu = idleCpuPercent(liveSeconds * 1000);
+        print({"CPU, Live 0.25 s, unpaced link, 3 outputs", cpu, "%", "budget", 2.0, "<= ref", cpu <= 2.0,
+               QStringLiteral("%1 s, % of one core").arg(liveSeconds)});
+
+        auto *panel = qobject_cast<frmLayout1 *>(w.currentPanel());
+        QList<double> delays;
+        for (int i = 0; panel && i < 21; ++i) {
+            const double volts = 1.0 + 0.25 * i;
+            const double t0 = nowMs();
+            sim.control(QStringLiteral("set volt 1 %1").arg(volts, 0, 'f', 2));
+            if (!waitFor([&] { return std::abs(panel->channel(0).numVoltage->Value() - volts) < 1e-9; }, 5000))
+                break;
+            delays.append(nowMs() - t0);
+            // Changes come at random moments of the period.
+            pause(100 + 37 * (i % 7));
+        }
+        if (delays.size() < 21) {
+            printNotAvailable("change at the instrument to the panel", "failed: a change did not show within 5 s");
+            return 1;
+        }
+        const double typical = median(delays);
+        print({"change at the instrument to the panel, Live 0.25 s", typical, "ms", "period", 250, "<= ref",
+               typical <= 250,
+               QStringLiteral("median of %1; max %2 ms").arg(delays.size()).arg(percentile(delays, 100), 0, 'f', 0)});
+    }
+    if (!boxes.shown.isEmpty())
+        printDetail("message boxes shown: " + boxes.shown.join("; "));
+    return 0;
+}
