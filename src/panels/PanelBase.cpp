@@ -25,6 +25,8 @@ namespace {
 // Plainly visible: green "ON" while the output is on, grey "OFF" otherwise.
 void showOutputState(QLabel &label, bool on)
 {
+    // As wide for "OFF" as for "ON", so that nothing moves when it changes.
+    label.setMinimumWidth(label.fontMetrics().horizontalAdvance(QStringLiteral("OFF")) + 24);
     label.setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
     label.setToolTip(on ? QStringLiteral("The output is on") : QStringLiteral("The output is off"));
     label.setStyleSheet(on ? QStringLiteral("QLabel { background: #2e9e44; color: white; font-weight: bold; "
@@ -52,6 +54,7 @@ PanelBase::PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent)
     lblOutputState->setAlignment(Qt::AlignCenter);
     lblOutputState->setFrameShape(QFrame::Panel);
     lblOutputState->setFrameShadow(QFrame::Sunken);
+    lblOutputState->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     showOutputState(*lblOutputState, false);
     btnClearErrorOfProtection = new QPushButton("Clear Error", this);
     btnClearErrorOfProtection->setObjectName("btnClearErrorOfProtection");
@@ -385,7 +388,7 @@ QHBoxLayout *PanelBase::outputSwitch()
     // where the auto-run rule can enable it alone.
     auto *layout = new QHBoxLayout;
     layout->addWidget(tbnOutput, 1);
-    layout->addWidget(lblOutputState);
+    layout->addWidget(lblOutputState, 0, Qt::AlignVCenter);
     return layout;
 }
 

@@ -7,6 +7,7 @@
 #include "recording/GraphView.h"
 #include "recording/ModeSlide.h"
 #include "recording/PlotCursors.h"
+#include "dialogs/dlgPolling.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
@@ -34,14 +35,15 @@ private:
     QTemporaryDir config;
     QString folder;
 
-    void save(QWidget &widget, const QString &name)
+    // `minimum`: the least size that shows more than an empty frame.
+    void save(QWidget &widget, const QString &name, QSize minimum = {200, 150})
     {
         widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&widget) || QGuiApplication::platformName() == "offscreen");
         QTest::qWait(100);
         const QImage image = widget.grab().toImage();
         QVERIFY(!image.isNull());
-        QVERIFY(image.width() > 200 && image.height() > 150);
+        QVERIFY(image.width() > minimum.width() && image.height() > minimum.height());
         // More than a blank window: many distinct colours.
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 4)
@@ -152,6 +154,31 @@ private slots:
         for (int ch = 0; ch < panel->channelCount(); ++ch)
             QTRY_VERIFY(!panel->currentText(ch).isEmpty());
         save(*w, file);
+    }
+
+    // Live, after a trip: the Live button pressed, the OFF box and the
+    // status message; and the polling dialog.
+    void liveAfterATrip()
+    {
+        ShellFixture::clearSettings();
+        PollingChoice{true, 250}.save();
+        ShellFixture fx;
+        SimProcess sim;
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {"set volt 1 12", "output on"}, &w));
+        QTRY_VERIFY(w->outputOn());
+        QVERIFY(sim.control("trip ovp 1"));
+        QTRY_VERIFY(!w->outputOn());
+        w->StatusTimer_Timer();
+        QCOMPARE(w->statusText(), QString("Output switched off by the instrument"));
+        save(*w, "main-live-trip" + scaleSuffix() + ".png");
+
+        fx.dialogs.script([this](QDialog &d) {
+            d.show();
+            save(d, "polling-dialog" + scaleSuffix() + ".png", {200, 80});
+            return QDialog::Rejected;
+        });
+        w->mnuPolling_Click();
     }
 
     // Both recorders on every layout: the main window grows until every
