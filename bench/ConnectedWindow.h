@@ -17,11 +17,20 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
 
 namespace qle::bench {
+
+// Before the QApplication: settings in `tmp`, and no display needed.
+inline void useScratchSettings(const QTemporaryDir &tmp)
+{
+    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 inline void pause(int ms)
 {

@@ -61,9 +61,7 @@ bool outputOn(MDIForm1 &w)
 int main(int argc, char *argv[])
 {
     QTemporaryDir tmp;
-    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useScratchSettings(tmp);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption classicOption("classic-seconds", "Classic reading-age run (default 45).", "S", "45");

@@ -44,9 +44,7 @@ constexpr int Rows = 33000;
 int main(int argc, char *argv[])
 {
     QTemporaryDir tmp;
-    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useScratchSettings(tmp);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption idleOption("idle-seconds", "Length of the idle measurement (default 30).", "S", "30");
