@@ -44,7 +44,7 @@ add_custom_target(qle_icons ALL DEPENDS ${QLE_ICON_PNGS})
 configure_file(${CMAKE_CURRENT_LIST_DIR}/metainfo.xml.in
                ${QLE_PACKAGING_BINARY_DIR}/${QLE_APP_ID}.metainfo.xml @ONLY)
 
-install(TARGETS qle psu-sim RUNTIME DESTINATION bin)
+install(TARGETS qle qle-cli psu-sim RUNTIME DESTINATION bin)
 install(FILES ${QLE_SHIPPED_CATALOGUE} DESTINATION share/qle)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/qle.desktop DESTINATION share/applications)
 install(FILES ${QLE_PACKAGING_BINARY_DIR}/${QLE_APP_ID}.metainfo.xml DESTINATION share/metainfo)

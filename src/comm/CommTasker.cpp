@@ -28,10 +28,18 @@ CommTasker::CommTasker(QObject *parent) : QObject(parent)
     connect(&DevTimer, &QTimer::timeout, this, &CommTasker::onDevTimer);
 
     connect(&MSComm1, &QSerialPort::readyRead, this, &CommTasker::onSerialReadyRead);
+    connect(&MSTcp, &QTcpSocket::readyRead, this, [this] { onStreamReadyRead(MSTcp); });
+    connect(&MSTcp, &QTcpSocket::disconnected, this, &CommTasker::onTcpClosed);
     connect(&MSComm1, &QSerialPort::errorOccurred, this, &CommTasker::onSerialError);
 }
 
-CommTasker::~CommTasker() = default;
+CommTasker::~CommTasker()
+{
+    // A connected socket reports its closing while it is destroyed, after
+    // members declared later are gone already.
+    disconnect(&MSTcp, nullptr, this, nullptr);
+    MSTcp.abort();
+}
 
 double CommTasker::now() const
 {
@@ -160,7 +168,7 @@ void CommTasker::DoWriterTimer(int IntervalMsec)
         RspTimeSec = now() - LastRspTimeSec;
         if (RspTimeSec > MaxRspTimeSec)
             MaxRspTimeSec = RspTimeSec;
-        if (RspTimeSec > ResponseTimeoutSec)
+        if (RspTimeSec > m_responseTimeoutSec)
             TimeoutTask();
     } else {
         LastRspTimeSec = now();
@@ -328,6 +336,7 @@ int CommTasker::ConsumeQueryTask()
                 ++CurQueryCmdCnt;
             QueryTailI = nextSlot(QueryTailI);
             QueryTaskCount = ValidTaskArraySize(RingSize, QueryHeadI, QueryTailI);
+            emit taskFinished();
             break;
         default:
             // A state no step knows: finish the task rather than hang the ring.
@@ -438,6 +447,7 @@ int CommTasker::ConsumeCmdTask()
             CmdTailI = nextSlot(CmdTailI);
             CmdTaskCount = ValidTaskArraySize(RingSize, CmdHeadI, CmdTailI);
             IsCommandPending = false;
+            emit taskFinished();
             break;
         default:
             task.State = TaskFinished;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSerialPort>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <array>
@@ -76,6 +77,9 @@ public:
     // Why the link was given up, for the time-out routine: the port or the
     // GPIB backend's own words. Empty for a plain 20-second time-out.
     [[nodiscard]] QString linkLostCause() const { return m_linkLostCause; }
+    // How long a reply may take before the time-out routine runs.
+    void setResponseTimeoutSec(double seconds) { m_responseTimeoutSec = seconds; }
+    [[nodiscard]] double responseTimeoutSec() const { return m_responseTimeoutSec; }
 
     // Ring inspection (read-only), for the dialogs and tests.
     [[nodiscard]] const TaskItem &queryTask(int slot) const { return QueryTasks.at(slot); }
@@ -95,6 +99,9 @@ public:
 
     // The serial port the shell opens and configures.
     QSerialPort MSComm1;
+    // A raw TCP link (serial-over-LAN adapters, the virtual instrument's
+    // --tcp), used when CommType is "TCP": lines as on the serial port.
+    QTcpSocket MSTcp;
     QTimer WriterTimer;
     QTimer DevTimer;
 
@@ -119,6 +126,8 @@ public:
 signals:
     // A complete serial reply line arrived (mirrors Text1).
     void text1Changed(const QString &text);
+    // A query or command has ended (answered, written, or cancelled).
+    void taskFinished();
 
 private:
     enum class WriteResult { Written, Failed };
@@ -136,6 +145,8 @@ private:
     void runScheduledConsume();
     void onSerialReadyRead();
     void onSerialError(QSerialPort::SerialPortError error);
+    void onStreamReadyRead(QIODevice &stream);
+    void onTcpClosed();
     void onGpibWriteComplete();
     void onGpibDataRead(const QByteArray &data);
     void onGpibError(const QString &description);
@@ -170,6 +181,7 @@ private:
     quint64 m_stepCount = 0;
     bool m_consumeScheduled = false;
     quint64 m_commandsQueued = 0;
+    double m_responseTimeoutSec = ResponseTimeoutSec;
     // The engine stopped its own tick for want of work (a tick stopped from
     // outside, as tests do, stays stopped).
     bool m_tickResting = false;

@@ -11,7 +11,7 @@ namespace qle {
 
 CommTasker::WriteResult CommTasker::writeTask(const QString &text, bool isCommand)
 {
-    if (CommType == QLatin1String("RS232")) {
+    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("TCP")) {
         Trace(isCommand ? "C opmode = 1" : "opmode = 1");
         const WriteResult result = SerialWrite(text);
         if (result == WriteResult::Written)
@@ -35,11 +35,12 @@ CommTasker::WriteResult CommTasker::SerialWrite(const QString &text)
     OpMode = 1;
     QByteArray line = text.toLatin1();
     line.append("\r\n");
-    const bool ok = MSComm1.isOpen() && MSComm1.write(line) == line.size();
+    QIODevice &stream = CommType == QLatin1String("TCP") ? static_cast<QIODevice &>(MSTcp) : MSComm1;
+    const bool ok = stream.isOpen() && stream.write(line) == line.size();
     bGetSerialData = false;
     OpMode = 0;
     if (!ok) {
-        reportSerialError(MSComm1.isOpen() ? MSComm1.errorString() : QStringLiteral("Port is not open"));
+        reportSerialError(stream.isOpen() ? stream.errorString() : QStringLiteral("Port is not open"));
         return WriteResult::Failed;
     }
     m_serialErrorShown = false;
@@ -67,7 +68,20 @@ void CommTasker::reportSerialError(const QString &description)
 
 void CommTasker::onSerialReadyRead()
 {
-    const QByteArray data = MSComm1.readAll();
+    onStreamReadyRead(MSComm1);
+}
+
+void CommTasker::onTcpClosed()
+{
+    if (CommType != QLatin1String("TCP"))
+        return;
+    Trace("TCP link lost: " + MSTcp.errorString());
+    giveUpLink("The connection to " + MSTcp.peerName() + ":" + QString::number(MSTcp.peerPort()) + " was closed.");
+}
+
+void CommTasker::onStreamReadyRead(QIODevice &stream)
+{
+    const QByteArray data = stream.readAll();
     if (data.isEmpty())
         return;
     const quint64 before = m_rsp.linesEnded();

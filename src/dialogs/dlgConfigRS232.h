@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialPortCandidates.h"
+#include "comm/SerialPortCandidates.h"
 
 #include <QDialog>
 #include <QSerialPort>

@@ -7,7 +7,9 @@
 #include "platform/Trace.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "protocol/Catalogue.h"
 #include "protocol/Commands.h"
+#include "protocol/ReplyReaders.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -153,11 +155,8 @@ ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool w
 
 const CatalogueRow *PanelBase::channelRow(int index) const
 {
-    const QString model = m_host.machineType();
-    const CatalogueRow *row = m_host.catalogueRow(model);
-    if (row && row->perChannel())
-        return m_host.catalogueRow(model + "#" + QString::number(index + 1));
-    return row;
+    return ChannelCatalogueRow([this](const QString &mtype) { return m_host.catalogueRow(mtype); },
+                               m_host.machineType(), index);
 }
 
 QString PanelBase::zeroReading(const CWNumEdit *field)
@@ -218,8 +217,7 @@ void PanelBase::onNumericEdit(ChannelSetting setting, CWNumEdit *field, int inde
 
 QString PanelBase::valueText(double value) const
 {
-    // Always with a point, whatever the user's locale.
-    return FormatPattern(value, "###0.###");
+    return SetValueText(1, value);
 }
 
 void PanelBase::onOcpClicked(int index)
@@ -240,7 +238,7 @@ void PanelBase::applyNumberReply(CWNumEdit *field, const QString &text, bool zer
 
 void PanelBase::onErrorReply(const QString &text)
 {
-    if (text.left(2) == QLatin1String("0,"))
+    if (!IsErrorReply(text))
         return;
     m_host.DoOutput(false);
     // Shown from the event loop, so the engine is not held while the box is open.

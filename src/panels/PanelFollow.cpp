@@ -1,8 +1,9 @@
 // Live polling: the panel asks for its readings and the instrument's state
 // every period and follows what the instrument reports.
-#include "LegacyStatusWord.h"
 #include "LivePoller.h"
 #include "PanelBase.h"
+#include "protocol/LegacyStatusWord.h"
+#include "protocol/ReplyReaders.h"
 
 #include "comm/CommTasker.h"
 #include "platform/Clock.h"
@@ -91,19 +92,20 @@ void PanelBase::followNumber(CWNumEdit *field, const QString &text, QChar unit)
 {
     if (!field)
         return;
-    QString number = text.trimmed();
-    if (!unit.isNull()) {
-        if (!number.endsWith(unit))
-            return;
-        number.chop(1);
+    std::optional<double> value;
+    if (unit.isNull()) {
+        bool ok = false;
+        value = ReadNumber(text, &ok);
+        if (!ok)
+            value.reset();
+    } else {
+        value = ReadUnitValue(text.trimmed(), unit);
     }
-    bool ok = false;
-    const double value = ReadNumber(number, &ok);
     // A garbled reply changes nothing, and what the user is typing is kept
     // until it is entered or left.
-    if (!ok || field->hasUnsentEdit() || field->textForValue(value) == field->textForValue(field->Value()))
+    if (!value || field->hasUnsentEdit() || field->textForValue(*value) == field->textForValue(field->Value()))
         return;
-    field->setValue(value);
+    field->setValue(*value);
 }
 
 void PanelBase::followReply(const LiveQuery &query, const QString &text, bool stateIsCurrent)

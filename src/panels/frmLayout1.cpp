@@ -5,6 +5,7 @@
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
 #include "protocol/Commands.h"
+#include "protocol/ReplyReaders.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -102,7 +103,7 @@ void frmLayout1::connectSinks(int i)
             [this, i](const QString &text) { applyNumberReply(m_channels[i].numOVP, text, true); });
     connect(c.txtOCP, &QLineEdit::textChanged, this, [this, i](const QString &text) {
         const QSignalBlocker block(m_channels[i].tbnOCP);
-        m_channels[i].tbnOCP->setValue(text == QLatin1String("1"));
+        m_channels[i].tbnOCP->setValue(ReadProtectionFlag(text));
     });
     if (i == 0) {
         // Channel 1 shows no reading while the outputs run in parallel.

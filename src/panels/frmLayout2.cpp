@@ -5,6 +5,7 @@
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
 #include "protocol/Commands.h"
+#include "protocol/ReplyReaders.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -40,7 +41,7 @@ frmLayout2::frmLayout2(IPanelHost &host, QWidget *parent) : PanelBase(host, Comm
             [this](const QString &text) { applyNumberReply(m_channels[0].numOVP, text, true); });
     connect(c.txtOCP, &QLineEdit::textChanged, this, [this](const QString &text) {
         const QSignalBlocker block(m_channels[0].tbnOCP);
-        m_channels[0].tbnOCP->setValue(text == QLatin1String("1"));
+        m_channels[0].tbnOCP->setValue(ReadProtectionFlag(text));
     });
 }
 
@@ -99,7 +100,7 @@ LivePlan frmLayout2::livePlan() const
 // The shortest decimal form of the value, always with a point.
 QString frmLayout2::valueText(double value) const
 {
-    return QString::number(value, 'g', 15);
+    return SetValueText(2, value);
 }
 
 void frmLayout2::SetAllEnabled()

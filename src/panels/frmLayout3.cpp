@@ -1,6 +1,7 @@
 #include "frmLayout3.h"
 
-#include "LegacyStatusWord.h"
+#include "protocol/LegacyStatusWord.h"
+#include "protocol/ReplyReaders.h"
 
 #include "comm/CommTasker.h"
 #include "platform/FormatPattern.h"
@@ -26,9 +27,7 @@ qint16 stateOf(Coupling coupling)
 // or a body that is not a number, reads as 0.
 double setValueOf(const QString &text, QChar unit)
 {
-    if (!text.endsWith(unit))
-        return 0;
-    return ReadNumber(text.chopped(1));
+    return ReadUnitValue(text, unit).value_or(0);
 }
 
 } // namespace
@@ -77,8 +76,8 @@ void frmLayout3::connectSinks(int i)
             box->clear();
             return;
         }
-        if (!text.isEmpty() && text.endsWith(u'V'))
-            box->setText(text.chopped(1));
+        if (!text.isEmpty())
+            box->setText(StripUnit(text, u'V'));
     });
     connect(c.txtCurrent, &QLineEdit::textChanged, this, [this, i](const QString &text) {
         ChannelControls &ch = m_channels[i];
@@ -87,8 +86,7 @@ void frmLayout3::connectSinks(int i)
             ch.txtCurrent->clear();
             return;
         }
-        if (text.endsWith(u'A'))
-            ch.txtCurrent->setText(text.chopped(1));
+        ch.txtCurrent->setText(StripUnit(text, u'A'));
     });
 }
 

@@ -1,5 +1,7 @@
 #include "DataForm.h"
 
+#include "protocol/Catalogue.h"
+
 #include "platform/DataFolder.h"
 #include "platform/SqliteFile.h"
 #include "platform/Trace.h"
@@ -55,29 +57,12 @@ bool DataForm::openAndRead()
         return false;
     }
     sqlite::enableWriteAheadLog(db);
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec("select * from data1")) {
-        m_error = query.lastError().text();
-        return false;
-    }
-    while (query.next()) {
-        CatalogueRow row;
-        const int count = query.record().count();
-        for (int i = 0; i < count; ++i)
-            row.columns.append(query.value(i));
-        m_rows.append(row);
-    }
-    return true;
+    return ReadCatalogue(db, &m_rows, &m_error);
 }
 
 const CatalogueRow *DataForm::findFirst(const QString &mtype) const
 {
-    for (const CatalogueRow &row : m_rows) {
-        if (row.mtype() == mtype)
-            return &row;
-    }
-    return nullptr;
+    return FindCatalogueRow(m_rows, mtype);
 }
 
 // Dated backup of the damaged file, a compacted copy as mtypenew.mdb, and the

@@ -1,5 +1,7 @@
 #include "MDIForm1.h"
 
+#include "comm/SerialLink.h"
+
 #include "comm/gpib/GpibDeviceFactory.h"
 #include "DataForm.h"
 #include "dialogs/dlgAutoMode.h"
@@ -357,23 +359,11 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
 
 bool MDIForm1::openSerialLink()
 {
-    QSerialPort &port = m_engine->MSComm1;
-    if (port.isOpen())
-        port.close();
     const QString device = rs232Dialog().devicePath();
     if (device.isEmpty())
         return false;
-    port.setPortName(device);
-    if (!port.open(QIODevice::ReadWrite))
+    if (!openSerialPort(m_engine->MSComm1, device, rs232Dialog().BaudRate()))
         return false;
-    const bool configured = port.setBaudRate(rs232Dialog().BaudRate()) && port.setDataBits(QSerialPort::Data8) &&
-                            port.setParity(QSerialPort::NoParity) && port.setStopBits(QSerialPort::OneStop) &&
-                            port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!configured) {
-        port.close();
-        return false;
-    }
-    port.clear();
     m_engine->linkOpened();
     return true;
 }

@@ -2,7 +2,7 @@
 #include "DataForm.h"
 #include "MainMenu.h"
 #include "MDIForm1.h"
-#include "ParseMachineType.h"
+#include "protocol/ParseMachineType.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/Trace.h"

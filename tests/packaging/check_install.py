@@ -22,7 +22,7 @@ import zlib
 
 ARGS = None
 
-PROGRAMS = ["usr/bin/qle", "usr/bin/psu-sim"]
+PROGRAMS = ["usr/bin/qle", "usr/bin/qle-cli", "usr/bin/psu-sim"]
 CATALOGUE = "usr/share/qle/mtype.mdb"
 ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
 SVG_ICON = "usr/share/icons/hicolor/scalable/apps/qle.svg"
@@ -221,6 +221,20 @@ class Install(unittest.TestCase):
             for line in out.splitlines():
                 if "RPATH" in line or "RUNPATH" in line:
                     self.assertNotIn(os.path.realpath(ARGS.build_dir), line, relative)
+
+    def test_command_line_program_needs_no_windows(self):
+        # qle-cli runs where there is no display: no widget library, no GUI.
+        binary = self.path("usr/bin/qle-cli")
+        for soname in needed_libraries(binary):
+            self.assertNotIn("Widgets", soname)
+            self.assertNotIn("Gui", soname)
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        proc = run([binary, "--help"], env=env)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertIn("identify", proc.stdout)
 
     def test_shipped_catalogue_is_beside_the_programs_folder(self):
         # The program looks for it as <its folder>/../share/qle/mtype.mdb.

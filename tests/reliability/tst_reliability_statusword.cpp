@@ -1,4 +1,4 @@
-#include "panels/LegacyStatusWord.h"
+#include "protocol/LegacyStatusWord.h"
 
 #include <QTest>
 

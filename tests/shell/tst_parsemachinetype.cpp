@@ -1,4 +1,4 @@
-#include "shell/ParseMachineType.h"
+#include "protocol/ParseMachineType.h"
 
 #include <QTest>
 

@@ -9,8 +9,13 @@ namespace qle::testing {
 
 bool SimProcess::start(const QStringList &arguments, const QString &linkPath)
 {
+    // On a TCP port the instrument announces "tcp:PORT"; the link is then
+    // "127.0.0.1:PORT".
+    const bool tcp = arguments.contains("--tcp");
     m_link = linkPath.isEmpty() ? m_dir.filePath("psu") : linkPath;
-    QStringList args{"--link", m_link, "--transcript", m_dir.filePath("transcript.txt")};
+    QStringList args{"--transcript", m_dir.filePath("transcript.txt")};
+    if (!tcp)
+        args += QStringList{"--link", m_link};
     args += arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     testing::endWithThisProcess(m_process);
@@ -22,7 +27,11 @@ bool SimProcess::start(const QStringList &arguments, const QString &linkPath)
         m_process.waitForReadyRead(100);
     if (!m_process.canReadLine())
         return false;
-    m_process.readLine();
+    const QByteArray announced = m_process.readLine().trimmed();
+    if (tcp) {
+        m_link = "127.0.0.1:" + QString::fromLatin1(announced.mid(announced.indexOf(':') + 1));
+        return announced.startsWith("tcp:");
+    }
     return QFile::exists(m_link);
 }
 

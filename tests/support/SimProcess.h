@@ -12,12 +12,13 @@ namespace qle::testing {
 class SimProcess final {
 public:
     // Starts psu-sim with the given extra arguments; false when it did not
-    // announce its terminal.
+    // announce its terminal (or, with "--tcp 0", its port).
     bool start(const QStringList &arguments, const QString &linkPath = {});
     void stop();
     void kill();
     ~SimProcess() { stop(); }
 
+    // The terminal's path, or "127.0.0.1:PORT" on TCP.
     [[nodiscard]] QString link() const { return m_link; }
     // Sends one control command and waits for its "ok".
     bool control(const QString &command);

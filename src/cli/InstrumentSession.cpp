@@ -1,0 +1,194 @@
+#include "InstrumentSession.h"
+
+#include "comm/gpib/GpibDeviceFactory.h"
+#include "comm/SerialLink.h"
+#include "platform/Trace.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace qle {
+
+QString LinkOptions::describe() const
+{
+    switch (kind) {
+    case Kind::Serial:
+        return "serial port " + port;
+    case Kind::Tcp:
+        return "TCP " + host + ":" + QString::number(tcpPort);
+    case Kind::Gpib:
+        return QStringLiteral("GPIB %1:%2").arg(gpibBoard).arg(gpibAddress);
+    case Kind::None:
+        break;
+    }
+    return QStringLiteral("no link");
+}
+
+InstrumentSession::InstrumentSession()
+{
+    m_engine.setHost(this);
+    m_engine.SetupTimeoutTask(this, "OnTimeout");
+    m_commands.LoadScpiCommands();
+}
+
+InstrumentSession::~InstrumentSession()
+{
+    m_engine.setHost(nullptr);
+    m_engine.setGpibDevice(nullptr);
+}
+
+bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &settings, QString *error)
+{
+    m_engine.setResponseTimeoutSec(link.timeoutSec);
+    switch (link.kind) {
+    case LinkOptions::Kind::Serial:
+        if (!openSerialPort(m_engine.MSComm1, link.port, link.baud, error))
+            return false;
+        m_engine.CommType = "RS232";
+        break;
+    case LinkOptions::Kind::Tcp: {
+        m_engine.MSTcp.connectToHost(link.host, link.tcpPort);
+        QEventLoop loop;
+        bool done = false;
+        const auto finish = [&] {
+            done = true;
+            loop.quit();
+        };
+        connect(&m_engine.MSTcp, &QTcpSocket::connected, &loop, finish);
+        connect(&m_engine.MSTcp, &QTcpSocket::errorOccurred, &loop, finish);
+        QTimer::singleShot(static_cast<int>(link.timeoutSec * 1000), &loop, finish);
+        if (!done)
+            loop.exec();
+        if (m_engine.MSTcp.state() != QAbstractSocket::ConnectedState) {
+            *error = "cannot connect to " + link.host + ":" + QString::number(link.tcpPort) + ": " +
+                     m_engine.MSTcp.errorString();
+            m_engine.MSTcp.abort();
+            return false;
+        }
+        m_engine.CommType = "TCP";
+        break;
+    }
+    case LinkOptions::Kind::Gpib:
+        m_gpib = gpib::createGpibDevice(settings);
+        if (!m_gpib) {
+            *error = "no GPIB backend is available (see the [GPIB] section of the settings)";
+            return false;
+        }
+        if (!m_gpib->configure(link.gpibBoard, link.gpibAddress)) {
+            *error = QStringLiteral("the GPIB backend cannot reach board %1, address %2")
+                         .arg(link.gpibBoard)
+                         .arg(link.gpibAddress);
+            return false;
+        }
+        m_engine.setGpibDevice(m_gpib.get());
+        m_engine.CommType = "GPIB";
+        break;
+    case LinkOptions::Kind::None:
+        *error = "no link given: use --port, --tcp or --gpib";
+        return false;
+    }
+    m_engine.linkOpened();
+    return true;
+}
+
+void InstrumentSession::useModel(const QString &model)
+{
+    m_family = familyFor(model);
+    if (m_family == CommandFamily::Legacy)
+        m_commands.LoadLegacyCommands();
+    else
+        m_commands.LoadScpiCommands();
+}
+
+void InstrumentSession::ReportStatus(const QString &msg, int)
+{
+    Trace("status: " + msg);
+}
+
+void InstrumentSession::OnTimeout()
+{
+    m_timedOut = true;
+    if (m_waiting)
+        m_waiting->quit();
+    // The time-out routine is taken on each use; the next exchange gets it back.
+    m_engine.SetupTimeoutTask(this, "OnTimeout");
+}
+
+void InstrumentSession::setReply(const QString &reply)
+{
+    m_reply = reply;
+}
+
+bool InstrumentSession::waitFor(const std::function<bool()> &done, QString *error)
+{
+    QEventLoop loop;
+    const QMetaObject::Connection finished = connect(&m_engine, &CommTasker::taskFinished, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    m_waiting = &loop;
+    if (!done() && !m_timedOut)
+        loop.exec();
+    m_waiting = nullptr;
+    disconnect(finished);
+    if (m_timedOut) {
+        const QString cause = m_engine.linkLostCause();
+        *error = cause.isEmpty() ? QStringLiteral("no reply within %1 s").arg(m_engine.responseTimeoutSec()) : cause;
+        m_engine.ResetTasks();
+        m_timedOut = false;
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> InstrumentSession::query(const QString &text, QString *error)
+{
+    m_reply.reset();
+    if (!m_engine.ExecQueryTask(text, 5, this, "setReply", 1, false)) {
+        *error = "the engine refused the query";
+        return std::nullopt;
+    }
+    if (!waitFor([this] { return m_reply.has_value(); }, error))
+        return std::nullopt;
+    return m_reply;
+}
+
+bool InstrumentSession::command(const QString &text, QString *error)
+{
+    const quint64 before = m_engine.commandsQueued();
+    m_engine.ExecCmdTask(text, 0, this, QString(), 1, false);
+    if (m_engine.commandsQueued() == before) {
+        *error = "the engine refused the command";
+        return false;
+    }
+    if (!waitFor([this] { return m_engine.CmdTaskCount == 0 && !m_engine.IsCommandPending; }, error))
+        return false;
+    return drainOutput(error);
+}
+
+bool InstrumentSession::drainOutput(QString *error)
+{
+    // A command is done for the engine once handed to the port; the program
+    // may end right after, so it waits until the bytes have left.
+    QIODevice *stream = m_engine.CommType == QLatin1String("TCP")     ? static_cast<QIODevice *>(&m_engine.MSTcp)
+                        : m_engine.CommType == QLatin1String("RS232") ? &m_engine.MSComm1
+                                                                      : nullptr;
+    if (!stream || stream->bytesToWrite() == 0)
+        return true;
+    QEventLoop loop;
+    connect(stream, &QIODevice::bytesWritten, &loop, [&] {
+        if (stream->bytesToWrite() == 0)
+            loop.quit();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(static_cast<int>(m_engine.responseTimeoutSec() * 1000));
+    loop.exec();
+    if (stream->bytesToWrite() == 0)
+        return true;
+    *error = "the link did not take the command: " + stream->errorString();
+    return false;
+}
+
+} // namespace qle

@@ -1,0 +1,311 @@
+// qle-cli: the instrument from the command line, on the engine and protocol
+// code of the main program, without windows.
+#include "CliCommands.h"
+#include "InstrumentSession.h"
+
+#include "comm/SerialPortCandidates.h"
+#include "platform/DataFolder.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/SettingsStore.h"
+#include "platform/SqliteFile.h"
+#include "protocol/Catalogue.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <memory>
+
+using namespace qle;
+using namespace qle::cli;
+
+namespace {
+
+// A message the engine would show in a box goes to standard error.
+class StderrMessageBox final : public IMessageBox {
+public:
+    Answer show(const QString &text, const QString &, Buttons, Icon) override
+    {
+        QTextStream(stderr) << "qle-cli: " << text << '\n';
+        return Answer::Ok;
+    }
+};
+
+const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
+                            "\n"
+                            "Commands:\n"
+                            "  ports                      the serial ports, one a line\n"
+                            "  identify                   maker, model, serial number, firmware, layout, channels\n"
+                            "  read [--json]              every channel's readings and settings, output and coupling\n"
+                            "  set volt|curr|ovp CH VALUE a set value (checked against the model's limits)\n"
+                            "  set output on|off          the output switch\n"
+                            "  set coupling indep|track|parallel\n"
+                            "  set save N | set recall N  store or recall memory N (1 to 4)\n"
+                            "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
+                            "\n"
+                            "Link (every command but ports):\n"
+                            "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud\n"
+                            "  --tcp HOST:PORT            raw TCP socket\n"
+                            "  --gpib BOARD:ADDRESS       GPIB, backend from the settings' [GPIB] section\n"
+                            "  --timeout S                seconds to wait for a reply (default 20)\n"
+                            "  --data-dir DIR             folder of mtype.mdb (the model catalogue)\n"
+                            "\n"
+                            "Exit status: 0 done, 2 usage, 3 link or instrument error, 4 file or database error.\n";
+
+QString commandHelp(const QString &command)
+{
+    if (command == QLatin1String("ports"))
+        return "Usage: qle-cli ports\nLists the serial ports the link dialog offers, one a line.\n";
+    if (command == QLatin1String("identify"))
+        return "Usage: qle-cli LINK identify\nAsks \"*IDN?\" and prints maker, model, serial number and firmware,\n"
+               "then the catalogue's layout and channel count. Exit status 3: unknown model.\n";
+    if (command == QLatin1String("read"))
+        return "Usage: qle-cli LINK read [--json]\nEvery channel's measured and set voltage and current and its\n"
+               "over-voltage level, the output state and coupling: a table, or one JSON object.\n";
+    if (command == QLatin1String("set"))
+        return "Usage: qle-cli LINK set volt|curr|ovp CH VALUE\n"
+               "       qle-cli LINK set output on|off\n"
+               "       qle-cli LINK set coupling indep|track|parallel\n"
+               "       qle-cli LINK set save N | set recall N\n"
+               "The panels' command texts; a value outside the model's limits is refused before\n"
+               "anything is sent. VALUE takes a point as decimal separator.\n";
+    if (command == QLatin1String("send"))
+        return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";
+    return Summary;
+}
+
+int failWith(Exit status, const QString &message)
+{
+    QTextStream(stderr) << "qle-cli: " << message << '\n';
+    return status;
+}
+
+// "--tcp HOST:PORT", "--gpib BOARD:ADDRESS".
+bool splitPair(const QString &text, QString *first, int *second)
+{
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon <= 0)
+        return false;
+    bool ok = false;
+    *first = text.left(colon);
+    *second = text.mid(colon + 1).toInt(&ok);
+    return ok;
+}
+
+// The command line as given: options anywhere, the command and its words in order.
+struct Arguments {
+    QMap<QString, QString> options; // name without dashes -> value ("" for a flag)
+    QString command;
+    QStringList words;
+};
+
+// Options that take a value, and flags.
+const QStringList ValueOptions{"port", "baud", "tcp", "gpib", "timeout", "data-dir"};
+const QStringList FlagOptions{"help", "json"};
+
+bool parseArguments(const QStringList &args, Arguments *parsed, QString *error)
+{
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        // send takes its line as it is, dashes and all.
+        if (parsed->command == QLatin1String("send") && !parsed->words.isEmpty()) {
+            parsed->words.append(arg);
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h")) {
+            QString name = arg == QLatin1String("-h") ? QStringLiteral("help") : arg.mid(2);
+            QString value;
+            const qsizetype equals = name.indexOf(u'=');
+            const bool inline_ = equals >= 0;
+            if (inline_) {
+                value = name.mid(equals + 1);
+                name = name.left(equals);
+            }
+            if (FlagOptions.contains(name)) {
+                if (inline_) {
+                    *error = "--" + name + " takes no value";
+                    return false;
+                }
+            } else if (ValueOptions.contains(name)) {
+                if (!inline_) {
+                    if (i + 1 >= args.size()) {
+                        *error = "--" + name + " needs a value";
+                        return false;
+                    }
+                    value = args.at(++i);
+                }
+            } else {
+                *error = "unknown option " + arg;
+                return false;
+            }
+            if (parsed->options.contains(name)) {
+                *error = "--" + name + " given twice";
+                return false;
+            }
+            parsed->options.insert(name, value);
+            continue;
+        }
+        if (parsed->command.isEmpty())
+            parsed->command = arg;
+        else
+            parsed->words.append(arg);
+    }
+    return true;
+}
+
+// The link the options name; exactly one of --port, --tcp, --gpib.
+bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
+{
+    const int given = static_cast<int>(args.options.contains("port")) + static_cast<int>(args.options.contains("tcp")) +
+                      static_cast<int>(args.options.contains("gpib"));
+    if (given != 1) {
+        *error = given == 0 ? "no link given: use --port PATH, --tcp HOST:PORT or --gpib BOARD:ADDRESS"
+                            : "give one link only: --port, --tcp or --gpib";
+        return false;
+    }
+    if (args.options.contains("timeout")) {
+        bool ok = false;
+        link->timeoutSec = args.options.value("timeout").toDouble(&ok);
+        if (!ok || link->timeoutSec <= 0) {
+            *error = "--timeout needs a number of seconds above 0";
+            return false;
+        }
+    }
+    if (args.options.contains("baud") && !args.options.contains("port")) {
+        *error = "--baud goes with --port";
+        return false;
+    }
+    if (args.options.contains("port")) {
+        link->kind = LinkOptions::Kind::Serial;
+        link->port = args.options.value("port");
+        bool ok = true;
+        if (args.options.contains("baud"))
+            link->baud = args.options.value("baud").toInt(&ok);
+        if (!ok || link->baud <= 0) {
+            *error = "--baud needs a rate such as 9600";
+            return false;
+        }
+        return true;
+    }
+    if (args.options.contains("tcp")) {
+        int portNumber = 0;
+        if (!splitPair(args.options.value("tcp"), &link->host, &portNumber) || portNumber <= 0 || portNumber > 65535) {
+            *error = "--tcp needs HOST:PORT, e.g. 127.0.0.1:5025";
+            return false;
+        }
+        link->kind = LinkOptions::Kind::Tcp;
+        link->tcpPort = static_cast<quint16>(portNumber);
+        return true;
+    }
+    QString board;
+    int address = 0;
+    bool boardOk = false;
+    if (!splitPair(args.options.value("gpib"), &board, &address) ||
+        (link->gpibBoard = board.toInt(&boardOk), !boardOk) || address < 0 || address > 30) {
+        *error = "--gpib needs BOARD:ADDRESS, e.g. 0:5";
+        return false;
+    }
+    link->kind = LinkOptions::Kind::Gpib;
+    link->gpibAddress = address;
+    return true;
+}
+
+// The model catalogue from the data folder, as the main program finds it.
+bool readCatalogue(const QString &overrideDir, QList<CatalogueRow> *rows, QString *error)
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    const QString shipped = DataFolder::shippedCatalogue(exeDir);
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString folder = DataFolder::resolve(overrideDir, exeDir, perUser, shipped).folder;
+    const QString path = folder + "/" + DataFolder::CatalogueFileName;
+    if (!QFileInfo::exists(path)) {
+        *error = "no model catalogue at " + path;
+        return false;
+    }
+    bool ok = false;
+    {
+        QString openError;
+        if (!sqlite::open("qle-cli", path, &openError)) {
+            *error = "cannot open " + path + ": " + openError;
+        } else {
+            QString readError;
+            ok = ReadCatalogue(QSqlDatabase::database("qle-cli"), rows, &readError);
+            if (!ok)
+                *error = "cannot read the model catalogue in " + path + ": " + readError;
+            QSqlDatabase::database("qle-cli").close();
+        }
+    }
+    QSqlDatabase::removeDatabase("qle-cli");
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("QLE");
+    StderrMessageBox boxes;
+    platform::setMessageBox(&boxes);
+    QTextStream out(stdout);
+
+    Arguments args;
+    QString error;
+    if (!parseArguments(QCoreApplication::arguments(), &args, &error))
+        return failWith(Usage, error + " (qle-cli --help)");
+    const QStringList commands{"ports", "identify", "read", "set", "send"};
+    if (args.options.contains("help")) {
+        out << commandHelp(args.command);
+        return Done;
+    }
+    if (args.command.isEmpty())
+        return failWith(Usage, "no command given (qle-cli --help)");
+    if (!commands.contains(args.command))
+        return failWith(Usage, "unknown command \"" + args.command + "\" (qle-cli --help)");
+    if (args.options.contains("json") && args.command != QLatin1String("read"))
+        return failWith(Usage, "--json goes with read");
+
+    if (args.command == QLatin1String("ports")) {
+        if (!args.words.isEmpty())
+            return failWith(Usage, "ports takes no arguments");
+        for (const SerialCandidate &candidate : serialCandidates(systemSerialPorts(), {}))
+            out << candidate.path << '\n';
+        return Done;
+    }
+    if ((args.command == QLatin1String("identify") || args.command == QLatin1String("read")) && !args.words.isEmpty())
+        return failWith(Usage, args.command + " takes no arguments");
+    if (args.command == QLatin1String("send") && args.words.isEmpty())
+        return failWith(Usage, "send needs the line to write");
+    if (args.command == QLatin1String("set") && args.words.isEmpty())
+        return failWith(Usage, "set needs what to set (qle-cli set --help)");
+
+    LinkOptions link;
+    if (!linkFrom(args, &link, &error))
+        return failWith(Usage, error);
+    Context context{*new InstrumentSession, {}, out};
+    const std::unique_ptr<InstrumentSession> owner(&context.session);
+    if (args.command != QLatin1String("send") &&
+        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &error))
+        return failWith(FileError, error);
+    QSettingsStore settings;
+    if (!context.session.open(link, settings, &error))
+        return failWith(LinkError, error);
+
+    Failure failure;
+    bool ok = false;
+    if (args.command == QLatin1String("identify"))
+        ok = runIdentify(context, &failure);
+    else if (args.command == QLatin1String("read"))
+        ok = runRead(context, args.options.contains("json"), &failure);
+    else if (args.command == QLatin1String("set"))
+        ok = runSet(context, args.words, &failure);
+    else
+        ok = runSend(context, args.words.join(u' '), &failure);
+    if (!ok)
+        return failWith(failure.status, failure.message);
+    return Done;
+}

@@ -1,0 +1,38 @@
+#include "ReplyReaders.h"
+
+#include "platform/FormatPattern.h"
+
+namespace qle {
+
+std::optional<double> ReadUnitValue(const QString &text, QChar unit)
+{
+    if (!text.endsWith(unit))
+        return std::nullopt;
+    bool ok = false;
+    const double value = ReadNumber(text.chopped(1), &ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+QString StripUnit(const QString &text, QChar unit)
+{
+    return text.endsWith(unit) ? text.chopped(1) : text;
+}
+
+bool IsErrorReply(const QString &text)
+{
+    return text.left(2) != QLatin1String("0,");
+}
+
+bool ReadProtectionFlag(const QString &text)
+{
+    return text == QLatin1String("1");
+}
+
+QString SetValueText(int layout, double value)
+{
+    if (layout == 2)
+        return QString::number(value, 'g', 15);
+    return FormatPattern(value, "###0.###");
+}
+
+} // namespace qle
