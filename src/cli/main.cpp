@@ -2,6 +2,7 @@
 // code of the main program, without windows.
 #include "CliCommands.h"
 #include "InstrumentSession.h"
+#include "LogCommand.h"
 
 #include "comm/SerialPortCandidates.h"
 #include "platform/DataFolder.h"
@@ -46,6 +47,9 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "  set coupling indep|track|parallel\n"
                             "  set save N | set recall N  store or recall memory N (1 to 4)\n"
                             "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
+                            "  log --interval S --duration D [--reduce max|min|avg --every S2]\n"
+                            "      [--csv FILE] [--record COMMENT]\n"
+                            "                             reads every channel every S seconds for D (90s, 8h, 3d)\n"
                             "\n"
                             "Link (every command but ports):\n"
                             "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud\n"
@@ -73,6 +77,15 @@ QString commandHelp(const QString &command)
                "       qle-cli LINK set save N | set recall N\n"
                "The panels' command texts; a value outside the model's limits is refused before\n"
                "anything is sent. VALUE takes a point as decimal separator.\n";
+    if (command == QLatin1String("log"))
+        return "Usage: qle-cli LINK log --interval S --duration D [--reduce max|min|avg --every S2]\n"
+               "                        [--csv FILE] [--record COMMENT] [--data-dir DIR]\n"
+               "Reads every channel's voltage and current every S seconds (0.1 or more) for D\n"
+               "(e.g. 90s, 15m, 8h, 3d). With --reduce, one row per S2 holds the largest, smallest\n"
+               "or average reading of its S2, as the recorders store it. --csv writes the graph\n"
+               "recorder's CSV layout, a line as each row is taken; --record stores a numbered\n"
+               "record in the data folder's mtype.mdb that the main program lists and loads.\n"
+               "Ctrl+C or SIGTERM ends the log early; every row taken is kept.\n";
     if (command == QLatin1String("send"))
         return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";
     return Summary;
@@ -104,7 +117,8 @@ struct Arguments {
 };
 
 // Options that take a value, and flags.
-const QStringList ValueOptions{"port", "baud", "tcp", "gpib", "timeout", "data-dir"};
+const QStringList ValueOptions{"port",     "baud",     "tcp",    "gpib",  "timeout", "data-dir",
+                               "interval", "duration", "reduce", "every", "csv",     "record"};
 const QStringList FlagOptions{"help", "json"};
 
 bool parseArguments(const QStringList &args, Arguments *parsed, QString *error)
@@ -215,12 +229,13 @@ bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
 }
 
 // The model catalogue from the data folder, as the main program finds it.
-bool readCatalogue(const QString &overrideDir, QList<CatalogueRow> *rows, QString *error)
+bool readCatalogue(const QString &overrideDir, QList<CatalogueRow> *rows, QString *folderOut, QString *error)
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
     const QString shipped = DataFolder::shippedCatalogue(exeDir);
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     const QString folder = DataFolder::resolve(overrideDir, exeDir, perUser, shipped).folder;
+    *folderOut = folder;
     const QString path = folder + "/" + DataFolder::CatalogueFileName;
     if (!QFileInfo::exists(path)) {
         *error = "no model catalogue at " + path;
@@ -257,7 +272,7 @@ int main(int argc, char *argv[])
     QString error;
     if (!parseArguments(QCoreApplication::arguments(), &args, &error))
         return failWith(Usage, error + " (qle-cli --help)");
-    const QStringList commands{"ports", "identify", "read", "set", "send"};
+    const QStringList commands{"ports", "identify", "read", "set", "send", "log"};
     if (args.options.contains("help")) {
         out << commandHelp(args.command);
         return Done;
@@ -283,13 +298,22 @@ int main(int argc, char *argv[])
     if (args.command == QLatin1String("set") && args.words.isEmpty())
         return failWith(Usage, "set needs what to set (qle-cli set --help)");
 
+    const QStringList logOnly{"interval", "duration", "reduce", "every", "csv", "record"};
+    for (const QString &name : logOnly) {
+        if (args.options.contains(name) && args.command != QLatin1String("log"))
+            return failWith(Usage, "--" + name + " goes with log");
+    }
+    LogOptions log;
+    if (args.command == QLatin1String("log") && !logOptionsFrom(args.options, args.words, &log, &error))
+        return failWith(Usage, error);
+
     LinkOptions link;
     if (!linkFrom(args, &link, &error))
         return failWith(Usage, error);
     Context context{*new InstrumentSession, {}, out};
     const std::unique_ptr<InstrumentSession> owner(&context.session);
     if (args.command != QLatin1String("send") &&
-        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &error))
+        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &log.dataFolder, &error))
         return failWith(FileError, error);
     QSettingsStore settings;
     if (!context.session.open(link, settings, &error))
@@ -303,6 +327,8 @@ int main(int argc, char *argv[])
         ok = runRead(context, args.options.contains("json"), &failure);
     else if (args.command == QLatin1String("set"))
         ok = runSet(context, args.words, &failure);
+    else if (args.command == QLatin1String("log"))
+        ok = runLog(context, log, &failure);
     else
         ok = runSend(context, args.words.join(u' '), &failure);
     if (!ok)

@@ -13,7 +13,7 @@ namespace {
 
 const QString Rows =
     QStringLiteral("select SeqNo ,RecTime,PVal,SVal,PVal2,SVal2,PVal3,SVal3,timetick from datatemp order by SeqNo");
-const QByteArray LineEnd("\r\n");
+const QByteArray LineEnd(ExportCsv::LineEnd);
 
 QString failure(const QString &path, const QString &reason)
 {
@@ -27,6 +27,14 @@ QString ExportCsv::headerLine(int channels)
     QString line = QStringLiteral("No.,Time,Ch1 V,Ch1 A");
     for (int ch = 2; ch <= channels && ch <= 3; ++ch)
         line += QStringLiteral(",Ch%1 V,Ch%1 A").arg(ch);
+    return line;
+}
+
+QString ExportCsv::rowLine(const RecordRow &row, int channels)
+{
+    QString line = QString::number(row.seqNo) + u',' + row.recTime;
+    for (std::size_t ch = 0; ch < static_cast<std::size_t>(std::clamp(channels, 1, 3)); ++ch)
+        line += u',' + row.pval[ch] + u',' + row.sval[ch];
     return line;
 }
 

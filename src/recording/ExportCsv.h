@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordRow.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -14,6 +16,10 @@ class ExportCsv {
 public:
     // "No.,Time,Ch1 V,Ch1 A" and the pairs of channels 2 and 3.
     [[nodiscard]] static QString headerLine(int channels);
+    // One row as a line (without its line end): number, time, then voltage
+    // and current of each channel.
+    [[nodiscard]] static QString rowLine(const RecordRow &row, int channels);
+    static constexpr const char *LineEnd = "\r\n";
 
     // False when the rows cannot be read or the file cannot be created or
     // written; *error then names the file and the reason.

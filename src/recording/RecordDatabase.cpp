@@ -21,6 +21,10 @@ const QString SaveRows = QStringLiteral(
     "insert into datadetail (recno,SeqWindow,SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
     "Comment, TimeTick, DiffLastTime) select ? as recno, 0 as SeqWindow,SeqNo,RecTime,PVal,SVal,Reason,PVal2,SVal2,"
     "Reason2,PVal3,SVal3,Reason3, Comment, TimeTick, DiffLastTime  from datatemp");
+const QString AddRecordRow = QStringLiteral(
+    "insert into datadetail (recno,SeqWindow,SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
+    "Comment, TimeTick, DiffLastTime) values (?,0,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+const QString SetEndTime = QStringLiteral("update datamain set EndTime=? where recno=?");
 const QString ReplaceComment = QStringLiteral("update datamain set comment=? where recno=?");
 const QString DropRows = QStringLiteral("delete from datadetail where recno=?");
 const QString ListRecords = QStringLiteral(
@@ -253,6 +257,44 @@ bool RecordDatabase::saveRecord(const RecordHeader &header, QString *recNo)
     if (saved && recNo)
         *recNo = number;
     return saved;
+}
+
+bool RecordDatabase::beginRecord(const RecordHeader &header, QString *recNo)
+{
+    // The header and its number together, so that a record saved meanwhile
+    // by the main program cannot take the same number.
+    return inTransaction([&] {
+        return nextRecordNumber(recNo) &&
+               run(SaveHeader,
+                   {*recNo, stored(header.startTime), stored(header.endTime), stored(header.comment),
+                    QStringLiteral("V"), QStringLiteral("A"), stored(header.recStyle), stored(header.showStyle)});
+    });
+}
+
+bool RecordDatabase::appendRecordRows(const QString &recNo, const QList<RecordRow> &rows, const QString &endTime)
+{
+    return inTransaction([&] {
+        QSqlQuery insert(m_db);
+        if (!prepare(insert, AddRecordRow))
+            return false;
+        static const std::array<QString, 3> Reasons{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+        for (const RecordRow &row : rows) {
+            insert.addBindValue(recNo);
+            insert.addBindValue(row.seqNo);
+            insert.addBindValue(stored(row.recTime));
+            for (std::size_t ch = 0; ch < 3; ++ch) {
+                insert.addBindValue(stored(row.pval[ch]));
+                insert.addBindValue(stored(row.sval[ch]));
+                insert.addBindValue(Reasons[ch]);
+            }
+            insert.addBindValue(stored(row.comment));
+            insert.addBindValue(row.timeTick);
+            insert.addBindValue(row.diffLastTime);
+            if (!exec(insert))
+                return false;
+        }
+        return run(SetEndTime, {stored(endTime), recNo});
+    });
 }
 
 bool RecordDatabase::replaceRecord(const QString &recNo, const QString &comment)

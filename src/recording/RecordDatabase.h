@@ -44,6 +44,11 @@ public:
     // and copies every working row, all or nothing; *recNo gets the number.
     bool nextRecordNumber(QString *recNo);
     bool saveRecord(const RecordHeader &header, QString *recNo);
+    // A record written as it is taken, without the working table: the header
+    // first (numbered as saveRecord numbers), then rows in batches, each batch
+    // with the end time it reaches.
+    bool beginRecord(const RecordHeader &header, QString *recNo);
+    bool appendRecordRows(const QString &recNo, const QList<RecordRow> &rows, const QString &endTime);
     // New comment for the header, the record's rows replaced by the working
     // rows (every column), all or nothing. Start and end times stay.
     bool replaceRecord(const QString &recNo, const QString &comment);

@@ -1,4 +1,10 @@
+#include "recording/RecordDatabase.h"
 #include "SimProcess.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -6,6 +12,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <unistd.h>
+
+using namespace qle;
 using namespace qle::testing;
 
 // qle-cli against the virtual instrument, over a pseudo-terminal and TCP.
@@ -22,8 +31,11 @@ private:
     static Run cli(const QStringList &arguments)
     {
         QProcess process;
-        process.start(QStringLiteral(QLE_CLI),
-                      QStringList{"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR)} + arguments);
+        // The shipped catalogue unless the test names a data folder.
+        const QStringList data = arguments.contains("--data-dir")
+                                     ? QStringList()
+                                     : QStringList{"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR)};
+        process.start(QStringLiteral(QLE_CLI), data + arguments);
         Run run;
         if (!process.waitForFinished(30000)) {
             process.kill();
@@ -144,17 +156,9 @@ private slots:
         const qsizetype link = arguments.indexOf("LINK");
         if (link >= 0)
             arguments.replace(link, "--port=" + sim.link());
-        // --data-dir given twice is a usage error of its own: the one row
-        // that names it runs without the default.
-        QProcess process;
-        const QStringList defaults = arguments.contains("--data-dir")
-                                         ? QStringList{}
-                                         : QStringList{"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR)};
-        process.start(QStringLiteral(QLE_CLI), defaults + arguments);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        const QString err = QString::fromUtf8(process.readAllStandardError());
-        QCOMPARE(process.exitCode(), status);
+        const Run r = cli(arguments);
+        const QString &err = r.err;
+        QCOMPARE(r.status, status);
         QVERIFY2(err.contains(message), qPrintable(err));
         if (status != 0)
             QVERIFY2(err.count(u'\n') == 1 && err.startsWith("qle-cli: "), qPrintable(err));
@@ -183,6 +187,106 @@ private slots:
         const Run all = cli({"--help"});
         QCOMPARE(all.status, 0);
         QVERIFY(all.out.contains("Exit status: 0 done, 2 usage, 3 link or instrument error"));
+    }
+
+    // A log to a CSV file and a record at once: the same rows in both, the
+    // record listed and loaded as the main program does; a SIGTERM midway
+    // keeps every row taken.
+    void logKeepsEveryRow_data()
+    {
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("five seconds") << false;
+        QTest::newRow("SIGTERM midway") << true;
+    }
+    void logKeepsEveryRow()
+    {
+        QFETCH(bool, interrupted);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T"}));
+        QVERIFY(sim.control("set volt 1 5"));
+        QVERIFY(sim.control("output on"));
+        QTemporaryDir data;
+        QVERIFY(QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR) + "/mtype.mdb", data.filePath("mtype.mdb")));
+        QFile::setPermissions(data.filePath("mtype.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+        const QString csvPath = data.filePath("log.csv");
+
+        QProcess process;
+        process.start(QStringLiteral(QLE_CLI),
+                      {"--port", sim.link(), "--data-dir", data.path(), "log", "--interval", "0.5", "--duration",
+                       interrupted ? "60s" : "5s", "--csv", csvPath, "--record", "cli log"});
+        QVERIFY(process.waitForStarted());
+        if (interrupted) {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile(csvPath).size() > 0 && QFile(csvPath).size() > 200, 20000);
+            process.terminate();
+        }
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        const QString said = QString::fromUtf8(process.readAllStandardOutput());
+        QCOMPARE(said.contains("ended by a signal"), interrupted);
+
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QString("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A"));
+        const qsizetype rows = lines.size() - 1;
+        if (interrupted)
+            QVERIFY(rows >= 3 && rows < 100);
+        else
+            QCOMPARE(rows, 10);
+        QVERIFY2(said.startsWith(QString::number(rows) + " rows, record "), qPrintable(said));
+
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cli-records");
+            db.setDatabaseName(data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            RecordDatabase records(db);
+            QList<RecordHeader> headers;
+            QVERIFY(records.listRecords(&headers));
+            QCOMPARE(headers.size(), 1);
+            QCOMPARE(headers.first().comment, QString("cli log"));
+            QVERIFY(records.loadRecord(headers.first().recNo));
+            QList<RecordRow> loaded;
+            QVERIFY(records.workingRows(ReasonFilter::All, &loaded));
+            QCOMPARE(loaded.size(), rows);
+            for (qsizetype i = 0; i < rows; ++i) {
+                const QStringList fields = lines.at(i + 1).split(u',');
+                QCOMPARE(fields.size(), 8);
+                QCOMPARE(fields.at(2), loaded.at(i).pval[0]);
+                QCOMPARE(fields.at(3), loaded.at(i).sval[0]);
+                QVERIFY(fields.at(2).startsWith("5.") || fields.at(2).startsWith("4.9"));
+            }
+            QCOMPARE(headers.first().endTime, loaded.last().recTime);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("cli-records");
+    }
+
+    // A log that could not be kept never starts.
+    void logRefusesWhatItCannotKeep()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T"}));
+        QTemporaryDir data;
+        QVERIFY(QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR) + "/mtype.mdb", data.filePath("mtype.mdb")));
+        QFile::setPermissions(data.filePath("mtype.mdb"), QFile::ReadOwner);
+        const QStringList base{"--port", sim.link(), "--data-dir", data.path(), "log", "--duration", "2s"};
+        Run r;
+        // File modes do not hold back root, who runs the CI.
+        if (::geteuid() != 0) {
+            r = cli(base + QStringList{"--record", "x"});
+            QCOMPARE(r.status, 4);
+            QVERIFY2(r.err.contains("cannot write records to"), qPrintable(r.err));
+        }
+        r = cli(base + QStringList{"--csv", "/nonexistent/folder/log.csv"});
+        QCOMPARE(r.status, 4);
+        QVERIFY2(r.err.contains("cannot write /nonexistent/folder/log.csv"), qPrintable(r.err));
+        r = cli(base + QStringList{"--interval", "0.05"});
+        QCOMPARE(r.status, 2);
+        r = cli(base + QStringList{"--reduce", "max"});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("--reduce and --every go together"));
+        QVERIFY(sim.received().filter("MEAS").isEmpty());
     }
 };
 

@@ -1,0 +1,331 @@
+// qle-cli log: reads every channel at a fixed interval for a given time, and
+// keeps every row as soon as it is taken: a CSV line flushed to the file, a
+// batch committed to the record. A signal ends the log as its end time would.
+#include "LogCommand.h"
+
+#include "platform/FormatPattern.h"
+#include "platform/SqliteFile.h"
+#include "protocol/ReplyReaders.h"
+#include "recording/ExportCsv.h"
+#include "recording/RecordDatabase.h"
+#include "recording/RecordTime.h"
+#include "recording/SampleReducer.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSocketNotifier>
+#include <QSqlDatabase>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cmath>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qle::cli {
+namespace {
+
+constexpr double ShortestInterval = 0.1;
+const QString RecordConnection = QStringLiteral("qle-cli-records");
+
+// SIGINT and SIGTERM, turned into an event of the loop.
+class StopSignals final : public QObject {
+public:
+    StopSignals()
+    {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_pair) != 0)
+            return;
+        m_notifier = new QSocketNotifier(s_pair[1], QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+            char byte = 0;
+            if (::read(s_pair[1], &byte, 1) == 1)
+                m_stopped = true;
+            if (m_onStop)
+                m_onStop();
+        });
+        struct sigaction action = {};
+        action.sa_handler = [](int) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(s_pair[0], &byte, 1);
+        };
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    ~StopSignals() override
+    {
+        ::signal(SIGINT, SIG_DFL);
+        ::signal(SIGTERM, SIG_DFL);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    void onStop(std::function<void()> handler) { m_onStop = std::move(handler); }
+    [[nodiscard]] bool stopped() const { return m_stopped; }
+
+private:
+    static inline int s_pair[2] = {-1, -1};
+    QSocketNotifier *m_notifier = nullptr;
+    std::function<void()> m_onStop;
+    bool m_stopped = false;
+};
+
+QString clockText(double seconds)
+{
+    const auto s = static_cast<qint64>(std::llround(seconds));
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+std::optional<double> parseDuration(const QString &text)
+{
+    QString number = text.trimmed();
+    double unit = 1;
+    if (!number.isEmpty()) {
+        const QChar last = number.back();
+        const QMap<QChar, double> units{{u's', 1}, {u'm', 60}, {u'h', 3600}, {u'd', 86400}};
+        if (units.contains(last)) {
+            unit = units.value(last);
+            number.chop(1);
+        }
+    }
+    bool ok = false;
+    const double value = ReadNumber(number, &ok) * unit;
+    if (!ok || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &words, LogOptions *log, QString *error)
+{
+    if (!words.isEmpty()) {
+        *error = "log takes options only: --interval S --duration D ...";
+        return false;
+    }
+    const std::optional<double> interval = parseDuration(options.value("interval", "1"));
+    if (!interval || *interval < ShortestInterval) {
+        *error = "--interval needs seconds, 0.1 or more";
+        return false;
+    }
+    log->intervalSec = *interval;
+    const std::optional<double> duration = parseDuration(options.value("duration"));
+    if (!duration) {
+        *error = "--duration needs a time such as 90s, 8h or 3d";
+        return false;
+    }
+    log->durationSec = *duration;
+    if (options.contains("reduce") != options.contains("every")) {
+        *error = "--reduce and --every go together";
+        return false;
+    }
+    if (options.contains("reduce")) {
+        const QStringList modes{"max", "min", "avg"};
+        log->reduceMode = static_cast<int>(modes.indexOf(options.value("reduce")));
+        const std::optional<double> every = parseDuration(options.value("every"));
+        if (log->reduceMode < 0) {
+            *error = "--reduce takes max, min or avg";
+            return false;
+        }
+        if (!every || *every < log->intervalSec) {
+            *error = "--every needs a time of at least the interval";
+            return false;
+        }
+        log->everySec = *every;
+    }
+    log->csvPath = options.value("csv");
+    if (options.contains("record"))
+        log->recordComment = options.value("record");
+    return true;
+}
+
+bool runLog(Context &context, const LogOptions &options, Failure *failure)
+{
+    const auto fail = [failure](Exit status, const QString &message) {
+        *failure = {status, message};
+        return false;
+    };
+    Identity id;
+    if (!identify(context, &id, failure))
+        return false;
+    const bool legacy = context.session.family() == CommandFamily::Legacy;
+
+    // Every file is opened before the first reading: a log that cannot be
+    // kept does not start.
+    QFile csv(options.csvPath);
+    if (!options.csvPath.isEmpty()) {
+        if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return fail(FileError, "cannot write " + options.csvPath + ": " + csv.errorString());
+        csv.write(ExportCsv::headerLine(id.channels).toLocal8Bit() + ExportCsv::LineEnd);
+        csv.flush();
+    }
+    const QDateTime start = QDateTime::currentDateTime();
+    std::optional<RecordDatabase> records;
+    QString recNo;
+    if (options.recordComment) {
+        const QString path = options.dataFolder + "/mtype.mdb";
+        QString error;
+        if (!QFileInfo(path).isWritable() || !sqlite::open(RecordConnection, path, &error))
+            return fail(FileError, "cannot write records to " + path + (error.isEmpty() ? "" : ": " + error));
+        records.emplace(QSqlDatabase::database(RecordConnection));
+        RecordHeader header;
+        header.startTime = formatRecordTime(start);
+        header.endTime = header.startTime;
+        header.comment = *options.recordComment;
+        header.recStyle = QStringLiteral("0");
+        if (!records->beginRecord(header, &recNo))
+            return fail(FileError, "cannot write a record to " + path + ": " + records->errorDescription());
+    }
+
+    const bool tty = ::isatty(STDERR_FILENO) != 0;
+    QTextStream err(stderr);
+    const qint64 ticksPerRow =
+        options.reduceMode < 0 ? 1 : std::max<qint64>(1, std::llround(options.everySec / options.intervalSec));
+    const qint64 totalTicks = std::max<qint64>(1, std::llround(options.durationSec / options.intervalSec));
+    SampleReducer reducer;
+    reducer.setMode(options.reduceMode < 0 ? 0 : options.reduceMode);
+
+    StopSignals stopSignals;
+    QEventLoop loop;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(static_cast<int>(std::llround(options.intervalSec * 1000)));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 ticks = 0;
+    qint64 rows = 0;
+    qint64 late = 0;
+    bool reading = false;
+    bool failed = false;
+    QString lastReadings;
+
+    const auto finish = [&] {
+        ticker.stop();
+        loop.quit();
+    };
+    stopSignals.onStop(finish);
+    const auto takeRow = [&](const std::array<QString, 3> &volts, const std::array<QString, 3> &amps) {
+        const qint64 seconds = std::llround(ticks * options.intervalSec);
+        RecordRow row;
+        row.seqNo = rows;
+        row.recTime = formatRecordTime(start.addSecs(seconds));
+        row.pval = volts;
+        row.sval = amps;
+        row.reason = {QStringLiteral("Time"), QStringLiteral("1"), QStringLiteral("2")};
+        row.timeTick = seconds;
+        row.diffLastTime = rows == 0 ? 0 : std::llround(ticksPerRow * options.intervalSec);
+        if (csv.isOpen()) {
+            csv.write(ExportCsv::rowLine(row, id.channels).toLocal8Bit() + ExportCsv::LineEnd);
+            if (!csv.flush()) {
+                *failure = {FileError, "cannot write " + options.csvPath + ": " + csv.errorString()};
+                return false;
+            }
+        }
+        if (records && !records->appendRecordRows(recNo, {row}, row.recTime)) {
+            *failure = {FileError, "cannot add to record " + recNo + ": " + records->errorDescription()};
+            return false;
+        }
+        ++rows;
+        return true;
+    };
+    const auto tick = [&] {
+        if (reading) {
+            ++late; // the link has not finished the last reading
+            return;
+        }
+        reading = true;
+        std::array<QString, 3> volts;
+        std::array<QString, 3> amps;
+        for (int ch = 0; ch < id.channels && !failed; ++ch) {
+            QString error;
+            const std::optional<QString> v =
+                context.session.query(context.session.commands().query(query::MeasVolt1 + 2 * ch), &error);
+            const std::optional<QString> a =
+                v ? context.session.query(context.session.commands().query(query::MeasCurr1 + 2 * ch), &error)
+                  : std::nullopt;
+            if (!v || !a) {
+                *failure = {LinkError, error};
+                failed = true;
+                break;
+            }
+            volts[static_cast<std::size_t>(ch)] = legacy ? StripUnit(v->trimmed(), u'V') : v->trimmed();
+            amps[static_cast<std::size_t>(ch)] = legacy ? StripUnit(a->trimmed(), u'A') : a->trimmed();
+        }
+        reading = false;
+        if (failed) {
+            finish();
+            return;
+        }
+        const qint64 within = ticks % ticksPerRow;
+        if (options.reduceMode >= 0) {
+            for (int ch = 0; ch < id.channels; ++ch) {
+                QString bad;
+                reducer.fold(ch, static_cast<int>(within), volts[static_cast<std::size_t>(ch)],
+                             amps[static_cast<std::size_t>(ch)], &bad);
+            }
+        }
+        if (within == ticksPerRow - 1) {
+            std::array<QString, 3> rowVolts = volts;
+            std::array<QString, 3> rowAmps = amps;
+            if (options.reduceMode >= 0) {
+                for (int ch = 0; ch < id.channels; ++ch) {
+                    rowVolts[static_cast<std::size_t>(ch)] = reducer.voltage(ch);
+                    rowAmps[static_cast<std::size_t>(ch)] = reducer.current(ch);
+                }
+                reducer.reset();
+            }
+            if (!takeRow(rowVolts, rowAmps)) {
+                failed = true;
+                finish();
+                return;
+            }
+        }
+        ++ticks;
+        lastReadings.clear();
+        for (int ch = 0; ch < id.channels; ++ch)
+            lastReadings += QStringLiteral(" CH%1 %2 V %3 A")
+                                .arg(ch + 1)
+                                .arg(volts[static_cast<std::size_t>(ch)], amps[static_cast<std::size_t>(ch)]);
+        if (tty) {
+            const double elapsed = clock.elapsed() / 1000.0;
+            err << "\r" << rows << " rows, " << clockText(elapsed) << " elapsed, "
+                << clockText(std::max(0.0, options.durationSec - elapsed)) << " left," << lastReadings << "\x1b[K";
+            err.flush();
+        }
+        if (ticks >= totalTicks)
+            finish();
+    };
+    QObject::connect(&ticker, &QTimer::timeout, &loop, tick);
+    ticker.start();
+    QTimer::singleShot(0, &loop, tick);
+    loop.exec();
+
+    if (tty)
+        err << '\n';
+    if (late > 0)
+        err << "qle-cli: the link could not keep up with a reading every " << options.intervalSec << " s: " << late
+            << " readings were skipped\n";
+    err.flush();
+    csv.close();
+    if (records) {
+        records.reset();
+        QSqlDatabase::database(RecordConnection).close();
+    }
+    QSqlDatabase::removeDatabase(RecordConnection);
+    if (failed)
+        return false;
+    context.out << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
+                << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
+    context.out.flush();
+    return true;
+}
+
+} // namespace qle::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CliCommands.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace qle::cli {
+
+// qle-cli log: what to read, how often, for how long and where it goes.
+struct LogOptions {
+    double intervalSec = 1;
+    double durationSec = 0;
+    int reduceMode = -1; // -1 none, else the recorders' modes: 0 max, 1 min, 2 average
+    double everySec = 0; // one stored point per this many seconds with reduceMode
+    QString csvPath;
+    std::optional<QString> recordComment;
+    QString dataFolder; // where mtype.mdb is, for --record
+};
+
+// "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable or not above 0.
+std::optional<double> parseDuration(const QString &text);
+
+// Reads the log options from the command's words and options; false with a
+// usage message.
+bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &words, LogOptions *log, QString *error);
+
+bool runLog(Context &context, const LogOptions &options, Failure *failure);
+
+} // namespace qle::cli
