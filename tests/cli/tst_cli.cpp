@@ -178,7 +178,7 @@ private slots:
 
     void helpOnEveryCommand()
     {
-        for (const char *command : {"ports", "identify", "read", "set", "send"}) {
+        for (const char *command : {"ports", "identify", "read", "set", "send", "log"}) {
             const Run r = cli({command, "--help"});
             QCOMPARE(r.status, 0);
             QVERIFY2(r.out.startsWith("Usage: qle-cli"), command);
@@ -287,6 +287,26 @@ private slots:
         QCOMPARE(r.status, 2);
         QVERIFY(r.err.contains("--reduce and --every go together"));
         QVERIFY(sim.received().filter("MEAS").isEmpty());
+    }
+
+    // GPIB through a Prologix USB adapter, chosen in the settings' [GPIB]
+    // section as the main program chooses it.
+    void gpibFromTheSettings()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--prologix", "--gpib-address", "5=KMA-3303T", "--no-noise"}));
+        QTemporaryDir config;
+        QFile file(config.filePath("QLE-1-0.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[GPIB]\nBackend=prologix-usb\nAdapterPort=" + sim.link().toUtf8() + "\n");
+        file.close();
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        const Run r = cli({"--gpib", "0:5", "identify"});
+        const Run missing = cli({"--gpib", "0:7", "--timeout", "2", "identify"});
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains("Model:    KMA-3303T"), qPrintable(r.out + r.err));
+        QCOMPARE(missing.status, 3);
     }
 };
 
