@@ -202,6 +202,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
     clock.start();
     qint64 ticks = 0;
     qint64 rows = 0;
+    qint64 lastSeconds = 0;
     qint64 late = 0;
     bool reading = false;
     bool failed = false;
@@ -212,8 +213,8 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         loop.quit();
     };
     stopSignals.onStop(finish);
-    const auto takeRow = [&](const std::array<QString, 3> &volts, const std::array<QString, 3> &amps) {
-        const qint64 seconds = std::llround(ticks * options.intervalSec);
+    const auto takeRow = [&](const std::array<QString, 3> &volts, const std::array<QString, 3> &amps, double takenAt) {
+        const qint64 seconds = std::llround(takenAt);
         RecordRow row;
         row.seqNo = rows;
         row.recTime = formatRecordTime(start.addSecs(seconds));
@@ -221,7 +222,8 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         row.sval = amps;
         row.reason = {QStringLiteral("Time"), QStringLiteral("1"), QStringLiteral("2")};
         row.timeTick = seconds;
-        row.diffLastTime = rows == 0 ? 0 : std::llround(ticksPerRow * options.intervalSec);
+        row.diffLastTime = rows == 0 ? 0 : seconds - lastSeconds;
+        lastSeconds = seconds;
         if (csv.isOpen()) {
             csv.write(ExportCsv::rowLine(row, id.channels).toLocal8Bit() + ExportCsv::LineEnd);
             if (!csv.flush()) {
@@ -242,6 +244,9 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
             return;
         }
         reading = true;
+        // The row's time is when its reading began, on the wall clock: when
+        // readings are skipped the log still ends after its duration.
+        const double takenAt = clock.elapsed() / 1000.0;
         std::array<QString, 3> volts;
         std::array<QString, 3> amps;
         for (int ch = 0; ch < id.channels && !failed; ++ch) {
@@ -282,7 +287,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
                 }
                 reducer.reset();
             }
-            if (!takeRow(rowVolts, rowAmps)) {
+            if (!takeRow(rowVolts, rowAmps, takenAt)) {
                 failed = true;
                 finish();
                 return;
@@ -300,7 +305,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
                 << clockText(std::max(0.0, options.durationSec - elapsed)) << " left," << lastReadings << "\x1b[K";
             err.flush();
         }
-        if (ticks >= totalTicks)
+        if (ticks >= totalTicks || clock.elapsed() / 1000.0 + options.intervalSec > options.durationSec + 1e-6)
             finish();
     };
     QObject::connect(&ticker, &QTimer::timeout, &loop, tick);

@@ -115,7 +115,7 @@ protected:
     [[nodiscard]] static QString zeroReading(const CWNumEdit *field);
 
     // A user edit of a numeric field, as a set command.
-    virtual bool acceptsEdit(ChannelSetting, int) const { return true; }
+    [[nodiscard]] virtual bool acceptsEdit(ChannelSetting, int) const { return true; }
     // The value as it is sent; "###0.###" with a point unless a panel differs.
     [[nodiscard]] virtual QString valueText(double value) const;
     // Runs after a set command was queued.

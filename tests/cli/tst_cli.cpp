@@ -308,6 +308,43 @@ private slots:
         QVERIFY2(r.out.contains("Model:    KMA-3303T"), qPrintable(r.out + r.err));
         QCOMPARE(missing.status, 3);
     }
+
+    // One stored row per --every, as the recorders reduce; and a model the
+    // catalogue lacks.
+    void reducedLogAndUnknownModel()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T"}));
+        QVERIFY(sim.control("set volt 1 5"));
+        QVERIFY(sim.control("output on"));
+        QTemporaryDir data;
+        const QString csvPath = data.filePath("reduced.csv");
+        Run r = cli({"--port", sim.link(), "log", "--interval", "0.25", "--duration", "2s", "--reduce", "max",
+                     "--every", "1s", "--csv", csvPath});
+        QCOMPARE(r.status, 0);
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        // Four readings a row went into it: at least as many queries as that.
+        QVERIFY(sim.received().filter(":CHAN1:MEAS:VOLT?").size() >= 8);
+        QVERIFY(lines.at(2).split(u',').at(2).startsWith("5.") || lines.at(2).split(u',').at(2).startsWith("4.9"));
+
+        QVERIFY(QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR) + "/mtype.mdb", data.filePath("mtype.mdb")));
+        QFile::setPermissions(data.filePath("mtype.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cli-catalogue");
+            db.setDatabaseName(data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("delete from data1 where MTYPE like 'KMA-3303T%'"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("cli-catalogue");
+        r = cli({"--port", sim.link(), "--data-dir", data.path(), "identify"});
+        QCOMPARE(r.status, 3);
+        QVERIFY2(r.err.contains("unknown model: \"KMA-3303T\""), qPrintable(r.err));
+        QVERIFY(r.out.contains("Model:    KMA-3303T"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
