@@ -1,6 +1,6 @@
 // The legacy family's status word, for any reply text.
 #include "FuzzCheck.h"
-#include "panels/LegacyStatusWord.h"
+#include "protocol/LegacyStatusWord.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,6 +1,6 @@
 // The model name cut out of an identification reply, for any reply text.
 #include "FuzzCheck.h"
-#include "shell/ParseMachineType.h"
+#include "protocol/ParseMachineType.h"
 
 #include <QStringList>
 
