@@ -160,8 +160,7 @@ bool runRead(Context &context, bool json, Failure *failure)
         const std::optional<QString> state = ask(context, query::OutputState, failure);
         if (!state)
             return false;
-        if (state->trimmed() == QLatin1String("0") || state->trimmed() == QLatin1String("1"))
-            output = state->trimmed() == QLatin1String("1");
+        output = ReadSwitchState(*state);
         if (id.layout == 1) {
             const std::optional<QString> mode = ask(context, query::OutputMode, failure);
             if (!mode)

@@ -18,21 +18,6 @@
 #include <algorithm>
 
 namespace qle {
-namespace {
-
-// "0" or "1"; anything else tells nothing.
-std::optional<bool> switchState(const QString &text)
-{
-    const QString word = text.trimmed();
-    if (word == QLatin1String("0"))
-        return false;
-    if (word == QLatin1String("1"))
-        return true;
-    return std::nullopt;
-}
-
-} // namespace
-
 void PanelBase::DoLiveQuery(int periodMs)
 {
     if (!m_live) {
@@ -125,7 +110,7 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
         return;
     switch (query.item) {
     case LiveItem::OutputState:
-        if (const std::optional<bool> on = switchState(text); on && *on != m_host.outputOn())
+        if (const std::optional<bool> on = ReadSwitchState(text); on && *on != m_host.outputOn())
             m_host.followOutput(*on);
         break;
     case LiveItem::SetVoltage:
@@ -141,7 +126,7 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
             followNumber(m_channels.at(query.channel).numOVP, text, QChar());
         break;
     case LiveItem::OverCurrentState:
-        if (const std::optional<bool> on = switchState(text);
+        if (const std::optional<bool> on = ReadSwitchState(text);
             on && channelQuery && m_channels.at(query.channel).tbnOCP) {
             const QSignalBlocker block(m_channels.at(query.channel).tbnOCP);
             m_channels.at(query.channel).tbnOCP->setValue(*on);
@@ -159,7 +144,7 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
         break;
     }
     case LiveItem::AutoRunState:
-        if (const std::optional<bool> on = switchState(text); on && *on != m_host.autoRunOn())
+        if (const std::optional<bool> on = ReadSwitchState(text); on && *on != m_host.autoRunOn())
             m_host.followAutoRun(*on);
         break;
     case LiveItem::Memory:

@@ -23,6 +23,16 @@ bool IsErrorReply(const QString &text)
     return text.left(2) != QLatin1String("0,");
 }
 
+std::optional<bool> ReadSwitchState(const QString &text)
+{
+    const QString word = text.trimmed();
+    if (word == QLatin1String("0"))
+        return false;
+    if (word == QLatin1String("1"))
+        return true;
+    return std::nullopt;
+}
+
 bool ReadProtectionFlag(const QString &text)
 {
     return text == QLatin1String("1");

@@ -21,6 +21,10 @@ namespace qle {
 // the empty reply too.
 [[nodiscard]] bool IsErrorReply(const QString &text);
 
+// A switch state ("0" off, "1" on, spaces around allowed); anything else
+// tells nothing.
+[[nodiscard]] std::optional<bool> ReadSwitchState(const QString &text);
+
 // The over-current protection state: on exactly when the reply is "1".
 [[nodiscard]] bool ReadProtectionFlag(const QString &text);
 
