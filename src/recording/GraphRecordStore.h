@@ -10,6 +10,10 @@
 
 namespace qle {
 
+namespace graph {
+class WorkingExtremes;
+}
+
 // The record statements the graph window needs beyond RecordDatabase: the
 // working rows as numbers, the time-length position stored with a record,
 // and deleting a record.
@@ -22,8 +26,10 @@ public:
     // Voltage and current of channels 1..channels of every working row, in
     // SeqNo order, as numbers (the leading number of the text; NaN, a gap,
     // for a blank or unreadable reading), into (*values)[2 * channel] and
-    // [2 * channel + 1]; the others stay empty.
-    bool workingValues(int channels, std::array<std::vector<double>, 6> *values);
+    // [2 * channel + 1]; the others stay empty. The same pass hands every
+    // reading column's texts to `extremes` when one is given.
+    bool workingValues(int channels, std::array<std::vector<double>, 6> *values,
+                       graph::WorkingExtremes *extremes = nullptr);
     // The record's ShowStyle; empty when the record or the value is missing.
     bool showStyle(const QString &recNo, std::optional<int> *position);
     // The record's rows, then its header, all or nothing.
@@ -33,6 +39,7 @@ public:
 
 private:
     bool run(QSqlQuery &query, const QString &sql, const QString &recNo);
+    bool readingsOfRow(qint64 rowId, std::array<QString, 6> *texts);
 
     QSqlDatabase m_db;
     QSqlError m_error;

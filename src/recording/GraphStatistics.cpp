@@ -1,54 +1,93 @@
 #include "GraphStatistics.h"
 
 #include "GraphFormat.h"
+#include "RecordDatabase.h"
 
 #include <QSqlQuery>
-#include <QStringList>
 #include <QVariant>
 
 #include <algorithm>
-#include <array>
-#include <optional>
 
 namespace qle::graph {
-namespace {
 
-// The largest and smallest reading of one column, with the text it was
-// stored as; the first row of equal values wins.
-struct Extremes {
-    std::optional<double> max;
-    std::optional<double> min;
-    QString maxText;
-    QString minText;
-
-    void add(const QString &text)
-    {
-        const std::optional<double> value = readingValue(text);
-        if (!value)
-            return;
-        if (!max || *value > *max) {
-            max = value;
-            maxText = text.trimmed();
-        }
-        if (!min || *value < *min) {
-            min = value;
-            minText = text.trimmed();
-        }
-    }
-};
-
-QString columns(int channels)
+void ColumnExtremes::add(qint64 rowId, QStringView text, std::optional<double> value)
 {
-    static const char *const Names[6] = {"pval", "sval", "pval2", "sval2", "pval3", "sval3"};
-    QStringList names;
-    for (int i = 0; i < 2 * channels; ++i)
-        names.append(QString::fromLatin1(Names[i]));
-    return names.join(QLatin1Char(','));
+    if (!value)
+        return;
+    if (!max || *value > *max || (*value == *max && rowId < maxRow)) {
+        max = value;
+        maxRow = rowId;
+        maxText = text.trimmed().toString();
+    }
+    if (!min || *value < *min || (*value == *min && rowId < minRow)) {
+        min = value;
+        minRow = rowId;
+        minText = text.trimmed().toString();
+    }
 }
 
-} // namespace
+void WorkingExtremes::beginPass()
+{
+    m_columns = {};
+    m_valid = false;
+}
 
-QStringList statisticsLines(QSqlDatabase db, int channels, int timeSlice, qint32 points)
+void WorkingExtremes::add(int column, qint64 rowId, QStringView text, std::optional<double> value)
+{
+    if (column >= 0 && column < Columns)
+        m_columns.at(static_cast<std::size_t>(column)).add(rowId, text, value);
+}
+
+void WorkingExtremes::endPass(qint64 lastRowId, quint64 generation)
+{
+    m_lastRowId = lastRowId;
+    m_generation = generation;
+    m_valid = true;
+}
+
+bool WorkingExtremes::update(QSqlDatabase db)
+{
+    const quint64 generation = RecordDatabase::workingTableGeneration();
+    if (!m_valid || generation != m_generation || db.connectionName() != m_connection) {
+        beginPass();
+        m_connection = db.connectionName();
+        if (!read(db, 0))
+            return false;
+        endPass(m_lastRowId, generation);
+        return true;
+    }
+    if (read(db, m_lastRowId))
+        return true;
+    m_valid = false;
+    return false;
+}
+
+// Rows above afterRowId, in rowid order; m_lastRowId follows them.
+bool WorkingExtremes::read(QSqlDatabase db, qint64 afterRowId)
+{
+    m_lastRowId = afterRowId;
+    if (!db.isOpen())
+        return false;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral(
+            "select rowid,pval,sval,pval2,sval2,pval3,sval3 from datatemp where rowid > ? order by rowid")))
+        return false;
+    query.addBindValue(afterRowId);
+    if (!query.exec())
+        return false;
+    while (query.next()) {
+        const qint64 rowId = query.value(0).toLongLong();
+        for (int i = 0; i < Columns; ++i) {
+            const QString text = query.value(i + 1).toString();
+            add(i, rowId, text, readingValue(text));
+        }
+        m_lastRowId = rowId;
+    }
+    return !query.lastError().isValid();
+}
+
+QStringList statisticsLines(const WorkingExtremes &extremes, int channels, int timeSlice, qint32 points)
 {
     QStringList lines;
     const qint64 elapsed = qint64{timeSlice} * (points - 1);
@@ -57,19 +96,9 @@ QStringList statisticsLines(QSqlDatabase db, int channels, int timeSlice, qint32
     lines.append(QStringLiteral("Samples: ") + QString::number(points == 0 ? 0 : points - 1));
 
     channels = std::clamp(channels, 1, 3);
-    std::array<Extremes, 6> extremes;
-    if (db.isOpen()) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (query.prepare(QStringLiteral("SELECT ") + columns(channels) + QStringLiteral(" from datatemp")) &&
-            query.exec())
-            while (query.next())
-                for (int i = 0; i < 2 * channels; ++i)
-                    extremes[static_cast<std::size_t>(i)].add(query.value(i).toString());
-    }
     for (int ch = 0; ch < channels; ++ch) {
-        const Extremes &volts = extremes[static_cast<std::size_t>(2 * ch)];
-        const Extremes &amps = extremes[static_cast<std::size_t>(2 * ch + 1)];
+        const ColumnExtremes &volts = extremes.column(2 * ch);
+        const ColumnExtremes &amps = extremes.column(2 * ch + 1);
         const QString prefix = QStringLiteral("CH%1 ").arg(ch + 1);
         lines.append(prefix + QStringLiteral("Max:") + volts.maxText + QStringLiteral("V ") + amps.maxText +
                      QLatin1Char('A'));
@@ -77,6 +106,13 @@ QStringList statisticsLines(QSqlDatabase db, int channels, int timeSlice, qint32
                      QLatin1Char('A'));
     }
     return lines;
+}
+
+QStringList statisticsLines(QSqlDatabase db, int channels, int timeSlice, qint32 points)
+{
+    WorkingExtremes extremes;
+    extremes.update(db);
+    return statisticsLines(extremes, channels, timeSlice, points);
 }
 
 } // namespace qle::graph

@@ -1,25 +1,18 @@
 #include "PackedRecordRow.h"
 
+#include <algorithm>
+#include <array>
+
 namespace qle {
 
 namespace {
 
 // Lengths as base-128 digits, low first; the high bit says another follows.
-void appendLength(QByteArray &block, qsizetype length)
-{
-    auto value = static_cast<quint64>(length);
-    while (value >= 0x80) {
-        block.append(static_cast<char>((value & 0x7f) | 0x80));
-        value >>= 7;
-    }
-    block.append(static_cast<char>(value));
-}
-
-qsizetype readLength(const QByteArray &block, qsizetype *at)
+quint64 readLength(const QByteArray &block, qsizetype *at)
 {
     quint64 value = 0;
     int shift = 0;
-    while (*at < block.size() && shift < 63) {
+    while (*at < block.size() && shift < 64) {
         const auto byte = static_cast<unsigned char>(block.at(*at));
         ++*at;
         value |= quint64{byte & 0x7fu} << shift;
@@ -27,38 +20,115 @@ qsizetype readLength(const QByteArray &block, qsizetype *at)
             break;
         shift += 7;
     }
-    return static_cast<qsizetype>(value);
+    return value;
+}
+
+// Signed numbers folded so that small negative ones stay short.
+quint64 zigzag(qint64 value)
+{
+    return (static_cast<quint64>(value) << 1) ^ static_cast<quint64>(value >> 63);
+}
+
+qint64 unzigzag(quint64 value)
+{
+    return static_cast<qint64>(value >> 1) ^ -static_cast<qint64>(value & 1);
+}
+
+int lengthOfLength(quint64 value)
+{
+    int bytes = 1;
+    while (value >= 0x80) {
+        value >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+char *putLength(char *at, quint64 value)
+{
+    while (value >= 0x80) {
+        *at++ = static_cast<char>((value & 0x7f) | 0x80);
+        value >>= 7;
+    }
+    *at++ = static_cast<char>(value);
+    return at;
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 } // namespace
 
 PackedRecordRow::PackedRecordRow(const RecordRow &row)
-    : m_seqNo(row.seqNo), m_timeTick(row.timeTick), m_diffLastTime(row.diffLastTime)
 {
-    appendField(m_block, row.recTime);
-    for (std::size_t ch = 0; ch < 3; ++ch) {
-        appendField(m_block, row.pval[ch]);
-        appendField(m_block, row.sval[ch]);
-        appendField(m_block, row.reason[ch]);
+    std::array<const QString *, FieldCount> texts{};
+    texts[RecTime] = &row.recTime;
+    for (int ch = 0; ch < 3; ++ch) {
+        const auto index = static_cast<std::size_t>(ch);
+        texts.at(static_cast<std::size_t>(channelField(ch, 0))) = &row.pval[index];
+        texts.at(static_cast<std::size_t>(channelField(ch, 1))) = &row.sval[index];
+        texts.at(static_cast<std::size_t>(channelField(ch, 2))) = &row.reason[index];
     }
-    appendField(m_block, row.comment);
-    m_block.squeeze();
+    texts[Comment] = &row.comment;
+    const std::array<quint64, NumberCount> numbers{zigzag(row.seqNo), zigzag(row.timeTick), zigzag(row.diffLastTime)};
+
+    // Sized first and allocated once: a block that grew and was cut back
+    // would leave a hole in the heap beside every row.
+    std::array<QByteArray, FieldCount> utf8; // only for texts beyond ASCII
+    qsizetype size = 0;
+    for (const quint64 number : numbers)
+        size += lengthOfLength(number);
+    for (std::size_t f = 0; f < texts.size(); ++f) {
+        qsizetype length = texts.at(f)->size();
+        if (!isAscii(*texts.at(f))) {
+            utf8.at(f) = texts.at(f)->toUtf8();
+            length = utf8.at(f).size();
+        }
+        size += lengthOfLength(static_cast<quint64>(length)) + length;
+    }
+    m_block = QByteArray(size, Qt::Uninitialized);
+    char *at = m_block.data();
+    for (const quint64 number : numbers)
+        at = putLength(at, number);
+    for (std::size_t f = 0; f < texts.size(); ++f) {
+        if (!utf8.at(f).isNull()) {
+            at = putLength(at, static_cast<quint64>(utf8.at(f).size()));
+            at = std::copy(utf8.at(f).cbegin(), utf8.at(f).cend(), at);
+            continue;
+        }
+        const QString &text = *texts.at(f);
+        at = putLength(at, static_cast<quint64>(text.size()));
+        for (const QChar c : text)
+            *at++ = static_cast<char>(c.unicode());
+    }
 }
 
-void PackedRecordRow::appendField(QByteArray &block, const QString &text)
+qint64 PackedRecordRow::number(int index) const
 {
-    const QByteArray utf8 = text.toUtf8();
-    appendLength(block, utf8.size());
-    block.append(utf8);
+    qsizetype at = 0;
+    qint64 value = 0;
+    for (int i = 0; i <= index; ++i)
+        value = unzigzag(readLength(m_block, &at));
+    return value;
+}
+
+qint64 PackedRecordRow::seqNo() const
+{
+    return number(0);
 }
 
 QString PackedRecordRow::text(int field) const
 {
-    if (field < 0 || field >= FieldCount)
+    if (field < 0 || field >= FieldCount || m_block.isEmpty())
         return {};
     qsizetype at = 0;
+    for (int i = 0; i < NumberCount; ++i)
+        readLength(m_block, &at);
     for (int f = 0;; ++f) {
-        const qsizetype length = std::min(readLength(m_block, &at), m_block.size() - at);
+        const auto length = static_cast<qsizetype>(
+            std::min<quint64>(readLength(m_block, &at), static_cast<quint64>(m_block.size() - at)));
         if (f == field)
             return QString::fromUtf8(m_block.constData() + at, length);
         at += length;
@@ -70,9 +140,9 @@ QString PackedRecordRow::text(int field) const
 RecordRow PackedRecordRow::unpacked() const
 {
     RecordRow row;
-    row.seqNo = m_seqNo;
-    row.timeTick = m_timeTick;
-    row.diffLastTime = m_diffLastTime;
+    row.seqNo = number(0);
+    row.timeTick = number(1);
+    row.diffLastTime = number(2);
     row.recTime = recTime();
     for (int ch = 0; ch < 3; ++ch) {
         const auto index = static_cast<std::size_t>(ch);

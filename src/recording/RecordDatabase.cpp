@@ -36,6 +36,8 @@ const QString LoadRows = QStringLiteral(
     "insert into datatemp select SeqNo ,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3, "
     "Comment,timetick,difflasttime from datadetail where recno=?");
 
+quint64 workingGeneration = 0;
+
 // Column positions of a datatemp result, looked up once per result.
 struct RowColumns {
     explicit RowColumns(const QSqlRecord &record)
@@ -106,7 +108,13 @@ bool RecordDatabase::exec(QSqlQuery &query)
     if (query.exec())
         return true;
     m_error = query.lastError();
+    ++workingGeneration;
     return false;
+}
+
+quint64 RecordDatabase::workingTableGeneration()
+{
+    return workingGeneration;
 }
 
 bool RecordDatabase::run(const QString &sql, const QVariantList &values)
@@ -131,11 +139,13 @@ bool RecordDatabase::inTransaction(const std::function<bool()> &work)
         m_error = m_db.lastError();
     }
     m_db.rollback();
+    ++workingGeneration;
     return false;
 }
 
 bool RecordDatabase::clearWorking()
 {
+    ++workingGeneration;
     return run(ClearWorking, {});
 }
 
@@ -208,6 +218,12 @@ bool RecordDatabase::addSample(const RecordRow &row)
 
 bool RecordDatabase::workingRows(ReasonFilter filter, QList<RecordRow> *rows)
 {
+    rows->clear();
+    return forEachWorkingRow(filter, [rows](RecordRow &row) { rows->append(std::move(row)); });
+}
+
+bool RecordDatabase::forEachWorkingRow(ReasonFilter filter, const std::function<void(RecordRow &)> &take)
+{
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (filter == ReasonFilter::All) {
@@ -220,10 +236,11 @@ bool RecordDatabase::workingRows(ReasonFilter filter, QList<RecordRow> *rows)
     }
     if (!exec(query))
         return false;
-    rows->clear();
     const RowColumns columns(query.record());
-    while (query.next())
-        rows->append(columns.read(query));
+    while (query.next()) {
+        RecordRow row = columns.read(query);
+        take(row);
+    }
     return true;
 }
 
@@ -360,6 +377,7 @@ bool RecordDatabase::readHeader(const QString &recNo, std::optional<RecordHeader
 
 bool RecordDatabase::loadRecord(const QString &recNo)
 {
+    ++workingGeneration;
     return inTransaction([&] { return run(ClearWorking, {}) && run(LoadRows, {recNo}); });
 }
 

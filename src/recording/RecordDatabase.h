@@ -38,6 +38,9 @@ public:
     // always "1", "2", "3" and the comment empty, as the sampler writes them.
     bool addSample(const RecordRow &row);
     bool workingRows(ReasonFilter filter, QList<RecordRow> *rows);
+    // The same rows handed over one at a time, so that a caller keeping them
+    // in another form never holds them all twice.
+    bool forEachWorkingRow(ReasonFilter filter, const std::function<void(RecordRow &)> &take);
     bool setRowComment(const QString &recTime, const QString &comment);
 
     // Saved records. A save takes the next record number, writes the header
@@ -62,6 +65,13 @@ public:
     // Test data in datacopy, from the fixed records 10019 and 10018.
     bool generateSampleData();
     bool generateSampleDataMin();
+
+    // Changes whenever the working table may have changed other than by
+    // rows appended through addSample (cleared, a record loaded, a failed
+    // write), in any RecordDatabase of this process. Readers that keep
+    // something worked out from the table compare it to know when to read
+    // the table whole again.
+    [[nodiscard]] static quint64 workingTableGeneration();
 
     [[nodiscard]] static QString reasonCode(ReasonFilter filter);
     // "Time", "超過上限", "超過下限", "符合條件" for the codes "0" to "3".

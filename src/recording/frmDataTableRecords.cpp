@@ -148,19 +148,25 @@ void frmDataTable::CmbSample_Click()
         return;
     rebuildHeader();
     const ReasonFilter filter = filterAt(CmbSample->currentIndex());
-    QList<RecordRow> rows;
-    if (!m_records.workingRows(filter, &rows)) {
+    const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
+    // Packed as they are read: a day of rows is never held unpacked. The
+    // list is sized once, since each doubling would leave the last one's
+    // megabytes behind in the heap.
+    QList<PackedRecordRow> packed;
+    qint64 count = 0;
+    if (!m_records.countWorking(&count)) {
         showError();
         return;
     }
-    const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
-    QList<PackedRecordRow> packed;
-    packed.reserve(rows.size());
-    for (RecordRow &row : rows) {
-        row.reason[0] = label;
-        packed.append(PackedRecordRow(row));
+    packed.reserve(static_cast<qsizetype>(count));
+    if (!m_records.forEachWorkingRow(filter, [&](RecordRow &row) {
+            row.reason[0] = label;
+            packed.append(PackedRecordRow(row));
+        })) {
+        showError();
+        return;
     }
-    rows.clear();
+    packed.squeeze();
     iCurrentRow = static_cast<qint32>(packed.size());
     m_model->setRows(std::move(packed));
 }

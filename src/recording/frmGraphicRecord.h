@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GraphRecordStore.h"
+#include "GraphStatistics.h"
 #include "PrintGraph.h"
 #include "RecordDatabase.h"
 #include "RecordRow.h"
@@ -191,6 +192,7 @@ private:
     QSqlDatabase m_db;
     RecordDatabase m_records;
     GraphRecordStore m_store;
+    graph::WorkingExtremes m_extremes; // of the working table, for the statistics list
     QPointer<frmDataTable> m_table;
     // The sample interval of a loaded record, until the next recording or Setup.
     std::optional<int> m_loadedScale;

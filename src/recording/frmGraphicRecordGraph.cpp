@@ -93,7 +93,7 @@ void frmGraphicRecord::ReDraw()
 {
     resetGraph();
     std::array<std::vector<double>, Plots> values;
-    if (!m_store.workingValues(channels(), &values)) {
+    if (!m_store.workingValues(channels(), &values, &m_extremes)) {
         showSystemError(m_store.lastError());
         refreshStatistics();
         return;
@@ -103,7 +103,7 @@ void frmGraphicRecord::ReDraw()
     for (int plot = 0; plot < Plots; ++plot)
         CWGraph1->setPoints(plot, std::move(values.at(static_cast<std::size_t>(plot))));
     showPlots();
-    // A scan of the whole table: it follows with the redraw.
+    // The extremes came with the values; the list follows with the redraw.
     scheduleStatistics();
 }
 
@@ -190,7 +190,9 @@ void frmGraphicRecord::scheduleStatistics()
 void frmGraphicRecord::refreshStatistics()
 {
     m_statisticsTimer.stop();
-    const QStringList lines = graph::statisticsLines(m_db, channels(), iXTime, lIdx);
+    // Only rows appended since the last refresh are read here.
+    m_extremes.update(m_db);
+    const QStringList lines = graph::statisticsLines(m_extremes, channels(), iXTime, lIdx);
     lstWave->clear();
     lstWave->addItems(lines);
 }

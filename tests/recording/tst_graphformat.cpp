@@ -83,6 +83,12 @@ private slots:
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("not a number") << "OVP" << 0.0;
         QTest::newRow("number later") << "V 5" << 0.0;
+        QTest::newRow("plus sign") << "+2.5V" << 2.5;
+        QTest::newRow("trailing point") << "7." << 7.0;
+        QTest::newRow("exponent without digits") << "3e" << 3.0;
+        QTest::newRow("nearest double") << "0.1" << 0.1;
+        QTest::newRow("overflow is no reading") << "1e999" << 0.0;
+        QTest::newRow("seventy digits") << QString(70, u'1') << 1.1111111111111111e69;
     }
     void leadingNumbers()
     {

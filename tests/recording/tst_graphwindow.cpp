@@ -13,6 +13,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTest>
 #include <QValueAxis>
 
@@ -152,6 +153,49 @@ private slots:
         rig.graph->ReDraw();
         rig.graph->updateNow();
         QCOMPARE(items(rig.graph->lstWave).mid(3), lines.mid(3));
+    }
+
+    // The window keeps the extremes between refreshes; after each change to
+    // the working table its list must equal a whole read of the table.
+    void statisticsFollowTheWorkingTable()
+    {
+        GraphRig rig(1, 0);
+        // Every activation refreshes the list.
+        const auto shown = [&] {
+            QShowEvent activation;
+            QCoreApplication::sendEvent(rig.graph.get(), &activation);
+            return items(rig.graph->lstWave).mid(3);
+        };
+        const auto wholeRead = [&] { return graph::statisticsLines(rig.file.db(), 1, 1, 0).mid(3); };
+
+        // Stored in SeqNo order 5, 1: the equal maxima differ in text, and
+        // the row stored first wins whether ReDraw reads by SeqNo or not.
+        QVERIFY(rig.storeRows({"5.0"}, {"1.0"}, 5));
+        QVERIFY(rig.storeRows({"5.000"}, {"0.5"}, 1));
+        rig.graph->ReDraw();
+        QCOMPARE(shown(), QStringList({"CH1 Max:5.0V 1.0A", "CH1 Min:5.0V 0.5A"}));
+        QCOMPARE(shown(), wholeRead());
+
+        // Appended rows are read on their own.
+        QVERIFY(rig.storeRows({"7.25", "0.75"}, {"2.0", "0.1"}, 6));
+        QCOMPARE(shown(), QStringList({"CH1 Max:7.25V 2.0A", "CH1 Min:0.75V 0.1A"}));
+
+        // Cleared, then fewer rows than before: nothing of the old rows stays.
+        RecordDatabase records(rig.file.db());
+        QVERIFY(records.clearWorking());
+        QVERIFY(rig.storeRows({"3.5"}, {"0.3"}));
+        QCOMPARE(shown(), QStringList({"CH1 Max:3.5V 0.3A", "CH1 Min:3.5V 0.3A"}));
+
+        // A record loaded over it.
+        RecordHeader header;
+        header.comment = "x";
+        QString recNo;
+        QVERIFY(records.clearWorking() && rig.storeRows({"1.5", "9.5"}, {"0.2", "0.4"}) &&
+                records.saveRecord(header, &recNo) && records.clearWorking() && rig.storeRows({"2"}, {"2"}));
+        QCOMPARE(shown(), QStringList({"CH1 Max:2V 2A", "CH1 Min:2V 2A"}));
+        QVERIFY(records.loadRecord(recNo));
+        QCOMPARE(shown(), QStringList({"CH1 Max:9.5V 0.4A", "CH1 Min:1.5V 0.2A"}));
+        QCOMPARE(shown(), wholeRead());
     }
 
     void statisticsOfAnEmptyTable()

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 using namespace qle;
 
 class TestPackedRecordRow : public QObject {
@@ -58,6 +60,20 @@ private slots:
             QCOMPARE(packed.seqNo(), row.seqNo);
             QCOMPARE(packed.recTime(), row.recTime);
             QCOMPARE(packed.comment(), row.comment);
+
+            // The numbers lead the block: their extremes leave the texts where they were.
+            row.seqNo = std::numeric_limits<qint64>::min();
+            row.timeTick = std::numeric_limits<qint64>::max();
+            row.diffLastTime = 0;
+            const RecordRow extreme = PackedRecordRow(row).unpacked();
+            QCOMPARE(extreme.seqNo, row.seqNo);
+            QCOMPARE(extreme.timeTick, row.timeTick);
+            QCOMPARE(extreme.diffLastTime, 0);
+            QCOMPARE(extreme.recTime, row.recTime);
+            QCOMPARE(extreme.pval, row.pval);
+            QCOMPARE(extreme.sval, row.sval);
+            QCOMPARE(extreme.reason, row.reason);
+            QCOMPARE(extreme.comment, row.comment);
         }
     }
 
