@@ -1,4 +1,4 @@
-// The recorder's optional parts at 33,000 rows, where they exist: the CSV
+// The recorder's optional parts at 33,000 and 86,400 rows, where they exist: the CSV
 // export of the working table, the graph window's ReDraw of six traces and
 // the cost of one more stored point on a graph that long. Parts that are not
 // in src/recording print "n/a".
@@ -14,9 +14,9 @@
 #include "recording/ExportCsv.h"
 #endif
 #if QLE_BENCH_GRAPH_HAS_REDRAW
+#include "GraphWindowBench.h"
 #include "panels/Panel.h"
 #include "recording/frmGraphicRecord.h"
-#include "recording/GraphHost.h"
 #include "recording/GraphStatistics.h"
 #include "recording/GraphView.h"
 
@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlDatabase>
 
 #include <algorithm>
@@ -39,7 +40,6 @@ using namespace qle::bench;
 
 namespace {
 
-constexpr int Rows = 33000;
 // A sample row with the reasons of a recording whose every channel was read.
 RecordRow sampleRowWithReasons(qint64 n)
 {
@@ -89,71 +89,22 @@ bool makeRecordFile(const QTemporaryDir &dir, const QString &name, int rows, QSt
     return ok;
 }
 
-#if QLE_BENCH_GRAPH_HAS_REDRAW
-class GraphHost final : public IGraphHost {
-public:
-    [[nodiscard]] int mainFormState() const override { return 3; }
-    [[nodiscard]] Panel *currentPanel() const override { return panel; }
-    [[nodiscard]] frmGraphicRecord *graphWindow() const override { return graph; }
-    [[nodiscard]] int recordScaleSetting() const override { return 0; }
-    [[nodiscard]] bool recordMenuEnabled() const override { return false; }
-    void recordStart() override {}
-    void recordStop() override {}
-    void recordPeriod() override {}
-    void showControlPanel() override {}
-    [[nodiscard]] QString machineType() const override { return {}; }
-    Panel *panel = nullptr;
-    frmGraphicRecord *graph = nullptr;
-};
-
-// A graph window on a record file, three channels, every trace shown, the
-// longest time length, on screen.
-void prepare(frmGraphicRecord &graph)
+// One record size: the export, the graph's ReDraw and statistics, one more point.
+int measure(const QTemporaryDir &dir, int rows, int reps)
 {
-    graph.ContrlIdx = 2;
-    graph.txtChannels->setText("3");
-    graph.txtChannels_Change();
-    for (QCheckBox *box : graph.cbPlot)
-        box->setChecked(true);
-    graph.cmbXLength->setCurrentIndex(graph.cmbXLength->count() - 1);
-    graph.resize(1000, 700);
-    graph.show();
-    QApplication::processEvents();
-}
-
-// Everything a stored point or a redraw leads to, up to the chart painted.
-void drawn(frmGraphicRecord &graph)
-{
-    graph.updateNow();
-    graph.CWGraph1->viewport()->repaint();
-}
-#endif
-
-} // namespace
-
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption repsOption("reps", "Repetitions (default 7).", "N", "7");
-    parser.addHelpOption();
-    parser.addOption(repsOption);
-    parser.process(app);
-    const int reps = std::max(1, parser.value(repsOption).toInt());
-    Q_UNUSED(reps); // without the export and the graph there is nothing to repeat
-
-    printHeader("recorder export and graph at 33,000 rows, 3 channels");
+    const QString rowsText = QLocale(QLocale::English).toString(rows);
+    const QString longName = "bench-graph-long-" + QString::number(rows);
+    const QString shortName = "bench-graph-short-" + QString::number(rows);
+    const QByteArray title = QStringLiteral("recorder export and graph at %1 rows, 3 channels").arg(rowsText).toUtf8();
+    printHeader(title.constData());
     QuietMessageBox boxes;
-    QTemporaryDir dir;
     int status = 0;
     QString error;
-    if (!makeRecordFile(dir, "bench-graph-long", Rows, &error)) {
+    if (!makeRecordFile(dir, longName, rows, &error)) {
         printNotAvailable("export and graph", "failed: " + error);
         return 1;
     }
-    QSqlDatabase longDb = QSqlDatabase::database("bench-graph-long");
+    QSqlDatabase longDb = QSqlDatabase::database(longName);
 
     // ---- CSV export of the working table
 #if QLE_BENCH_HAS_EXPORT
@@ -164,25 +115,25 @@ int main(int argc, char *argv[])
             bool ok = false;
             exportMs.append(timeMs([&] { ok = ExportCsv::write(longDb, 3, path, &error); }));
             if (!ok) {
-                printNotAvailable("CSV export, 33,000 rows", "failed: " + error);
+                printNotAvailable("CSV export, " + rowsText + " rows", "failed: " + error);
                 status = 1;
                 break;
             }
         }
         if (status == 0) {
             const double value = median(exportMs);
-            print({"CSV export, 33,000 rows, 3 channels", value, "ms", "budget", 300, "<= ref", value <= 300,
+            print({"CSV export, " + rowsText + " rows, 3 channels", value, "ms", "budget", 300, "<= ref", value <= 300,
                    QStringLiteral("%1 kB").arg(QFileInfo(path).size() / 1024)});
             printDetail(QStringLiteral("%1 repetitions, ms: %2").arg(reps).arg(msList(exportMs)));
         }
     }
 #else
-    printNotAvailable("CSV export, 33,000 rows", "no Export code in src/recording");
+    printNotAvailable("CSV export, " + rowsText + " rows", "no Export code in src/recording");
 #endif
 
-    // ---- the graph window: ReDraw of 6 x 33,000 points, one more stored point
+    // ---- the graph window: ReDraw of six traces, the statistics list, one more stored point
 #if QLE_BENCH_GRAPH_HAS_REDRAW
-    if (!makeRecordFile(dir, "bench-graph-short", 10, &error)) {
+    if (!makeRecordFile(dir, shortName, 10, &error)) {
         printNotAvailable("graph", "failed: " + error);
         return 1;
     }
@@ -193,7 +144,7 @@ int main(int argc, char *argv[])
         GraphHost longHost, shortHost;
         longHost.panel = shortHost.panel = &panel;
         frmGraphicRecord longGraph(longHost, longDb);
-        frmGraphicRecord shortGraph(shortHost, QSqlDatabase::database("bench-graph-short"));
+        frmGraphicRecord shortGraph(shortHost, QSqlDatabase::database(shortName));
         longHost.graph = &longGraph;
         shortHost.graph = &shortGraph;
         prepare(longGraph);
@@ -210,32 +161,61 @@ int main(int argc, char *argv[])
             paintMs.append(t2 - t1);
             redrawMs.append(t2 - t0);
             QApplication::processEvents();
-            // The statistics list on its own, as ReDraw and a new point refresh it.
-            statisticsMs.append(timeMs([&] { graph::statisticsLines(longDb, 3, longGraph.iXTime, Rows); }));
+            // The statistics list read whole, as it was before the extremes were kept.
+            statisticsMs.append(timeMs([&] { graph::statisticsLines(longDb, 3, longGraph.iXTime, rows); }));
         }
         const qsizetype points = longGraph.CWGraph1->pointCount(0);
-        if (points != Rows) {
-            printNotAvailable("graph ReDraw, 6 x 33,000 points",
+        if (points != rows) {
+            printNotAvailable("graph ReDraw, 6 x " + rowsText + " points",
                               QStringLiteral("failed: the first trace holds %1 points").arg(points));
             status = 1;
         } else {
             const double value = median(redrawMs);
-            print({"graph ReDraw, 6 x 33,000 points, painted", value, "ms", "budget", 50, "<= ref", value <= 50,
-                   QStringLiteral("ReDraw itself %1 ms").arg(median(rebuildMs), 0, 'f', 2)});
+            print({"graph ReDraw, 6 x " + rowsText + " points, painted", value, "ms", "budget", 50, "<= ref",
+                   value <= 50, QStringLiteral("ReDraw itself %1 ms").arg(median(rebuildMs), 0, 'f', 2)});
             printDetail(QStringLiteral("%1 repetitions; to painted, ms: %2; ReDraw alone, ms: %3")
                             .arg(reps)
                             .arg(msList(redrawMs), msList(rebuildMs)));
             const GraphView &view = *longGraph.CWGraph1;
             const double step = view.timeStep() > 0 ? view.timeStep() : 1;
             printDetail(QStringLiteral("medians: ReDraw %1 ms, then the reduction and paint it leads to %2 ms; "
-                                       "the statistics list alone (graph::statisticsLines) %6 ms; "
+                                       "the statistics list read whole %6 ms; "
                                        "visible: %3 of %4 points a trace, handed to the chart as %5")
                             .arg(median(rebuildMs), 0, 'f', 1)
                             .arg(median(paintMs), 0, 'f', 1)
-                            .arg(std::min<double>(Rows, (view.timeMax() - view.timeMin()) / step), 0, 'f', 0)
-                            .arg(Rows)
+                            .arg(std::min<double>(rows, (view.timeMax() - view.timeMin()) / step), 0, 'f', 0)
+                            .arg(rows)
                             .arg(view.series(0)->count())
                             .arg(median(statisticsMs), 0, 'f', 1));
+        }
+
+        // The rows saved as a record, then loaded back as the graph's Load
+        // does it: the working table replaced, then ReDraw, to painted.
+        if (status == 0) {
+            RecordDatabase records(longDb);
+            RecordHeader header;
+            header.comment = "bench";
+            QString recNo;
+            QList<double> loadMs;
+            bool ok = records.saveRecord(header, &recNo);
+            for (int i = 0; i < reps && ok; ++i) {
+                loadMs.append(timeMs([&] {
+                    ok = records.loadRecord(recNo);
+                    longGraph.ReDraw();
+                    drawn(longGraph);
+                }));
+                QApplication::processEvents();
+            }
+            if (!ok || longGraph.CWGraph1->pointCount(0) != rows) {
+                printNotAvailable("load a record back with the graph's ReDraw",
+                                  "failed: " + records.errorDescription());
+                status = 1;
+            } else {
+                const double value = median(loadMs);
+                print({"load a " + rowsText + "-row record back, ReDraw, painted", value, "ms", "budget", 300, "<= ref",
+                       value <= 300, ""});
+                printDetail(QStringLiteral("%1 repetitions, ms: %2").arg(reps).arg(msList(loadMs)));
+            }
         }
 
         // The whole record in view: the longest time length, every point through the reduction.
@@ -253,23 +233,23 @@ int main(int argc, char *argv[])
             }
             const GraphView &view = *longGraph.CWGraph1;
             const double step = view.timeStep() > 0 ? view.timeStep() : 1;
-            const double visible = std::min<double>(Rows, (view.timeMax() - view.timeMin()) / step);
+            const double visible = std::min<double>(rows, (view.timeMax() - view.timeMin()) / step);
             const double value = median(wholeMs);
             print({"graph: longest time length, reduced, painted", value, "ms", "budget", 50, "<= ref", value <= 50,
                    QStringLiteral("%1 of %2 points a trace in view, %3 handed to the chart")
                        .arg(visible, 0, 'f', 0)
-                       .arg(Rows)
+                       .arg(rows)
                        .arg(view.series(0)->count())});
             printDetail(QStringLiteral("%1 repetitions, ms: %2 (\"%3\" chosen in the time-length list)")
                             .arg(reps)
                             .arg(msList(wholeMs), longGraph.cmbXLength->currentText()));
         }
 
-        // One more stored point at 33,000 and at 10, alternating.
+        // One more stored point at the full size and at 10, alternating.
         QList<double> longAdd, shortAdd, longShown;
         const int adds = reps * 5;
         for (int i = 0; i < adds && status == 0; ++i) {
-            const RecordRow longRow = sampleRowWithReasons(Rows + i);
+            const RecordRow longRow = sampleRowWithReasons(rows + i);
             const RecordRow shortRow = sampleRowWithReasons(10 + i);
             const auto addLong = [&] {
                 longAdd.append(timeMs([&] { longGraph.ShowGraph(longRow); }));
@@ -288,22 +268,73 @@ int main(int argc, char *argv[])
         }
         if (status == 0) {
             const double value = median(longAdd);
-            print({"graph: add one stored point at 33,000", value, "ms", "same at 10 points", median(shortAdd),
+            print({"graph: add one stored point at " + rowsText, value, "ms", "same at 10 points", median(shortAdd),
                    "<= 1 ms", value <= 1.0,
                    QStringLiteral("then statistics, reduction and paint %1 ms").arg(median(longShown), 0, 'f', 1)});
-            printDetail(QStringLiteral("%1 alternating samples each; ShowGraph at 33,000, ms: %2")
+            printDetail(QStringLiteral("%1 alternating samples each; ShowGraph at %3, ms: %2")
                             .arg(adds)
-                            .arg(msList(longAdd)));
+                            .arg(msList(longAdd))
+                            .arg(rowsText));
+        }
+
+        // The statistics list as the window refreshes it: its kept extremes
+        // catch up with one more stored row. They must read as a whole read does.
+        if (status == 0) {
+            graph::WorkingExtremes kept;
+            kept.update(longDb);
+            RecordDatabase records(longDb);
+            QList<double> keptMs;
+            QStringList lines;
+            for (int i = 0; i < reps * 5 && status == 0; ++i) {
+                if (!records.addSample(sampleRowWithReasons(rows + 1000 + i))) {
+                    printNotAvailable("graph statistics list", "failed: " + records.errorDescription());
+                    status = 1;
+                }
+                keptMs.append(timeMs([&] {
+                    kept.update(longDb);
+                    lines = graph::statisticsLines(kept, 3, longGraph.iXTime, rows);
+                }));
+            }
+            if (status == 0 && lines != graph::statisticsLines(longDb, 3, longGraph.iXTime, rows)) {
+                printNotAvailable("graph statistics list", "failed: the kept extremes differ from a whole read");
+                status = 1;
+            }
+            if (status == 0) {
+                const double value = median(keptMs);
+                print({"graph statistics list, " + rowsText + " rows, one more row", value, "ms", "budget", 5, "<= ref",
+                       value <= 5, QStringLiteral("read whole: %1 ms").arg(median(statisticsMs), 0, 'f', 1)});
+            }
         }
         if (!boxes.shown.isEmpty())
             printDetail("message boxes shown: " + boxes.shown.join("; "));
     }
 #else
-    printNotAvailable("graph ReDraw, 6 x 33,000 points", "graph not built");
-    printNotAvailable("graph: add one stored point at 33,000", "graph not built");
+    printNotAvailable("graph ReDraw, 6 x " + rowsText + " points", "graph not built");
+    printNotAvailable("graph: add one stored point at " + rowsText, "graph not built");
 #endif
     longDb = QSqlDatabase();
-    sqlite::close("bench-graph-short");
-    sqlite::close("bench-graph-long");
+    sqlite::close(shortName);
+    sqlite::close(longName);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption repsOption("reps", "Repetitions (default 7).", "N", "7");
+    parser.addHelpOption();
+    parser.addOption(repsOption);
+    parser.process(app);
+    const int reps = std::max(1, parser.value(repsOption).toInt());
+    QTemporaryDir dir;
+    int status = 0;
+    // The longest recording the record settings allow is a day at one second.
+    for (const int rows : {33000, 86400})
+        status |= measure(dir, rows, reps);
     return status;
 }

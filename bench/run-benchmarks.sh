@@ -24,7 +24,7 @@ status=0
   echo "# load before: $(cut -d' ' -f1-3 /proc/loadavg); build: $(grep -m1 CMAKE_BUILD_TYPE "$build/CMakeCache.txt" | cut -d= -f2)"
 } | tee "$results"
 
-for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow bench_live; do
+for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow bench_mainwindow_day bench_live; do
   echo | tee -a "$results"
   if [ "$program" = bench_graph ] && [ ! -x "$bin/$program" ]; then
     # Built on its own, and only when the export and graph code compile.
@@ -36,7 +36,10 @@ for program in bench_comm bench_recording bench_graph bench_startup bench_mainwi
     continue
   fi
   start=$(date +%s)
-  "$bin/$program" 2>"$out/$program.log" | tee -a "$results"
+  command=("$bin/$program")
+  # The resident memory of a day-long record, measured in a process of its own.
+  [ "$program" = bench_mainwindow_day ] && command=("$bin/bench_mainwindow" --memory-only --rows 86400)
+  "${command[@]}" 2>"$out/$program.log" | tee -a "$results"
   rc=${PIPESTATUS[0]}
   echo "    ($program: $(( $(date +%s) - start )) s, exit $rc)" | tee -a "$results"
   if [ "$rc" -ne 0 ]; then
