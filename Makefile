@@ -49,11 +49,13 @@ fuzz: deps
 
 # A simulated day of polling and recording against the virtual instrument (not
 # in CI): resident memory and rows written. SOAK_ARGS e.g. "--hours 48 --scale 0".
-# Then SOAK_KILLS kills of a recording, each checked for lost rows.
+# Then a full day at one row a second (86,400 rows) saved, loaded back and
+# exported, then SOAK_KILLS kills of a recording, each checked for lost rows.
 SOAK_KILLS ?= 200
 .PHONY: soak
 soak: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ./bin/qle_soak $(SOAK_ARGS)
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ./bin/qle_soak --scale 0 --save-load-export --max-growth-mb 20
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen QLE_CRASH_KILLS=$(SOAK_KILLS) ./bin/tst_crashsafe_recording
 
 clean:

@@ -157,6 +157,12 @@ void GraphView::appendPoint(int plot, double value)
         scheduleRedraw();
 }
 
+void GraphView::reservePoints(int plots, qsizetype count)
+{
+    for (int plot = 0; plot < std::min(plots, Plots); ++plot)
+        m_values.at(static_cast<std::size_t>(plot)).reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0)));
+}
+
 void GraphView::setPoints(int plot, std::vector<double> values)
 {
     m_values.at(static_cast<std::size_t>(plot)) = std::move(values);

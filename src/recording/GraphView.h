@@ -55,6 +55,9 @@ public:
     // Points. Appending puts the point one time step after the trace's last.
     void clearPoints();
     void appendPoint(int plot, double value);
+    // Room for `count` points in each of the first `plots` traces, so that a
+    // long recording's traces are not copied as they grow.
+    void reservePoints(int plots, qsizetype count);
     void setPoints(int plot, std::vector<double> values);
     [[nodiscard]] qsizetype pointCount(int plot) const;
     [[nodiscard]] std::span<const double> values(int plot) const;

@@ -2,18 +2,56 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <limits>
+#include <new>
 
 namespace qle {
+
+SharedBytes::SharedBytes(qsizetype size)
+{
+    if (size <= 0)
+        return;
+    if (static_cast<quint64>(size) > std::numeric_limits<quint32>::max())
+        qBadAlloc();
+    void *memory = std::malloc(sizeof(Header) + static_cast<std::size_t>(size));
+    Q_CHECK_PTR(memory);
+    m_header = new (memory) Header{{1}, static_cast<quint32>(size)};
+}
+
+SharedBytes::SharedBytes(const SharedBytes &other) noexcept : m_header(other.m_header)
+{
+    if (m_header)
+        m_header->refs.fetch_add(1, std::memory_order_relaxed);
+}
+
+SharedBytes::~SharedBytes()
+{
+    if (m_header && m_header->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_header->~Header();
+        std::free(m_header);
+    }
+}
+
+char *SharedBytes::data()
+{
+    return m_header ? reinterpret_cast<char *>(m_header + 1) : nullptr;
+}
+
+const char *SharedBytes::constData() const
+{
+    return m_header ? reinterpret_cast<const char *>(m_header + 1) : nullptr;
+}
 
 namespace {
 
 // Lengths as base-128 digits, low first; the high bit says another follows.
-quint64 readLength(const QByteArray &block, qsizetype *at)
+quint64 readLength(const SharedBytes &block, qsizetype *at)
 {
     quint64 value = 0;
     int shift = 0;
     while (*at < block.size() && shift < 64) {
-        const auto byte = static_cast<unsigned char>(block.at(*at));
+        const auto byte = static_cast<unsigned char>(block.constData()[*at]);
         ++*at;
         value |= quint64{byte & 0x7fu} << shift;
         if ((byte & 0x80u) == 0)
@@ -88,7 +126,7 @@ PackedRecordRow::PackedRecordRow(const RecordRow &row)
         }
         size += lengthOfLength(static_cast<quint64>(length)) + length;
     }
-    m_block = QByteArray(size, Qt::Uninitialized);
+    m_block = SharedBytes(size);
     char *at = m_block.data();
     for (const quint64 number : numbers)
         at = putLength(at, number);

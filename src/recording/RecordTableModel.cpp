@@ -42,6 +42,12 @@ void RecordTableModel::appendRow(const PackedRecordRow &row)
     endInsertRows();
 }
 
+void RecordTableModel::reserveRows(qsizetype count)
+{
+    m_rows.reserve(count);
+    m_coloured.reserve(static_cast<std::size_t>(std::max<qsizetype>(count, 0)));
+}
+
 void RecordTableModel::setRows(QList<PackedRecordRow> rows)
 {
     beginResetModel();

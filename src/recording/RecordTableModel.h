@@ -24,6 +24,8 @@ public:
 
     // A row written by the recorder: blue on light yellow.
     void appendRow(const PackedRecordRow &row);
+    // Room for `count` rows, for a recording whose length is known.
+    void reserveRows(qsizetype count);
     // Rows read back from the working table, in the grid's plain colours.
     void setRows(QList<PackedRecordRow> rows);
     void clearRows();

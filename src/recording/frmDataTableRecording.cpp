@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qle {
@@ -62,6 +63,13 @@ void frmDataTable::BeginRecordData()
     ClearData();
     m_rowsRecStyle = QString::number(m_host.recordScaleSetting());
     emit recordingStarted();
+    // Every list of the recording's rows gets its room at once: grown step
+    // by step, a day of rows would leave each step's copy behind in the heap.
+    const qint64 expected = CountRecordCount / std::max(1, sampleinterval::seconds(m_scale)) + 1;
+    m_rows.reserve(static_cast<qsizetype>(expected));
+    m_model->reserveRows(static_cast<qsizetype>(expected));
+    if (frmGraphicRecord *graph = m_host.graphWindow())
+        graph->expectPoints(expected);
     const QDateTime start = nowToTheSecond();
     txtStartTime->setText(formatRecordTime(start));
     m_startTime = start;

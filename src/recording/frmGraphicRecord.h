@@ -65,6 +65,8 @@ public:
     void ClearGraph();
     // Appends one point per channel shown, from a row the table recorder wrote.
     void ShowGraph(const qle::RecordRow &row);
+    // A recording of about `count` rows begins: its traces get their room at once.
+    void expectPoints(qint64 count);
     // Rebuilds every trace from the working table.
     void ReDraw();
     // New channel colours, each a decimal 0x00BBGGRR colour number.

@@ -89,6 +89,11 @@ void frmGraphicRecord::ShowGraph(const RecordRow &row)
     scheduleStatistics();
 }
 
+void frmGraphicRecord::expectPoints(qint64 count)
+{
+    CWGraph1->reservePoints(2 * channels(), static_cast<qsizetype>(count));
+}
+
 void frmGraphicRecord::ReDraw()
 {
     resetGraph();
