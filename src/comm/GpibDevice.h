@@ -21,6 +21,9 @@ public:
     // Starts reading one reply; dataRead() or error() follows.
     virtual void readAsync() = 0;
     virtual void reset() = 0;
+    // Why the last configure() failed, in the library's or adapter's words;
+    // empty when it says nothing.
+    [[nodiscard]] virtual QString lastError() const { return {}; }
 
 signals:
     void writeComplete();

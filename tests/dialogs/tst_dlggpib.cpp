@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -118,6 +119,61 @@ private slots:
         QVERIFY(dlg.Execute(false));
         QCOMPARE(dlg.GPIBn(), 2);
         QCOMPARE(dlg.Address(), 17);
+    }
+
+    // The backend and the adapter: shown as stored with the fields that apply
+    // enabled, and only what the user changed written back. A backend name the
+    // program does not know shows as "auto" and stays stored.
+    void linkSettingsShownAndStored()
+    {
+        MemorySettings settings;
+        settings.preset("GPIB/Backend", "prologix-ethernet");
+        settings.preset("GPIB/AdapterHost", "bench-gpib.local:1234");
+        ScriptedModalRunner runner;
+        QStringList seen;
+        const auto look = [&seen](QDialog &d) {
+            auto *port = d.findChild<QComboBox *>("cmbAdapterPort");
+            auto *host = d.findChild<QLineEdit *>("txtAdapterHost");
+            seen << d.findChild<QComboBox *>("cmbBackend")->currentText() + "|" + port->currentText() + "|" +
+                        host->text() + "|" + (port->isEnabled() ? "port" : "-") + (host->isEnabled() ? "host" : "-");
+        };
+        runner.script([&](QDialog &d) {
+            look(d);
+            d.findChild<QComboBox *>("cmbBackend")->setCurrentIndex(3);
+            d.findChild<QComboBox *>("cmbAdapterPort")->setCurrentText(" /dev/ttyUSB3 ");
+            look(d);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        dlgGPIB dlg;
+        QVERIFY(dlg.Execute(false));
+        QCOMPARE(seen, (QStringList{"Prologix Ethernet||bench-gpib.local:1234|-host",
+                                    "Prologix USB| /dev/ttyUSB3 |bench-gpib.local:1234|port-"}));
+        QCOMPARE(settings.writes, (QStringList{"GPIB/Backend=prologix-usb", "GPIB/AdapterPort=/dev/ttyUSB3",
+                                               "GPIB/GPIBn=0", "GPIB/Address=0"}));
+
+        settings.preset("GPIB/Backend", "gpib-over-pigeon");
+        settings.writes.clear();
+        seen.clear();
+        runner.script([&](QDialog &d) {
+            look(d);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        QVERIFY(dlg.Execute(false));
+        QCOMPARE(seen, QStringList{"auto|/dev/ttyUSB3|bench-gpib.local:1234|porthost"});
+        QCOMPARE(settings.writes, (QStringList{"GPIB/GPIBn=0", "GPIB/Address=0"}));
+        QCOMPARE(settings.values.value("GPIB/Backend"), QString("gpib-over-pigeon"));
+
+        // Cancel keeps the stored backend whatever was picked.
+        settings.writes.clear();
+        runner.script([](QDialog &d) {
+            d.findChild<QComboBox *>("cmbBackend")->setCurrentIndex(1);
+            d.findChild<QPushButton *>("CancelButton")->click();
+            return QDialog::Rejected;
+        });
+        QVERIFY(!dlg.Execute(false));
+        QVERIFY(settings.writes.isEmpty());
     }
 
     void cancelChangesNothing()

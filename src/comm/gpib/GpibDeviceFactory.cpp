@@ -8,6 +8,8 @@
 #include "VisaApi.h"
 #include "VisaGpibDevice.h"
 
+#include "platform/SettingsStore.h"
+
 namespace qle::gpib {
 
 namespace {
@@ -52,6 +54,16 @@ std::unique_ptr<GpibDevice> createGpibDevice(const ISettingsStore &settings)
     if (!link.adapterHost.isEmpty())
         return prologixEthernet(link.adapterHost);
     return nullptr;
+}
+
+QString noDeviceReason(const ISettingsStore &settings)
+{
+    const LinkSettings link = LinkSettings::read(settings);
+    if (!link.backend)
+        return QStringLiteral(
+                   "GPIB backend \"%1\" is unknown: auto, visa, linux-gpib, prologix-usb or prologix-ethernet")
+            .arg(settings.GetSetting("GPIB", "Backend", QString()).trimmed());
+    return QStringLiteral("no VISA library, no linux-gpib library and no Prologix adapter set");
 }
 
 } // namespace qle::gpib

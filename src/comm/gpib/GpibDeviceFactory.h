@@ -17,6 +17,8 @@ namespace gpib {
 // available or "Backend" names none of these. The device still has to be
 // configured with board and address.
 [[nodiscard]] std::unique_ptr<GpibDevice> createGpibDevice(const ISettingsStore &settings);
+// Why createGpibDevice() gives no device for these settings, for the user.
+[[nodiscard]] QString noDeviceReason(const ISettingsStore &settings);
 
 } // namespace gpib
 } // namespace qle

@@ -20,6 +20,23 @@ std::optional<Backend> backendFromText(const QString &text)
     return std::nullopt;
 }
 
+QString backendText(Backend backend)
+{
+    switch (backend) {
+    case Backend::Visa:
+        return QStringLiteral("visa");
+    case Backend::LinuxGpib:
+        return QStringLiteral("linux-gpib");
+    case Backend::PrologixUsb:
+        return QStringLiteral("prologix-usb");
+    case Backend::PrologixEthernet:
+        return QStringLiteral("prologix-ethernet");
+    case Backend::Auto:
+        break;
+    }
+    return QStringLiteral("auto");
+}
+
 LinkSettings LinkSettings::read(const ISettingsStore &settings)
 {
     LinkSettings link;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <array>
 #include <optional>
 
 namespace qle {
@@ -16,6 +17,10 @@ enum class Backend { Auto, Visa, LinuxGpib, PrologixUsb, PrologixEthernet };
 // "auto", "visa", "linux-gpib", "prologix-usb" or "prologix-ethernet", in any
 // case; empty means "auto"; anything else has no backend.
 [[nodiscard]] std::optional<Backend> backendFromText(const QString &text);
+// The stored text of a backend, as backendFromText() reads it.
+[[nodiscard]] QString backendText(Backend backend);
+inline constexpr std::array<Backend, 5> AllBackends{Backend::Auto, Backend::Visa, Backend::LinuxGpib,
+                                                    Backend::PrologixUsb, Backend::PrologixEthernet};
 
 // The keys of section "GPIB" that choose the link; the board number and
 // address belong to the GPIB dialog.

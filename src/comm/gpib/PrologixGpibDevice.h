@@ -37,7 +37,7 @@ public:
 
     // How long a write may take to leave and a reply to come back.
     void setReplyTimeout(int msec) { m_timer.setInterval(msec); }
-    [[nodiscard]] QString lastError() const { return m_lastError; }
+    [[nodiscard]] QString lastError() const override { return m_lastError; }
     // The serial port or host:port of the controller.
     [[nodiscard]] QString adapterLocation() const;
     // The controller's answer to "++ver" at the last configure().

@@ -32,7 +32,7 @@ public:
     void reset() override;
 
     // Why the last configure() failed, for the trace and the tests.
-    [[nodiscard]] QString lastError() const { return m_lastError; }
+    [[nodiscard]] QString lastError() const override { return m_lastError; }
 
 protected:
     ThreadedGpibDevice(std::unique_ptr<BlockingGpibBus> bus, QObject *parent);
