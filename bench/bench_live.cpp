@@ -1,7 +1,7 @@
 // Live polling against the virtual instrument, side by side with Classic:
 // the age of the readings a recorder takes each second on a paced 9600-baud
-// link, the program's CPU while polling every 0.25 s, and how soon a change
-// made at the instrument shows on the panel.
+// link, the program's CPU while polling every 1 s and every 0.25 s, and how
+// soon a change made at the instrument shows on the panel.
 #include "BenchSupport.h"
 #include "ConnectedWindow.h"
 
@@ -114,24 +114,29 @@ int main(int argc, char *argv[])
         }
     }
 
-    // ---- Live 0.25 s on an unpaced link: CPU and the time a change takes to show
-    {
+    // ---- Live on an unpaced link: the CPU at 1 s (what a bench left polling for days pays) and at
+    // 0.25 s, and at 0.25 s the time a change takes to show
+    for (const int period : {1000, 250}) {
+        const QString periodText = period == 1000 ? QStringLiteral("1 s") : QStringLiteral("0.25 s");
         SimInstrument sim;
         if (!sim.start({"--model", "KMA-3303T", "--control", "stdin"})) {
-            printNotAvailable("Live CPU", "failed: psu-sim did not start");
+            printNotAvailable("Live CPU at " + periodText, "failed: psu-sim did not start");
             return 1;
         }
-        PollingChoice{true, 250}.save();
-        auto window = connectedWindow(tmp.filePath("unpaced"), sim.link());
+        PollingChoice{true, period}.save();
+        auto window = connectedWindow(tmp.filePath(QStringLiteral("unpaced-%1").arg(period)), sim.link());
         if (!window || !outputOn(*window)) {
-            printNotAvailable("Live CPU", "failed: not connected (" + boxes.shown.join("; ") + ")");
+            printNotAvailable("Live CPU at " + periodText, "failed: not connected (" + boxes.shown.join("; ") + ")");
             return 1;
         }
         MDIForm1 &w = *window;
         pause(2000);
         const double cpu = idleCpuPercent(liveSeconds * 1000);
-        print({"CPU, Live 0.25 s, unpaced link, 3 outputs", cpu, "%", "budget", 2.0, "<= ref", cpu <= 2.0,
-               QStringLiteral("%1 s, % of one core").arg(liveSeconds)});
+        const double budget = period == 1000 ? 1.0 : 2.0;
+        print({"CPU, Live " + periodText + ", unpaced link, 3 outputs", cpu, "%", "budget", budget, "<= ref",
+               cpu <= budget, QStringLiteral("%1 s, % of one core").arg(liveSeconds)});
+        if (period != 250)
+            continue;
 
         auto *panel = qobject_cast<frmLayout1 *>(w.currentPanel());
         QList<double> delays;
