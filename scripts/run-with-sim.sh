@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts the virtual instrument on a pseudo-terminal, then the program with
-# that port offered in its serial port list. Stops the instrument on exit.
+# Starts the virtual instrument on a pseudo-terminal, then the program
+# connected to it (the port is also offered in the serial port list). Stops
+# the instrument on exit.
 set -euo pipefail
 build_dir=${1:-build/debug}
 sim="$build_dir/bin/psu-sim"
@@ -17,7 +18,7 @@ if [ -x "$sim" ]; then
   for _ in $(seq 50); do [ -s "$out" ] && break; sleep 0.1; done
   slave=$(head -n 1 "$out")
   echo "Virtual instrument on $slave (also $link)"
-  args+=(--serial-device "$link")
+  args+=(--connect "$link")
 fi
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

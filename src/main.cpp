@@ -1,5 +1,6 @@
 #include "platform/DataFolder.h"
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include "platform/Trace.h"
 #include "platform/widgets/FrmDebug.h"
 #include "platform/widgets/WidgetMessageBox.h"
@@ -10,8 +11,11 @@
 #include <QDir>
 #include <QIcon>
 #include <QStandardPaths>
+#include <QTimer>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -25,6 +29,14 @@ struct CommandLine {
                                      "DIR"};
     const QCommandLineOption trace{"trace", "Show the engine's trace in the Report window and KMAxLog.txt "
                                             "(also QLE_TRACE=1 in the environment)."};
+    const QCommandLineOption connect{"connect",
+                                     "Connect at start to the instrument on the serial device PATH, without "
+                                     "dialogs (offers PATH as --serial-device does).",
+                                     "PATH"};
+    const QCommandLineOption controlPort{"control-port",
+                                         "Take script commands on TCP port N of 127.0.0.1 and ::1 (0: a free "
+                                         "port, printed on standard error).",
+                                         "N"};
     QCommandLineOption help{"help"};
     QCommandLineOption version{"version"};
 
@@ -36,6 +48,8 @@ struct CommandLine {
         parser.addOption(serialDevice);
         parser.addOption(dataDir);
         parser.addOption(trace);
+        parser.addOption(connect);
+        parser.addOption(controlPort);
     }
 };
 
@@ -69,6 +83,24 @@ void answerTextOnlyOptions(int argc, char *argv[])
     if (parser.isSet(options.version))
         parser.showVersion();
     parser.showHelp();
+}
+
+// The command line's port, else the stored one when the setting is on.
+std::optional<quint16> controlPortChoice(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    const qle::ISettingsStore &store = qle::platform::settings();
+    QString text = parser.value(option);
+    if (text.isEmpty() && store.GetInt("ControlPort", "Enabled", 0, 0, 1) == 1)
+        text = QString::number(store.GetInt("ControlPort", "Port", 5025, 0, 65535));
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const uint port = text.toUInt(&ok);
+    if (!ok || port > 65535) {
+        std::fprintf(stderr, "qle: --control-port wants a port number, not %s\n", qPrintable(text));
+        return std::nullopt;
+    }
+    return static_cast<quint16>(port);
 }
 
 } // namespace
@@ -108,6 +140,9 @@ int main(int argc, char *argv[])
     options.dataFolder = folder.folder;
     options.shippedCatalogue = shipped;
     options.serialDevices = parser.values(serialDevice);
+    const QString connectDevice = parser.value(commandLine.connect);
+    if (!connectDevice.isEmpty())
+        options.serialDevices.append(connectDevice);
 
     int result = 1;
     {
@@ -115,6 +150,15 @@ int main(int argc, char *argv[])
         messageBox.setParent(&window);
         if (window.Start() == qle::MDIForm1::StartResult::Ready) {
             window.show();
+            if (const std::optional<quint16> port = controlPortChoice(parser, commandLine.controlPort)) {
+                QString error;
+                if (window.startControlPort(*port, &error))
+                    std::fprintf(stderr, "qle: control port %u on 127.0.0.1 and ::1\n", window.controlPort());
+                else
+                    std::fprintf(stderr, "qle: control port %u: %s\n", *port, qPrintable(error));
+            }
+            if (!connectDevice.isEmpty())
+                QTimer::singleShot(0, &window, [&window, connectDevice] { window.connectSerialDevice(connectDevice); });
             result = QApplication::exec();
         }
         messageBox.setParent(nullptr);

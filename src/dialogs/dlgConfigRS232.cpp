@@ -132,6 +132,13 @@ bool dlgConfigRS232::takeChoice(bool IsDirect)
     return true;
 }
 
+void dlgConfigRS232::rememberDevice(const QString &path)
+{
+    GetSettings();
+    m_devicePath = path;
+    SetSettings();
+}
+
 void dlgConfigRS232::GetSettings()
 {
     const ISettingsStore &store = platform::settings();

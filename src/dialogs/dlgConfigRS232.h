@@ -37,6 +37,8 @@ public:
     // IsDirect: take the stored choice without showing anything. True when the
     // choice was confirmed and converted; it is then saved.
     bool Execute(bool IsDirect);
+    // The next direct connection (the on-line button's) goes to this device.
+    void rememberDevice(const QString &path);
     void GetSettings();
     void SetSettings();
 

@@ -217,6 +217,12 @@ QColor dlgRecordLength::swatchColor(int channel) const
     return m_swatch.at(static_cast<std::size_t>(channel))->palette().color(QPalette::Window);
 }
 
+QString dlgRecordLength::lengthRefusal(int days, int scalePosition)
+{
+    const std::optional<DayLimit> limit = dayLimit(scalePosition);
+    return limit && days > limit->maxDay ? QString::fromLatin1(limit->text) : QString();
+}
+
 void dlgRecordLength::OKButton_Click()
 {
     const std::optional<DayLimit> limit = dayLimit(m_scale->currentIndex());

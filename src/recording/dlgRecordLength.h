@@ -30,6 +30,9 @@ public:
     // Shows the dialog with the stored values; true when the user confirmed
     // with OK, the new values are then in the members and saved.
     bool Execute();
+    // The dialog's warning when `days` is more than the sample interval at
+    // `scalePosition` allows; empty when it is not.
+    [[nodiscard]] static QString lengthRefusal(int days, int scalePosition);
     void GetSettings();
     void SetSettings();
 

@@ -1,8 +1,8 @@
 #include "MDIForm1.h"
 
-#include "comm/SerialLink.h"
-
 #include "comm/gpib/GpibDeviceFactory.h"
+#include "comm/SerialLink.h"
+#include "ControlPort.h"
 #include "DataForm.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgConfigRS232.h"
@@ -13,6 +13,7 @@
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
 #include "dialogs/dlgWaitRsp.h"
+#include "dialogs/frmTerminal.h"
 #include "FrmProxy.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
@@ -34,6 +35,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -297,6 +299,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuDelay, &MDIForm1::mnuDelay_Click);
     onClick(m_menu->mnuReadTimes, &MDIForm1::mnuReadTimes_Click);
     onClick(m_menu->mnuPolling, &MDIForm1::mnuPolling_Click);
+    onClick(m_menu->mnuTerminal, &MDIForm1::mnuTerminal_Click);
     onClick(m_menu->mnuIndep, &MDIForm1::mnuIndep_Click);
     onClick(m_menu->mnuParallel, &MDIForm1::mnuParallel_Click);
     onClick(m_menu->mnuTrack, &MDIForm1::mnuTrack_Click);
@@ -317,6 +320,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuRecordLoad, &MDIForm1::mnuRecordLoad_Click);
     connect(m_toolbar, &MainToolbar::ButtonClick, this, &MDIForm1::Toolbar1_ButtonClick);
     connect(m_toolbar, &MainToolbar::LiveClicked, this, &MDIForm1::toggleLivePolling);
+    connect(m_toolbar, &MainToolbar::TerminalClicked, this, &MDIForm1::mnuTerminal_Click);
 }
 
 // ---------------------------------------------------------------- connection
@@ -345,9 +349,10 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
     } else if (aCommType == QLatin1String("GPIB")) {
         if (!gpibDialog().Execute(IsDirect))
             return;
-        if (!configureGpibLink()) {
-            platform::messageBox().show("Config GPIB failed!", QString(), IMessageBox::Buttons::Ok,
-                                        IMessageBox::Icon::None);
+        QString cause;
+        if (!configureGpibLink(&cause)) {
+            platform::messageBox().show("Config GPIB failed!" + (cause.isEmpty() ? QString() : "\n" + cause), QString(),
+                                        IMessageBox::Buttons::Ok, IMessageBox::Icon::None);
             return;
         }
         BeginGetMachineType("GPIB", QString());
@@ -355,6 +360,62 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
     } else if (aCommType == QLatin1String("Menu")) {
         BeginGetMachineType("Menu", DefaultMachineType);
     }
+}
+
+void MDIForm1::mnuTerminal_Click()
+{
+    if (!m_terminal) {
+        m_terminal = std::make_unique<frmTerminal>(*m_engine, this);
+        updateTerminalLink();
+    }
+    m_terminal->show();
+    m_terminal->raise();
+    m_terminal->activateWindow();
+    m_terminal->txtLine->setFocus();
+}
+
+void MDIForm1::updateTerminalLink()
+{
+    if (!m_terminal)
+        return;
+    if (MainFormState != 3)
+        m_terminal->setLink(frmTerminal::Link::None);
+    else
+        m_terminal->setLink(CommType == QLatin1String("Menu") ? frmTerminal::Link::Testing
+                                                              : frmTerminal::Link::Instrument);
+}
+
+bool MDIForm1::connectRemembered()
+{
+    const QString link = platform::settings().GetSetting("Common", "CommType", QString());
+    const QString model = platform::settings().GetSetting("Common", "MType", QString());
+    if (link.isEmpty())
+        return false;
+    Setup(link, model, true);
+    return true;
+}
+
+void MDIForm1::connectSerialDevice(const QString &path)
+{
+    // The on-line button's way for a remembered serial link: the link and
+    // model are remembered once the panel runs.
+    rs232Dialog().rememberDevice(path);
+    Setup("RS232", QString(), true);
+}
+
+bool MDIForm1::startControlPort(quint16 port, QString *error)
+{
+    m_controlPort = std::make_unique<ControlPort>(*this);
+    if (m_controlPort->listen(port))
+        return true;
+    *error = m_controlPort->errorString();
+    m_controlPort.reset();
+    return false;
+}
+
+quint16 MDIForm1::controlPort() const
+{
+    return m_controlPort ? m_controlPort->port() : 0;
 }
 
 bool MDIForm1::openSerialLink()
@@ -368,7 +429,7 @@ bool MDIForm1::openSerialLink()
     return true;
 }
 
-bool MDIForm1::configureGpibLink()
+bool MDIForm1::configureGpibLink(QString *cause)
 {
     // A device installed from outside (a test's) stays; otherwise the backend
     // is chosen afresh from the [GPIB] settings at each connection.
@@ -378,8 +439,14 @@ bool MDIForm1::configureGpibLink()
         m_engine->setGpibDevice(m_gpibDevice.get());
     }
     GpibDevice *device = m_engine->gpibDevice();
-    if (!device || !device->configure(gpibDialog().GPIBn(), gpibDialog().Address()))
+    if (!device) {
+        *cause = gpib::noDeviceReason(platform::settings());
         return false;
+    }
+    if (!device->configure(gpibDialog().GPIBn(), gpibDialog().Address())) {
+        *cause = device->lastError();
+        return false;
+    }
     m_engine->linkOpened();
     return true;
 }
@@ -401,6 +468,7 @@ void MDIForm1::ResetAll()
     m_engine->ResetAll();
     CommType.clear();
     MainFormState = 0;
+    updateTerminalLink();
     QueryTimer.stop();
     closeChild(OperatorForm);
     OperatorForm = nullptr;
@@ -455,11 +523,7 @@ void MDIForm1::Toolbar1_ButtonClick(const QString &key)
     } else if (key == "RS232") {
         mnuRS232_Click();
     } else if (key == "OnOffLine") {
-        const QString link = platform::settings().GetSetting("Common", "CommType", QString());
-        const QString model = platform::settings().GetSetting("Common", "MType", QString());
-        if (!link.isEmpty())
-            Setup(link, model, true);
-        else
+        if (!connectRemembered())
             m_toolbar->setPressed("OnOffLine", true);
     } else if (key == "SaveMemory") {
         mnuSaveMemory_Click();

@@ -38,6 +38,8 @@ class dlgSaveData;
 class dlgWaitRsp;
 class frmDebug;
 class frmProxy;
+class ControlPort;
+class frmTerminal;
 
 // The main window: start-up, link opening, identification of the model,
 // status line and the menus that drive a connection.
@@ -55,6 +57,17 @@ public:
 
     // Connection.
     void Setup(const QString &aCommType, const QString &DefaultMachineType, bool IsDirect);
+    // The on-line button's reconnection with the remembered link and model,
+    // without dialogs; false when no link is remembered.
+    bool connectRemembered();
+    // A serial device remembered as the link and connected at once.
+    void connectSerialDevice(const QString &path);
+    // Interface > Terminal... and the toolbar's Terminal button.
+    void mnuTerminal_Click();
+    [[nodiscard]] frmTerminal *terminal() const { return m_terminal.get(); }
+    // Scripts over a local TCP port; false with *error when it cannot listen.
+    bool startControlPort(quint16 port, QString *error);
+    [[nodiscard]] quint16 controlPort() const;
     void SetupCommTasker();
     void SetSettings();
     void ResetAll();
@@ -97,6 +110,9 @@ public:
     void mnuRecordLoad_Click();
     [[nodiscard]] frmDataTable *tableRecorder() const;
     dlgRecordLength &recordLengthDialog();
+    // Record settings checked and stored as the record settings dialog does
+    // on OK, without it; the refusal, or empty when they were taken.
+    QString setupRecording(int days, int hours, int minutes, int seconds, int scale, int pointStyle);
 
     // Device-wide operations.
     void DoOutput(bool value) override;
@@ -223,12 +239,15 @@ private:
     void familyItemClicked(const QList<QAction *> &items, int index);
     void connectMenus();
     bool openSerialLink();
-    bool configureGpibLink();
+    // False with the backend's words in *cause when the bus cannot be had.
+    bool configureGpibLink(QString *cause);
     void installPanel(Panel *panel, int layoutType);
     bool lockDataFolder();
     void offerUnsavedRows();
     void keepRecordingOfLostLink();
     void restoreWindowPosition();
+    // The terminal can send while a real instrument's panel runs.
+    void updateTerminalLink();
     void showKeptRows(frmDataTable &table);
     void applyRecordSetup(frmDataTable &table);
     void closeChild(QWidget *child);
@@ -258,6 +277,8 @@ private:
     std::unique_ptr<dlgSaveData> m_dlgSaveData;
     std::unique_ptr<dlgRecordLength> m_dlgRecordLength;
     std::unique_ptr<dlgPolling> m_dlgPolling;
+    std::unique_ptr<ControlPort> m_controlPort;
+    std::unique_ptr<frmTerminal> m_terminal;
     PollingChoice m_polling;
     std::unique_ptr<GpibDevice> m_gpibDevice;
     Commands m_commands;

@@ -2,10 +2,10 @@
 #include "DataForm.h"
 #include "MainMenu.h"
 #include "MDIForm1.h"
-#include "protocol/ParseMachineType.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/Trace.h"
+#include "protocol/ParseMachineType.h"
 
 #include <QAction>
 #include <QMenu>
@@ -128,6 +128,7 @@ void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &Defa
     m_menu->mnuGPIB->setEnabled(false);
     m_menu->mnuRS232->setEnabled(false);
     MainFormState = 1;
+    updateTerminalLink();
     CommType = aCommType;
     if (CommType == QLatin1String("Menu")) {
         MachineType = DefaultMachineType;
@@ -172,6 +173,7 @@ void MDIForm1::OkGetMachineType()
     else
         m_commands.LoadScpiCommands();
     MainFormState = 3;
+    updateTerminalLink();
     SetSettings();
     EndGetMachineType();
     if (!SetupLayout())
@@ -205,6 +207,7 @@ void MDIForm1::FailGetMachineType()
     // while it is shown opens no panel, and the engine's own time-out of the
     // same question shows no second box.
     MainFormState = 0;
+    updateTerminalLink();
     m_engine->DevTimer.stop();
     m_engine->ResetTasks();
     m_engine->ResetTimeoutTask();

@@ -50,6 +50,8 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     mnuKMAItem.append(addItem(mnuKMA, "", "mnuKMAItem", true));
     mnuKMBItem.append(addItem(mnuKMB, "", "mnuKMBItem", true));
     mnuQLEItem.append(addItem(mnuQLE, "", "mnuQLEItem", true));
+    interface->addSeparator();
+    mnuTerminal = addItem(interface, "&Terminal...", "mnuTerminal");
 
     QMenu *function = bar->addMenu("F&unction");
     mnuSaveMemory = addItem(function, "&Save Memory", "mnuSaveMemory");

@@ -43,6 +43,7 @@ public:
     QAction *mnuDelay = nullptr;
     QAction *mnuReadTimes = nullptr;
     QAction *mnuPolling = nullptr;
+    QAction *mnuTerminal = nullptr; // always enabled: the window says when nothing can be sent
     // Action
     QMenu *mnuOutMode = nullptr;
     QAction *mnuIndep = nullptr;

@@ -75,6 +75,12 @@ MainToolbar::MainToolbar(QToolBar *bar, QObject *parent) : QObject(parent), m_ba
         m_live->setChecked(!m_live->isChecked());
         emit LiveClicked();
     });
+    // At the end, outside the buttons' phases: the terminal opens at any time.
+    m_bar->addSeparator();
+    m_terminal = m_bar->addAction(iconFor("terminal"), QStringLiteral("Terminal"));
+    m_terminal->setObjectName("Terminal");
+    m_terminal->setToolTip(QStringLiteral("Terminal: send lines to the instrument"));
+    connect(m_terminal, &QAction::triggered, this, &MainToolbar::TerminalClicked);
 }
 
 void MainToolbar::setAll(bool enabled)

@@ -34,12 +34,14 @@ public:
     // "Live", beside Output: pressed while Live polling is chosen. Not one of
     // the phase buttons above; it is always usable.
     [[nodiscard]] QAction *liveButton() const { return m_live; }
+    [[nodiscard]] QAction *terminalButton() const { return m_terminal; }
 
     static const QStringList &keys();
 
 signals:
     void ButtonClick(const QString &key);
     void LiveClicked();
+    void TerminalClicked();
 
 private:
     void setAll(bool enabled);
@@ -47,6 +49,7 @@ private:
     QToolBar *m_bar;
     QHash<QString, QAction *> m_buttons;
     QAction *m_live = nullptr;
+    QAction *m_terminal = nullptr;
 };
 
 } // namespace qle

@@ -5,6 +5,7 @@
 #include "recording/dlgRecordLength.h"
 #include "recording/frmDataTable.h"
 #include "recording/frmGraphicRecord.h"
+#include "recording/SampleInterval.h"
 
 namespace qle {
 
@@ -26,6 +27,33 @@ void MDIForm1::applyRecordSetup(frmDataTable &table)
     table.RecordPeriod(static_cast<qint16>(setup.Days), static_cast<qint16>(setup.Hours),
                        static_cast<qint16>(setup.Miniutes), static_cast<qint16>(setup.Seconds),
                        static_cast<qint16>(setup.RecScale), static_cast<qint16>(setup.RecPointStyle));
+}
+
+QString MDIForm1::setupRecording(int days, int hours, int minutes, int seconds, int scale, int pointStyle)
+{
+    if (MainFormState != 3)
+        return "no panel";
+    if (days < 0 || days > 7 || hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 55 ||
+        seconds % 5 != 0 || scale < 0 || scale >= sampleinterval::PositionCount || pointStyle < 0 || pointStyle > 2)
+        return "out of range: days 0-7, hours 0-23, minutes 0-59, seconds 0-55 in fives, scale 0-" +
+               QString::number(sampleinterval::PositionCount - 1) + ", mode 0-2";
+    if (days == 0 && hours == 0 && minutes == 0 && seconds == 0)
+        return "a recording needs a length";
+    if (const QString refusal = dlgRecordLength::lengthRefusal(days, scale); !refusal.isEmpty())
+        return refusal;
+    dlgRecordLength &setup = recordLengthDialog();
+    setup.GetSettings();
+    setup.Days = days;
+    setup.Hours = hours;
+    setup.Miniutes = minutes;
+    setup.Seconds = seconds;
+    setup.RecScale = scale;
+    setup.RecPointStyle = pointStyle;
+    setup.SetSettings();
+    m_recordSetupConfirmed = true;
+    if (frmDataTable *table = tableRecorder())
+        applyRecordSetup(*table);
+    return {};
 }
 
 void MDIForm1::mnuRecordStart_Click()

@@ -16,11 +16,16 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+#include "dialogs/frmTerminal.h"
 
 using namespace qle;
 using namespace qle::testing;
@@ -262,9 +267,27 @@ private slots:
             return QDialog::Accepted;
         });
         w->mnuGPIB_Click();
-        QTRY_COMPARE(fx->boxes.texts(), QStringList{"Config GPIB failed!"});
+        // The second line says why.
+        QTRY_COMPARE(fx->boxes.texts().size(), 1);
+        QVERIFY2(fx->boxes.texts().first().startsWith("Config GPIB failed!\ncannot open the GPIB adapter at "
+                                                      "/nonexistent/tty"),
+                 qPrintable(fx->boxes.texts().first()));
         QCOMPARE(w->MainFormState, 0);
         QVERIFY(w->menu().mnuGPIB->isEnabled());
+
+        // A backend name the program does not know.
+        fx->boxes.clear();
+        platform::settings().SaveSetting("GPIB", "Backend", "gpib-over-pigeon");
+        fx->dialogs.script([](QDialog &d) {
+            d.findChild<QPushButton *>("OKButton")->click();
+            return QDialog::Accepted;
+        });
+        w->mnuGPIB_Click();
+        QTRY_COMPARE(fx->boxes.texts().size(), 1);
+        QVERIFY2(
+            fx->boxes.texts().first().startsWith("Config GPIB failed!\nGPIB backend \"gpib-over-pigeon\" is unknown"),
+            qPrintable(fx->boxes.texts().first()));
+        QCOMPARE(w->MainFormState, 0);
     }
 
     void oneOutputSupply()
@@ -318,6 +341,45 @@ private slots:
         QVERIFY(!panel->channel(1).numVoltage->isEnabled());
         QVERIFY(!w->menu().mnuGPIB->isEnabled());
         QVERIFY(!w->toolbar().isEnabled("GPIB"));
+    }
+
+    // The terminal: a query waits for its reply, a command goes out as typed,
+    // both in turn with the polling; Up brings the last line back, and the
+    // field is off with a hint once the link is gone.
+    void terminalSendsQueriesAndCommands()
+    {
+        startSim({"--model", "KMA-3303T"});
+        QVERIFY(!w->terminal());
+        w->mnuTerminal_Click();
+        frmTerminal *terminal = w->terminal();
+        QVERIFY(terminal && !terminal->txtLine->isEnabled());
+        QVERIFY(terminal->lblHint->text().contains("No instrument"));
+        connectSerial();
+        QVERIFY(terminal->txtLine->isEnabled());
+
+        terminal->txtLine->setText("*IDN?");
+        terminal->sendLine();
+        QVERIFY(!terminal->cmdSend->isEnabled()); // one query at a time
+        QTRY_VERIFY(terminal->txtLog->toPlainText().contains("< QV Instruments,KMA-3303T,SN000123,1.0"));
+        const QRegularExpression stamped(R"(^\d\d:\d\d:\d\d\.\d{3}  > \*IDN\?$)", QRegularExpression::MultilineOption);
+        QVERIFY(stamped.match(terminal->txtLog->toPlainText()).hasMatch());
+        terminal->txtLine->setText(":CHAN2:VOLT 7.5");
+        QTest::keyClick(terminal->txtLine, Qt::Key_Return);
+        QTRY_VERIFY(sim->received().contains(":CHAN2:VOLT 7.5"));
+        QTest::keyClick(terminal->txtLine, Qt::Key_Up);
+        QCOMPARE(terminal->txtLine->text(), QString(":CHAN2:VOLT 7.5"));
+        QTest::keyClick(terminal->txtLine, Qt::Key_Up);
+        QCOMPARE(terminal->txtLine->text(), QString("*IDN?"));
+
+        w->ResetAll();
+        QVERIFY(!terminal->txtLine->isEnabled());
+        // Testing mode has no instrument: the field stays off and says so.
+        w->Setup("Menu", "KMA-3303T", false);
+        QTRY_COMPARE(w->MainFormState, 3);
+        QVERIFY(!terminal->txtLine->isEnabled());
+        QVERIFY(terminal->lblHint->text().startsWith("Testing mode"));
+        // The lines are kept for the next run.
+        QCOMPARE(setting("Terminal", "History"), QString("*IDN?") + QChar(0x1f) + ":CHAN2:VOLT 7.5");
     }
 
     // Live: the panel follows what is changed at the instrument within two

@@ -1,5 +1,8 @@
 #include "Checked.h"
 #include "comm/CommTasker.h"
+#include "dialogs/dlgGPIB.h"
+#include "dialogs/dlgPolling.h"
+#include "dialogs/frmTerminal.h"
 #include "ManualClock.h"
 #include "panels/Panel.h"
 #include "recording/frmDataTable.h"
@@ -7,7 +10,6 @@
 #include "recording/GraphView.h"
 #include "recording/ModeSlide.h"
 #include "recording/PlotCursors.h"
-#include "dialogs/dlgPolling.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
@@ -18,6 +20,7 @@
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 
 #include <QDir>
 #include <QImage>
@@ -179,6 +182,18 @@ private slots:
             return QDialog::Rejected;
         });
         w->mnuPolling_Click();
+
+        // The terminal after a query and its reply, and the GPIB dialog.
+        w->mnuTerminal_Click();
+        frmTerminal *terminal = w->terminal();
+        terminal->txtLine->setText("*IDN?");
+        terminal->sendLine();
+        QTRY_VERIFY(terminal->txtLog->toPlainText().contains("< QV Instruments"));
+        terminal->txtLine->setText(":CHAN1:VOLT 5");
+        terminal->sendLine();
+        save(*terminal, "terminal" + scaleSuffix() + ".png");
+        dlgGPIB gpib;
+        save(gpib, "gpib-dialog" + scaleSuffix() + ".png", {150, 100});
     }
 
     // Both recorders on every layout: the main window grows until every

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QSignalBlocker>
 
+#include <cmath>
 #include <limits>
 
 namespace qle {
@@ -74,6 +75,14 @@ void CWNumEdit::setValue(double value)
     const QSignalBlocker block(m_spin);
     m_spin->setValue(value);
     m_value = m_spin->value();
+}
+
+bool CWNumEdit::enterValue(double value)
+{
+    if (!std::isfinite(value) || value < m_minimum || value > Maximum())
+        return false;
+    m_spin->setValue(value);
+    return true;
 }
 
 void CWNumEdit::setMaximum(double maximum)

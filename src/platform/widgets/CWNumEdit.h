@@ -50,6 +50,9 @@ public:
     // The user is typing a value not yet entered: the field has the focus and
     // shows other text than its value's.
     [[nodiscard]] bool hasUnsentEdit() const;
+    // Enters a value as the user does, ValueChanged included when it differs;
+    // a value outside Minimum..Maximum is refused (false) and changes nothing.
+    bool enterValue(double value);
 
 signals:
     void ValueChanged(int index, double value, double previous);

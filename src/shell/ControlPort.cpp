@@ -1,0 +1,453 @@
+#include "ControlPort.h"
+
+#include "comm/CommTasker.h"
+#include "MDIForm1.h"
+#include "panels/Panel.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Platform.h"
+#include "platform/widgets/CWNumEdit.h"
+#include "recording/frmDataTable.h"
+#include "recording/RecordDatabase.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QRadioButton>
+
+#include <cmath>
+
+namespace qle {
+
+// Stands in for the message boxes while a port command runs: what would
+// have been shown is kept for the reply, and each question gets the answer
+// the command chose (by default the one that changes nothing).
+class CapturedMessageBox final : public IMessageBox {
+public:
+    CapturedMessageBox() : m_previous(&platform::messageBox()) { platform::setMessageBox(this); }
+    ~CapturedMessageBox() override { platform::setMessageBox(m_previous); }
+    CapturedMessageBox(const CapturedMessageBox &) = delete;
+    CapturedMessageBox &operator=(const CapturedMessageBox &) = delete;
+
+    Answer show(const QString &text, const QString & /*title*/, Buttons buttons, Icon /*icon*/) override
+    {
+        if (buttons == Buttons::Ok) {
+            shown.append(text.simplified());
+            return Answer::Ok;
+        }
+        asked.append(text.simplified());
+        if (buttons == Buttons::YesNo)
+            return agree ? Answer::Yes : Answer::No;
+        return agree ? Answer::Ok : Answer::Cancel;
+    }
+
+    QStringList shown;
+    QStringList asked;
+    bool agree = false;
+
+private:
+    IMessageBox *m_previous;
+};
+
+namespace {
+
+constexpr int ConnectedState = 3;
+constexpr int ConnectLimitMs = 30000;
+const QString Ok = QStringLiteral("OK");
+
+QString unquoted(const QString &text)
+{
+    QString trimmed = text.trimmed();
+    if (trimmed.size() >= 2 && trimmed.startsWith(u'"') && trimmed.endsWith(u'"'))
+        return trimmed.mid(1, trimmed.size() - 2);
+    return trimmed;
+}
+
+// Numbers with a point, whatever the locale.
+std::optional<double> number(const QString &text)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> integer(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+CWNumEdit *panelField(Panel *panel, const char *name, int channel)
+{
+    if (!panel)
+        return nullptr;
+    for (CWNumEdit *edit : panel->findChildren<CWNumEdit *>(QString::fromLatin1(name)))
+        if (edit->index() == channel)
+            return edit;
+    return nullptr;
+}
+
+} // namespace
+
+ControlPort::ControlPort(MDIForm1 &window, QObject *parent) : QObject(parent), m_window(window)
+{
+    connect(&m_server, &LineServer::lineReceived, this, &ControlPort::onLine);
+    // A client that leaves mid-command takes nothing with it: the command
+    // goes on, its reply is dropped.
+    connect(&m_server, &LineServer::clientGone, this, [this] { m_rawReply.clear(); });
+    m_poll.setInterval(50);
+    connect(&m_poll, &QTimer::timeout, this, [this] {
+        if (m_done && m_done())
+            finish(m_doneReply());
+    });
+    m_limit.setSingleShot(true);
+    connect(&m_limit, &QTimer::timeout, this, [this] { finish(errorOr("ERR " + m_timeoutText)); });
+}
+
+ControlPort::~ControlPort() = default;
+
+bool ControlPort::listen(quint16 port)
+{
+    return m_server.listen(port);
+}
+
+void ControlPort::onLine(const QString &line)
+{
+    const QString trimmed = line.trimmed();
+    const qsizetype space = trimmed.indexOf(u' ');
+    const QString word = (space < 0 ? trimmed : trimmed.left(space)).toUpper();
+    const QString arguments = space < 0 ? QString() : trimmed.mid(space + 1).trimmed();
+    m_boxes = std::make_unique<CapturedMessageBox>();
+    const Outcome outcome = run(word, arguments);
+    if (!outcome.deferred)
+        finish(outcome.reply);
+}
+
+void ControlPort::finish(const QString &reply)
+{
+    m_poll.stop();
+    m_limit.stop();
+    m_done = nullptr;
+    m_doneReply = nullptr;
+    m_awaitingRaw = false;
+    m_boxes.reset();
+    m_server.reply(reply);
+}
+
+QString ControlPort::errorOr(const QString &otherwise) const
+{
+    if (m_boxes && !m_boxes->shown.isEmpty())
+        return "ERR " + m_boxes->shown.first();
+    return otherwise;
+}
+
+ControlPort::Outcome ControlPort::waitUntil(std::function<bool()> done, std::function<QString()> reply, int limitMs,
+                                            const QString &timeoutText)
+{
+    m_done = std::move(done);
+    m_doneReply = std::move(reply);
+    m_timeoutText = timeoutText;
+    m_poll.start();
+    m_limit.start(limitMs);
+    return {{}, true};
+}
+
+int ControlPort::channelArgument(const QString &text, QString *error) const
+{
+    const Panel *panel = m_window.currentPanel();
+    const std::optional<int> channel = integer(text);
+    if (!panel || m_window.MainFormState != ConnectedState) {
+        *error = "ERR no panel";
+        return -1;
+    }
+    if (!channel || *channel < 1 || *channel > panel->channelCount()) {
+        *error = "ERR no such channel";
+        return -1;
+    }
+    return *channel - 1;
+}
+
+ControlPort::Outcome ControlPort::run(const QString &word, const QString &arguments)
+{
+    if (word == "*IDN?") {
+        const QString model = m_window.MainFormState == ConnectedState ? m_window.MachineType : QString();
+        return {"QLE," + QCoreApplication::applicationVersion() + "," + (model.isEmpty() ? "NONE" : model)};
+    }
+    if (word == "CONN")
+        return connectAgain();
+    if (word == "DISC") {
+        m_window.ResetAll();
+        return {errorOr(Ok)};
+    }
+    if (word == "STAT?")
+        return {QString::number(m_window.MainFormState)};
+    if (word == "CHAN?") {
+        const Panel *panel = m_window.currentPanel();
+        if (!panel || m_window.MainFormState != ConnectedState)
+            return {"ERR no panel"};
+        return {QString::number(panel->channelCount())};
+    }
+    if (word == "MEAS:VOLT?" || word == "MEAS:CURR?")
+        return measure(word == "MEAS:CURR?", arguments);
+    if (word == "VOLT")
+        return setField("numVoltage", arguments);
+    if (word == "CURR")
+        return setField("numCurrent", arguments);
+    if (word == "OVP")
+        return setField("numOVP", arguments);
+    if (word == "VOLT?")
+        return readField("numVoltage", arguments);
+    if (word == "CURR?")
+        return readField("numCurrent", arguments);
+    if (word == "OUTP")
+        return setOutput(arguments);
+    if (word == "OUTP?") {
+        if (m_window.MainFormState != ConnectedState)
+            return {"ERR no panel"};
+        return {m_window.outputOn() ? "ON" : "OFF"};
+    }
+    if (word == "COUP")
+        return setCoupling(arguments);
+    if (word == "REC:SETUP")
+        return setupRecording(arguments);
+    if (word == "REC:STAR" || word == "REC:START")
+        return startRecording(arguments);
+    if (word == "REC:STOP") {
+        m_window.mnuRecordStop_Click();
+        return {errorOr(Ok)};
+    }
+    if (word == "REC:STAT?") {
+        const frmDataTable *table = m_window.tableRecorder();
+        if (!table)
+            return {"ERR no panel"};
+        return {QStringLiteral("%1,%2").arg(table->isRecording() ? 1 : 0).arg(table->iCurrentRow)};
+    }
+    if (word == "REC:SAVE")
+        return saveRecording(arguments);
+    if (word == "REC:LOAD")
+        return loadRecording(arguments);
+    if (word == "SEND")
+        return sendRaw(arguments);
+    return {"ERR unknown command"};
+}
+
+// The link and model of the last connection, without dialogs, as the
+// on-line toolbar button does; the reply waits for the panel.
+ControlPort::Outcome ControlPort::connectAgain()
+{
+    if (m_window.MainFormState >= 2)
+        return {"ERR already connected"};
+    if (!m_window.connectRemembered())
+        return {"ERR no link remembered"};
+    return waitUntil([this] { return m_window.MainFormState == ConnectedState || m_window.MainFormState == 0; },
+                     [this] {
+                         return m_window.MainFormState == ConnectedState ? Ok + " " + m_window.MachineType
+                                                                         : errorOr("ERR connection failed");
+                     },
+                     ConnectLimitMs, "connection timed out");
+}
+
+ControlPort::Outcome ControlPort::setField(const char *field, const QString &arguments)
+{
+    const QStringList parts = arguments.split(u',');
+    QString error;
+    const int channel = channelArgument(parts.value(0), &error);
+    if (channel < 0)
+        return {error};
+    const std::optional<double> value = parts.size() == 2 ? number(parts.at(1)) : std::nullopt;
+    if (!value)
+        return {"ERR not a number"};
+    CWNumEdit *edit = panelField(m_window.currentPanel(), field, channel);
+    if (!edit)
+        return {"ERR no such field"};
+    if (!edit->isEnabledTo(m_window.currentPanel()) || !edit->isEnabled())
+        return {"ERR field locked"};
+    if (!edit->enterValue(*value))
+        return {QStringLiteral("ERR out of range %1 to %2").arg(edit->Minimum()).arg(edit->Maximum())};
+    return {errorOr(Ok)};
+}
+
+ControlPort::Outcome ControlPort::readField(const char *field, const QString &arguments)
+{
+    QString error;
+    const int channel = channelArgument(arguments, &error);
+    if (channel < 0)
+        return {error};
+    const CWNumEdit *edit = panelField(m_window.currentPanel(), field, channel);
+    if (!edit)
+        return {"ERR no such field"};
+    return {edit->textForValue(edit->Value())};
+}
+
+// The panel's last reading and how old it is.
+ControlPort::Outcome ControlPort::measure(bool current, const QString &arguments)
+{
+    QString error;
+    const int channel = channelArgument(arguments, &error);
+    if (channel < 0)
+        return {error};
+    const Panel *panel = m_window.currentPanel();
+    const QString text = current ? panel->currentText(channel) : panel->voltageText(channel);
+    const qint64 at = panel->readingTimeMs(channel);
+    if (text.trimmed().isEmpty() || at < 0)
+        return {"ERR no reading"};
+    const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - at;
+    return {text.trimmed() + "," + QString::number(std::max<qint64>(age, 0))};
+}
+
+ControlPort::Outcome ControlPort::setOutput(const QString &arguments)
+{
+    const QString state = arguments.toUpper();
+    if (state != "ON" && state != "OFF" && state != "1" && state != "0")
+        return {"ERR expected ON or OFF"};
+    if (m_window.MainFormState != ConnectedState)
+        return {"ERR no panel"};
+    const bool on = state == "ON" || state == "1";
+    if (m_window.outputOn() != on)
+        m_window.mnuOutput_Click();
+    return {m_window.outputOn() == on ? errorOr(Ok) : errorOr("ERR output not switched")};
+}
+
+ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)
+{
+    const QString mode = arguments.toUpper();
+    const char *name = mode == "INDEP"   ? "optIndep"
+                       : mode == "TRACK" ? "optTrack"
+                       : mode == "PAR"   ? "optParal"
+                                         : nullptr;
+    if (!name)
+        return {"ERR expected INDEP, TRACK or PAR"};
+    Panel *panel = m_window.currentPanel();
+    if (!panel || m_window.MainFormState != ConnectedState)
+        return {"ERR no panel"};
+    auto *option = panel->findChild<QRadioButton *>(QString::fromLatin1(name));
+    if (!option)
+        return {"ERR no coupling on this model"};
+    if (!option->isEnabled())
+        return {"ERR coupling locked"};
+    if (!option->isChecked())
+        option->click();
+    return {errorOr(Ok)};
+}
+
+ControlPort::Outcome ControlPort::setupRecording(const QString &arguments)
+{
+    const QStringList parts = arguments.split(u',');
+    std::array<int, 6> values{};
+    if (parts.size() != 6)
+        return {"ERR expected days,hours,minutes,seconds,scale,mode"};
+    for (int i = 0; i < 6; ++i) {
+        const std::optional<int> value = integer(parts.at(i));
+        if (!value)
+            return {"ERR not a number"};
+        values.at(static_cast<std::size_t>(i)) = *value;
+    }
+    const QString refusal = m_window.setupRecording(values[0], values[1], values[2], values[3], values[4], values[5]);
+    return {refusal.isEmpty() ? errorOr(Ok) : "ERR " + refusal};
+}
+
+ControlPort::Outcome ControlPort::startRecording(const QString &arguments)
+{
+    frmDataTable *table = m_window.tableRecorder();
+    if (!table || m_window.MainFormState != ConnectedState)
+        return {"ERR no panel"};
+    if (table->isRecording())
+        return {"ERR recording already"};
+    const bool force = arguments.trimmed().compare("FORCE", Qt::CaseInsensitive) == 0;
+    if (!force && !arguments.trimmed().isEmpty())
+        return {"ERR expected nothing or FORCE"};
+    m_boxes->agree = force;
+    m_window.mnuRecordStart_Click();
+    if (table->isRecording())
+        return {Ok};
+    if (!m_boxes->asked.isEmpty())
+        return {"ERR unsaved recording"};
+    return {errorOr("ERR recording not started")};
+}
+
+frmDataTable *ControlPort::stoppedRecorder(QString *error) const
+{
+    frmDataTable *table = m_window.tableRecorder();
+    if (!table)
+        *error = "ERR no panel";
+    else if (table->isRecording())
+        *error = "ERR recording: stop it first";
+    return error->isEmpty() ? table : nullptr;
+}
+
+ControlPort::Outcome ControlPort::saveRecording(const QString &arguments)
+{
+    QString error;
+    frmDataTable *table = stoppedRecorder(&error);
+    if (!table)
+        return {error};
+    table->txtDataDesc->setText(unquoted(arguments));
+    m_boxes->agree = true;
+    table->cmdSave_Click();
+    const QString recNo = table->txtRecno->text().trimmed();
+    if (!m_boxes->shown.isEmpty() || recNo.isEmpty())
+        return {errorOr("ERR not saved")};
+    return {recNo};
+}
+
+ControlPort::Outcome ControlPort::loadRecording(const QString &arguments)
+{
+    QString error;
+    frmDataTable *table = stoppedRecorder(&error);
+    if (!table)
+        return {error};
+    const QString wanted = arguments.trimmed();
+    if (!integer(wanted))
+        return {"ERR not a number"};
+    table->cmdLoadRecord_Click();
+    if (!m_boxes->asked.isEmpty())
+        return {"ERR unsaved recording"};
+    if (!m_boxes->shown.isEmpty())
+        return {errorOr({})};
+    for (int line = 0; line < table->List1->count(); ++line) {
+        if (RecordDatabase::recordNumberOfListLine(table->List1->item(line)->text()) == wanted) {
+            table->List1_Click(line);
+            return {errorOr(QStringLiteral("%1").arg(table->iCurrentRow))};
+        }
+    }
+    table->List1->hide();
+    return {errorOr("ERR no such record")};
+}
+
+// A raw line for the instrument, through the engine's queue: a line ending
+// in "?" waits for its reply.
+ControlPort::Outcome ControlPort::sendRaw(const QString &arguments)
+{
+    const QString line = unquoted(arguments);
+    if (line.isEmpty())
+        return {"ERR nothing to send"};
+    if (m_window.MainFormState != ConnectedState)
+        return {"ERR no panel"};
+    CommTasker &engine = m_window.engine();
+    if (!line.endsWith(u'?')) {
+        const quint64 before = engine.commandsQueued();
+        engine.ExecCmdTask(line, 0, this, QString(), 1, false);
+        return {engine.commandsQueued() == before ? "ERR the engine refused the command" : Ok};
+    }
+    m_rawReply.clear();
+    if (!engine.ExecQueryTask(line, 5, this, "takeReply", 1, false))
+        return {"ERR the engine refused the query"};
+    m_awaitingRaw = true;
+    const int limitMs = static_cast<int>(engine.responseTimeoutSec() * 1000) + 1000;
+    return waitUntil([this] { return !m_awaitingRaw || m_window.MainFormState != ConnectedState; },
+                     [this] { return m_awaitingRaw ? errorOr("ERR link lost") : m_rawReply; }, limitMs, "no reply");
+}
+
+void ControlPort::takeReply(const QString &reply)
+{
+    if (!m_awaitingRaw)
+        return;
+    m_rawReply = reply;
+    m_awaitingRaw = false;
+}
+
+} // namespace qle

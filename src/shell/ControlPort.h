@@ -1,0 +1,82 @@
+#pragma once
+
+#include "comm/LineServer.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace qle {
+
+class MDIForm1;
+class frmDataTable;
+class CapturedMessageBox;
+
+// Scripts drive the running program over a local TCP port, one command a
+// line and one reply line each (see README). Every command goes through the
+// windows as a user's would: the panel's fields, limits and echo rule, the
+// record commands, the engine's queues. Questions the windows would ask are
+// answered here and never shown; a message they would show becomes an
+// "ERR" reply.
+class ControlPort final : public QObject {
+    Q_OBJECT
+public:
+    explicit ControlPort(MDIForm1 &window, QObject *parent = nullptr);
+    ~ControlPort() override;
+
+    bool listen(quint16 port);
+    [[nodiscard]] quint16 port() const { return m_server.port(); }
+    [[nodiscard]] QString errorString() const { return m_server.errorString(); }
+
+public slots:
+    // A raw query's reply, delivered by name by the engine.
+    void takeReply(const QString &reply);
+
+private:
+    // The reply to one command line: now, or later through finish().
+    struct Outcome {
+        QString reply;
+        bool deferred = false;
+    };
+
+    void onLine(const QString &line);
+    Outcome run(const QString &word, const QString &arguments);
+    Outcome connectAgain();
+    Outcome setField(const char *field, const QString &arguments);
+    Outcome readField(const char *field, const QString &arguments);
+    Outcome measure(bool current, const QString &arguments);
+    Outcome setOutput(const QString &arguments);
+    Outcome setCoupling(const QString &arguments);
+    Outcome setupRecording(const QString &arguments);
+    Outcome startRecording(const QString &arguments);
+    Outcome saveRecording(const QString &arguments);
+    Outcome loadRecording(const QString &arguments);
+    Outcome sendRaw(const QString &arguments);
+    // Waits (without blocking) until `done` holds, then replies with `reply()`;
+    // after `limitMs`, with `ERR` and `timeoutText`.
+    Outcome waitUntil(std::function<bool()> done, std::function<QString()> reply, int limitMs,
+                      const QString &timeoutText);
+    void finish(const QString &reply);
+    // The first message a window would have shown, as an ERR reply, or `otherwise`.
+    [[nodiscard]] QString errorOr(const QString &otherwise) const;
+    [[nodiscard]] int channelArgument(const QString &text, QString *error) const;
+    // The table recorder when it is there and not recording, else nullptr and *error.
+    [[nodiscard]] frmDataTable *stoppedRecorder(QString *error) const;
+
+    MDIForm1 &m_window;
+    LineServer m_server;
+    std::unique_ptr<CapturedMessageBox> m_boxes;
+    QTimer m_poll;
+    QTimer m_limit;
+    std::function<bool()> m_done;
+    std::function<QString()> m_doneReply;
+    QString m_timeoutText;
+    bool m_awaitingRaw = false;
+    QString m_rawReply;
+};
+
+} // namespace qle
