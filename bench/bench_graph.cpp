@@ -173,7 +173,8 @@ int measure(const QTemporaryDir &dir, int rows, int reps)
             const double value = median(redrawMs);
             print({"graph ReDraw, 6 x " + rowsText + " points, painted", value, "ms", "budget", 50, "<= ref",
                    value <= 50, QStringLiteral("ReDraw itself %1 ms").arg(median(rebuildMs), 0, 'f', 2)});
-            printDetail(QStringLiteral("%1 repetitions; to painted, ms: %2; ReDraw alone, ms: %3")
+            printDetail(QStringLiteral("%1 repetitions (the first reads the whole table, the others only rows "
+                                       "appended since: none); to painted, ms: %2; ReDraw alone, ms: %3")
                             .arg(reps)
                             .arg(msList(redrawMs), msList(rebuildMs)));
             const GraphView &view = *longGraph.CWGraph1;

@@ -34,9 +34,11 @@ namespace {
 
 // The six readings of a row joined by a unit separator: one value a row
 // instead of six, which is most of the cost of reading a day of rows.
-const QString JoinedReadings = QStringLiteral(
-    "select rowid, ifnull(PVal,'')||char(31)||ifnull(SVal,'')||char(31)||ifnull(PVal2,'')||char(31)||"
-    "ifnull(SVal2,'')||char(31)||ifnull(PVal3,'')||char(31)||ifnull(SVal3,'') from datatemp order by SeqNo asc");
+const QString JoinedReadingsColumns = QStringLiteral(
+    "select rowid, SeqNo, ifnull(PVal,'')||char(31)||ifnull(SVal,'')||char(31)||ifnull(PVal2,'')||char(31)||"
+    "ifnull(SVal2,'')||char(31)||ifnull(PVal3,'')||char(31)||ifnull(SVal3,'') from datatemp ");
+const QString AllReadings = JoinedReadingsColumns + QStringLiteral("order by SeqNo asc");
+const QString AppendedReadings = JoinedReadingsColumns + QStringLiteral("where rowid > ? order by rowid");
 // The same row column by column, for a reading that holds the separator itself.
 const QString RowReadings = QStringLiteral("select PVal,SVal,PVal2,SVal2,PVal3,SVal3 from datatemp where rowid=?");
 constexpr QChar Separator(0x1f);
@@ -61,28 +63,25 @@ bool GraphRecordStore::readingsOfRow(qint64 rowId, std::array<QString, 6> *texts
     return true;
 }
 
-bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double>, 6> *values,
-                                     graph::WorkingExtremes *extremes)
+// Reads the rows of `query` into the kept traces. With `appendedOnly` a row
+// that does not come after the kept ones in SeqNo order ends the read with
+// *inOrder false, and the caller reads the whole table instead.
+bool GraphRecordStore::readRows(QSqlQuery &query, bool appendedOnly, graph::WorkingExtremes *extremes, bool *inOrder)
 {
-    for (std::vector<double> &trace : *values)
-        trace.clear();
-    const quint64 generation = RecordDatabase::workingTableGeneration();
-    if (extremes)
-        extremes->beginPass();
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(JoinedReadings) || !query.exec()) {
-        m_error = query.lastError();
-        return false;
-    }
-    const int traces = 2 * std::clamp(channels, 1, 3);
-    qint64 lastRowId = 0;
+    *inOrder = true;
     std::array<QStringView, Columns> texts;
     std::array<QString, Columns> separateTexts;
     while (query.next()) {
         const qint64 rowId = query.value(0).toLongLong();
-        lastRowId = std::max(lastRowId, rowId);
-        const QString joined = query.value(1).toString();
+        const QVariant seqValue = query.value(1);
+        const qint64 seqNo = seqValue.toLongLong();
+        if (appendedOnly && (seqValue.isNull() || seqNo <= m_kept.lastSeqNo)) {
+            *inOrder = false;
+            return true;
+        }
+        m_kept.lastRowId = std::max(m_kept.lastRowId, rowId);
+        m_kept.lastSeqNo = std::max(m_kept.lastSeqNo, seqNo);
+        const QString joined = query.value(2).toString();
         int found = 0;
         qsizetype from = 0;
         for (; found < Columns; ++found) {
@@ -100,13 +99,10 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
                 texts.at(static_cast<std::size_t>(column)) = separateTexts.at(static_cast<std::size_t>(column));
         }
         for (int column = 0; column < Columns; ++column) {
-            if (column >= traces && !extremes)
-                break;
             const QStringView text = texts.at(static_cast<std::size_t>(column));
             const std::optional<double> value = graph::readingValue(text);
-            if (column < traces)
-                (*values)[static_cast<std::size_t>(column)].push_back(
-                    value.value_or(std::numeric_limits<double>::quiet_NaN()));
+            m_kept.values[static_cast<std::size_t>(column)].push_back(
+                value.value_or(std::numeric_limits<double>::quiet_NaN()));
             if (extremes)
                 extremes->add(column, rowId, text, value);
         }
@@ -115,8 +111,80 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
         m_error = query.lastError();
         return false;
     }
+    return true;
+}
+
+bool GraphRecordStore::readAppended(graph::WorkingExtremes *extremes, bool *inOrder)
+{
+    const KeptTraces before = m_kept;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(AppendedReadings)) {
+        m_error = query.lastError();
+        return false;
+    }
+    query.addBindValue(m_kept.lastRowId);
+    if (!query.exec()) {
+        m_error = query.lastError();
+        return false;
+    }
+    if (!readRows(query, true, nullptr, inOrder))
+        return false;
+    if (!*inOrder) {
+        m_kept = before;
+        return true;
+    }
+    // The extremes keep their own account of appended rows.
+    return !extremes || extremes->update(m_db);
+}
+
+bool GraphRecordStore::readAll(graph::WorkingExtremes *extremes)
+{
+    m_kept = {};
+    const quint64 generation = RecordDatabase::workingTableGeneration();
     if (extremes)
-        extremes->endPass(lastRowId, generation);
+        extremes->beginPass();
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(AllReadings) || !query.exec()) {
+        m_error = query.lastError();
+        return false;
+    }
+    bool inOrder = true;
+    if (!readRows(query, false, extremes, &inOrder)) {
+        m_kept = {};
+        return false;
+    }
+    if (extremes)
+        extremes->endPass(m_kept.lastRowId, generation);
+    m_kept.generation = generation;
+    m_kept.connection = m_db.connectionName();
+    m_kept.valid = true;
+    return true;
+}
+
+bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double>, 6> *values,
+                                     graph::WorkingExtremes *extremes)
+{
+    for (std::vector<double> &trace : *values)
+        trace.clear();
+    // The traces of the last read stand while the working table has only
+    // grown since: then the appended rows alone are read.
+    bool appended = false;
+    if (m_kept.valid && m_kept.generation == RecordDatabase::workingTableGeneration() &&
+        m_kept.connection == m_db.connectionName()) {
+        bool inOrder = false;
+        if (!readAppended(extremes, &inOrder)) {
+            m_kept = {};
+            return false;
+        }
+        appended = inOrder;
+    }
+    if (!appended && !readAll(extremes))
+        return false;
+    const int traces = 2 * std::clamp(channels, 1, 3);
+    for (int trace = 0; trace < traces; ++trace)
+        (*values)[static_cast<std::size_t>(trace)] = m_kept.values.at(static_cast<std::size_t>(trace));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -27,7 +28,9 @@ public:
     // SeqNo order, as numbers (the leading number of the text; NaN, a gap,
     // for a blank or unreadable reading), into (*values)[2 * channel] and
     // [2 * channel + 1]; the others stay empty. The same pass hands every
-    // reading column's texts to `extremes` when one is given.
+    // reading column's texts to `extremes` when one is given. The numbers
+    // are kept: while the working table has only had rows appended since
+    // (its generation is unchanged), the next call reads those rows alone.
     bool workingValues(int channels, std::array<std::vector<double>, 6> *values,
                        graph::WorkingExtremes *extremes = nullptr);
     // The record's ShowStyle; empty when the record or the value is missing.
@@ -38,11 +41,26 @@ public:
     [[nodiscard]] const QSqlError &lastError() const { return m_error; }
 
 private:
+    // The six reading columns of the working table as numbers, as of the
+    // last read.
+    struct KeptTraces {
+        std::array<std::vector<double>, 6> values;
+        qint64 lastRowId = 0;
+        qint64 lastSeqNo = std::numeric_limits<qint64>::min();
+        quint64 generation = 0;
+        QString connection;
+        bool valid = false;
+    };
+
     bool run(QSqlQuery &query, const QString &sql, const QString &recNo);
     bool readingsOfRow(qint64 rowId, std::array<QString, 6> *texts);
+    bool readRows(QSqlQuery &query, bool appendedOnly, graph::WorkingExtremes *extremes, bool *inOrder);
+    bool readAll(graph::WorkingExtremes *extremes);
+    bool readAppended(graph::WorkingExtremes *extremes, bool *inOrder);
 
     QSqlDatabase m_db;
     QSqlError m_error;
+    KeptTraces m_kept;
 };
 
 } // namespace qle

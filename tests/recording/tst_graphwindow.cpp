@@ -118,6 +118,44 @@ private slots:
         QVERIFY(lines.at(4).startsWith("CH1 Min:"));
     }
 
+    // ReDraw keeps the numbers it read: rows appended since are read alone;
+    // a row stored ahead of them in SeqNo order, or a cleared table, makes it
+    // read the whole table. The traces are always those of a fresh window.
+    void redrawAfterAppendedRows()
+    {
+        const auto trace = [](const frmGraphicRecord &graph, int plot) {
+            QStringList texts;
+            for (const double value : graph.CWGraph1->values(plot))
+                texts.append(std::isnan(value) ? QStringLiteral("gap") : QString::number(value));
+            return texts;
+        };
+        GraphRig rig(2, 0);
+        QVERIFY(rig.storeRows({"1", "2"}, {"0.1", "0.2"}, 10));
+        rig.graph->ReDraw();
+        QVERIFY(rig.storeRows({"3", "x"}, {"0.3", ""}, 12));
+        rig.graph->ReDraw();
+        QCOMPARE(trace(*rig.graph, 0), (QStringList{"1", "2", "3", "gap"}));
+        QCOMPARE(trace(*rig.graph, 3), (QStringList{"0.1", "0.2", "0.3", "gap"}));
+        QCOMPARE(rig.graph->lIdx, 4);
+
+        QVERIFY(rig.storeRows({"0.5"}, {"0.05"}, 5));
+        rig.graph->ReDraw();
+        QCOMPARE(trace(*rig.graph, 2), (QStringList{"0.5", "1", "2", "3", "gap"}));
+        GraphRig fresh(2, 0);
+        frmGraphicRecord other(fresh.host, rig.file.db());
+        other.txtChannels->setText("2");
+        other.ReDraw();
+        for (int plot = 0; plot < 4; ++plot)
+            QCOMPARE(trace(other, plot), trace(*rig.graph, plot));
+
+        rig.table->ClearData();
+        QVERIFY(rig.storeRows({"9"}, {"0.9"}));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        QCOMPARE(trace(*rig.graph, 0), QStringList{"9"});
+        QCOMPARE(items(rig.graph->lstWave).at(3), QString("CH1 Max:9V 0.9A"));
+    }
+
     void statisticsOfThreePoints()
     {
         GraphRig rig(1, 2);
