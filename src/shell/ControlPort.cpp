@@ -239,6 +239,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
 // on-line toolbar button does; the reply waits for the panel.
 ControlPort::Outcome ControlPort::connectAgain()
 {
+    if (m_window.MainFormState == 1)
+        return {"ERR connecting already"};
     if (m_window.MainFormState >= 2)
         return {"ERR already connected"};
     if (!m_window.connectRemembered())

@@ -71,6 +71,9 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
 
     StatusTimer.setInterval(100);
     connect(&StatusTimer, &QTimer::timeout, this, &MDIForm1::StatusTimer_Timer);
+    // A message put there by anything else (a menu's status tip clears it)
+    // is replaced at the next tick, as while the timer runs.
+    connect(statusBar(), &QStatusBar::messageChanged, this, &MDIForm1::wakeStatusLine);
     QueryTimer.setInterval(3000);
     GetMachineTypeTimer.setInterval(7500);
     GetMachineTypeTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end it 5 % early
@@ -374,6 +377,12 @@ void MDIForm1::mnuTerminal_Click()
     m_terminal->txtLine->setFocus();
 }
 
+void MDIForm1::mainFormStateChanged()
+{
+    updateTerminalLink();
+    wakeStatusLine();
+}
+
 void MDIForm1::updateTerminalLink()
 {
     if (!m_terminal)
@@ -468,7 +477,7 @@ void MDIForm1::ResetAll()
     m_engine->ResetAll();
     CommType.clear();
     MainFormState = 0;
-    updateTerminalLink();
+    mainFormStateChanged();
     QueryTimer.stop();
     closeChild(OperatorForm);
     OperatorForm = nullptr;

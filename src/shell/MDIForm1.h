@@ -7,6 +7,7 @@
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
 #include "recording/GraphHost.h"
+#include "RestingTimer.h"
 #include "ShellOptions.h"
 
 #include <QMainWindow>
@@ -212,7 +213,7 @@ public:
     QPointer<QWidget> waveForm1;
     bool waveOperation1 = false;
 
-    QTimer StatusTimer;
+    RestingTimer StatusTimer;
     QTimer QueryTimer;
     QTimer GetMachineTypeTimer;
     QTimer RecallTimer;
@@ -246,8 +247,12 @@ private:
     void offerUnsavedRows();
     void keepRecordingOfLostLink();
     void restoreWindowPosition();
-    // The terminal can send while a real instrument's panel runs.
+    // After each change of MainFormState: the terminal can send while a real
+    // instrument's panel runs, and the status line shows the new state.
+    void mainFormStateChanged();
     void updateTerminalLink();
+    // Starts the status line's timer again when it rests.
+    void wakeStatusLine() { StatusTimer.wake(); }
     void showKeptRows(frmDataTable &table);
     void applyRecordSetup(frmDataTable &table);
     void closeChild(QWidget *child);

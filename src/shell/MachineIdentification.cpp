@@ -128,7 +128,7 @@ void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &Defa
     m_menu->mnuGPIB->setEnabled(false);
     m_menu->mnuRS232->setEnabled(false);
     MainFormState = 1;
-    updateTerminalLink();
+    mainFormStateChanged();
     CommType = aCommType;
     if (CommType == QLatin1String("Menu")) {
         MachineType = DefaultMachineType;
@@ -173,7 +173,7 @@ void MDIForm1::OkGetMachineType()
     else
         m_commands.LoadScpiCommands();
     MainFormState = 3;
-    updateTerminalLink();
+    mainFormStateChanged();
     SetSettings();
     EndGetMachineType();
     if (!SetupLayout())
@@ -207,7 +207,7 @@ void MDIForm1::FailGetMachineType()
     // while it is shown opens no panel, and the engine's own time-out of the
     // same question shows no second box.
     MainFormState = 0;
-    updateTerminalLink();
+    mainFormStateChanged();
     m_engine->DevTimer.stop();
     m_engine->ResetTasks();
     m_engine->ResetTimeoutTask();

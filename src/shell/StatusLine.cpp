@@ -11,6 +11,7 @@ void MDIForm1::ReportStatus(const QString &msg, int msec)
 {
     StatusLineLiveMsec = msec;
     StatusLine = msg;
+    wakeStatusLine();
 }
 
 void MDIForm1::setStatusText(const QString &text)
@@ -48,6 +49,12 @@ void MDIForm1::StatusTimer_Timer()
             StatusLineLiveMsec = 0;
         setStatusText(StatusLine);
     }
+    // Nothing will change until the state, a report or the shown message
+    // does, each of which wakes the timer: a program left idle for days does
+    // not wake ten times a second for it. A timer stopped from outside stays
+    // stopped.
+    if (MainFormState != 1 && StatusLineLiveMsec == 0 && statusText() == text)
+        StatusTimer.rest();
 }
 
 // One lost link is one box. Everything that talks to the instrument or

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QSysInfo>
 
 using namespace qle;
@@ -325,6 +326,33 @@ private slots:
         w->MainFormState = 7;
         w->StatusTimer_Timer();
         QCOMPARE(w->statusText(), QString());
+    }
+
+    // Running, the status line's timer rests once its text stands, and wakes
+    // for a report, a new state, or a message put there from elsewhere (a
+    // menu's status tip clears it).
+    void statusLineTimerRests()
+    {
+        auto w = fx->makeWindow();
+        w->Start();
+        QTRY_VERIFY(!w->StatusTimer.isActive());
+        QCOMPARE(w->statusText(), QString("Setup"));
+        w->ReportStatus("Read Times Failed!", 300);
+        QVERIFY(w->StatusTimer.isActive());
+        QTRY_COMPARE(w->statusText(), QString("Read Times Failed!"));
+        QTRY_COMPARE(w->statusText(), QString("Setup"));
+        QTRY_VERIFY(!w->StatusTimer.isActive());
+        w->statusBar()->clearMessage();
+        QVERIFY(w->StatusTimer.isActive());
+        QTRY_COMPARE(w->statusText(), QString("Setup"));
+        w->Setup("Menu", "KMA-3303T", false);
+        QTRY_COMPARE(w->statusText(), QString("Ready"));
+        QTRY_VERIFY(!w->StatusTimer.isActive());
+        // Stopped from outside, it stays stopped.
+        w->StatusTimer.stop();
+        w->StatusTimer_Timer();
+        w->ReportStatus("kept", 1000);
+        QVERIFY(!w->StatusTimer.isActive());
     }
 
     void operationTimeoutResets()
