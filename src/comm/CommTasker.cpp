@@ -557,4 +557,18 @@ void CommTasker::onDevTimer()
         m_host->DevSetupMachineType2();
 }
 
+bool sendRawLine(CommTasker &engine, const QString &line, QObject *receiver, const QString &slot)
+{
+    if (line.endsWith(u'?'))
+        return engine.ExecQueryTask(line, 5, receiver, slot, 1, false);
+    const quint64 before = engine.commandsQueued();
+    engine.ExecCmdTask(line, 0, receiver, QString(), 1, false);
+    return engine.commandsQueued() != before;
+}
+
+int rawReplyLimitMs(const CommTasker &engine)
+{
+    return static_cast<int>(engine.responseTimeoutSec() * 1000) + 1000;
+}
+
 } // namespace qle

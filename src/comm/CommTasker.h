@@ -192,4 +192,11 @@ private:
     QString m_linkLostCause;
 };
 
+// A line from a user or a script, sent as it stands: one ending in "?" is a
+// query whose reply goes by name to `slot` of `receiver`, any other is a
+// command. False when the engine refused it.
+bool sendRawLine(CommTasker &engine, const QString &line, QObject *receiver, const QString &slot);
+// What a time-out of such a query waits for: the engine's reply time-out and a second.
+[[nodiscard]] int rawReplyLimitMs(const CommTasker &engine);
+
 } // namespace qle

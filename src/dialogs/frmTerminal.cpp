@@ -135,19 +135,15 @@ void frmTerminal::sendLine()
         return;
     remember(line);
     txtLine->clear();
-    if (line.endsWith(u'?')) {
-        if (!m_engine.ExecQueryTask(line, 5, this, "takeReply", 1, false)) {
-            log("-- not sent: the engine refused the query");
-            return;
-        }
-        log("> " + line);
+    const bool query = line.endsWith(u'?');
+    if (!sendRawLine(m_engine, line, this, "takeReply")) {
+        log(QStringLiteral("-- not sent: the engine refused the %1 : ").arg(query ? "query" : "command") + line);
+        return;
+    }
+    log("> " + line);
+    if (query) {
         m_awaitingReply = true;
-        m_replyLimit.start(static_cast<int>(m_engine.responseTimeoutSec() * 1000) + 1000);
-    } else {
-        const quint64 before = m_engine.commandsQueued();
-        m_engine.ExecCmdTask(line, 0, this, QString(), 1, false);
-        log(m_engine.commandsQueued() == before ? "-- not sent: the engine refused the command : " + line
-                                                : "> " + line);
+        m_replyLimit.start(rawReplyLimitMs(m_engine));
     }
     updateControls();
 }

@@ -430,16 +430,14 @@ ControlPort::Outcome ControlPort::sendRaw(const QString &arguments)
     if (m_window.MainFormState != ConnectedState)
         return {"ERR no panel"};
     CommTasker &engine = m_window.engine();
-    if (!line.endsWith(u'?')) {
-        const quint64 before = engine.commandsQueued();
-        engine.ExecCmdTask(line, 0, this, QString(), 1, false);
-        return {engine.commandsQueued() == before ? "ERR the engine refused the command" : Ok};
-    }
+    const bool query = line.endsWith(u'?');
     m_rawReply.clear();
-    if (!engine.ExecQueryTask(line, 5, this, "takeReply", 1, false))
-        return {"ERR the engine refused the query"};
+    if (!sendRawLine(engine, line, this, "takeReply"))
+        return {query ? "ERR the engine refused the query" : "ERR the engine refused the command"};
+    if (!query)
+        return {Ok};
     m_awaitingRaw = true;
-    const int limitMs = static_cast<int>(engine.responseTimeoutSec() * 1000) + 1000;
+    const int limitMs = rawReplyLimitMs(engine);
     return waitUntil([this] { return !m_awaitingRaw || m_window.MainFormState != ConnectedState; },
                      [this] { return m_awaitingRaw ? errorOr("ERR link lost") : m_rawReply; }, limitMs, "no reply");
 }
