@@ -285,6 +285,8 @@ private:
     std::unique_ptr<ControlPort> m_controlPort;
     std::unique_ptr<frmTerminal> m_terminal;
     PollingChoice m_polling;
+    // The polling interval to go back to after a shortened first period.
+    int m_queryIntervalAfterShiftMs = 0;
     std::unique_ptr<GpibDevice> m_gpibDevice;
     Commands m_commands;
     MainMenu *m_menu = nullptr;

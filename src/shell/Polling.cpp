@@ -9,6 +9,8 @@
 
 #include <QAction>
 
+#include <algorithm>
+
 namespace qle {
 namespace {
 
@@ -46,6 +48,7 @@ void MDIForm1::setPolling(const PollingChoice &choice)
 
 void MDIForm1::applyPolling()
 {
+    m_queryIntervalAfterShiftMs = 0;
     QueryTimer.setInterval(m_polling.live ? m_polling.periodMs : ClassicQueryIntervalMs);
     m_toolbar->liveButton()->setChecked(m_polling.live);
     Panel *panel = currentPanel();
@@ -59,6 +62,10 @@ void MDIForm1::applyPolling()
 
 void MDIForm1::onQueryTimer()
 {
+    if (m_queryIntervalAfterShiftMs > 0) {
+        QueryTimer.setInterval(m_queryIntervalAfterShiftMs);
+        m_queryIntervalAfterShiftMs = 0;
+    }
     Panel *panel = currentPanel();
     if (!panel)
         return;
@@ -74,7 +81,12 @@ void MDIForm1::restartLivePolling()
     Panel *panel = currentPanel();
     if (!m_polling.live || !panel || MainFormState != 3 || !QueryTimer.isActive())
         return;
-    QueryTimer.start();
+    // The recorder reads the panel once a second from now on. Cycles begin
+    // half a period off its ticks, so that each tick reads a cycle finished
+    // well before it instead of racing one that starts at the same moment.
+    if (m_queryIntervalAfterShiftMs == 0)
+        m_queryIntervalAfterShiftMs = QueryTimer.interval();
+    QueryTimer.start(std::max(1, m_queryIntervalAfterShiftMs / 2));
     panel->restartLiveQuery(m_polling.periodMs);
 }
 

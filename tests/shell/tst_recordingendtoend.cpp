@@ -180,7 +180,11 @@ private slots:
         table->RecordPeriod(0, 0, 0, 9, 0, 0);
         w->mnuRecordStart_Click();
         QVERIFY(table->isRecording());
+        // The cycles run half a period ahead of the recorder's ticks.
+        const int lead = table->TimerRecordData.remainingTime() - w->QueryTimer.remainingTime();
+        QVERIFY2(lead >= 400 && lead <= 600, qPrintable(QString::number(lead)));
         QTRY_VERIFY_WITH_TIMEOUT(!table->isRecording(), 20000);
+        QCOMPARE(w->QueryTimer.interval(), 1000);
 
         QSqlQuery q(QSqlDatabase::database("mtype"));
         QVERIFY(q.exec("select PVal, SVal, PVal2, SVal2, PVal3, SVal3 from datatemp order by SeqNo"));
