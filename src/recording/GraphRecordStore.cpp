@@ -116,7 +116,6 @@ bool GraphRecordStore::readRows(QSqlQuery &query, bool appendedOnly, graph::Work
 
 bool GraphRecordStore::readAppended(graph::WorkingExtremes *extremes, bool *inOrder)
 {
-    const KeptTraces before = m_kept;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(AppendedReadings)) {
@@ -130,10 +129,10 @@ bool GraphRecordStore::readAppended(graph::WorkingExtremes *extremes, bool *inOr
     }
     if (!readRows(query, true, nullptr, inOrder))
         return false;
-    if (!*inOrder) {
-        m_kept = before;
+    // The rows taken before one out of order go with the rest: the caller
+    // reads the whole table afresh.
+    if (!*inOrder)
         return true;
-    }
     // The extremes keep their own account of appended rows.
     return !extremes || extremes->update(m_db);
 }
