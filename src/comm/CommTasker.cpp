@@ -69,6 +69,10 @@ bool CommTasker::ExecQueryTask(const QString &xOutString, qint32 xRspType, QObje
         Trace("ExecQueryTask:" + QString::number(QueryTaskCount));
     if (IsRejectAnyTask)
         return false;
+    if (m_linkGivenUp) {
+        Trace("not sent, no link: " + xOutString);
+        return false;
+    }
     if (QueryTaskCount >= MaxQueuedTasks) {
         Trace("Q overflowed, just dropped:" + xOutString);
         return false;
@@ -88,6 +92,10 @@ void CommTasker::ExecCmdTask(const QString &xOutString, qint32 xRspType, QObject
 {
     if (IsRejectAnyTask)
         return;
+    if (m_linkGivenUp) {
+        Trace("not sent, no link: " + xOutString);
+        return;
+    }
     if (CmdTaskCount >= MaxQueuedTasks) {
         Trace("C overflowed, just dropped it:" + xOutString);
         return;
@@ -119,6 +127,16 @@ void CommTasker::ResetQueryTasks()
 {
     for (TaskItem &task : QueryTasks)
         task.IsCancelled = true;
+}
+
+void CommTasker::cancelQueuedQueries(const QString &line)
+{
+    qint16 slot = QueryTailI;
+    for (int n = 0; n < QueryTaskCount; ++n, slot = nextSlot(slot)) {
+        TaskItem &task = QueryTasks[static_cast<std::size_t>(slot)];
+        if (task.State == TaskSetup && task.xOutString == line)
+            task.IsCancelled = true;
+    }
 }
 
 bool CommTasker::ClearAllTasks()
@@ -564,6 +582,12 @@ bool sendRawLine(CommTasker &engine, const QString &line, QObject *receiver, con
     const quint64 before = engine.commandsQueued();
     engine.ExecCmdTask(line, 0, receiver, QString(), 1, false);
     return engine.commandsQueued() != before;
+}
+
+bool readErrorsAfterCommand(CommTasker &engine, const QString &errorQuery, QObject *receiver, const QString &slot)
+{
+    engine.cancelQueuedQueries(errorQuery);
+    return engine.ExecQueryTask(errorQuery, 5, receiver, slot, 1, false);
 }
 
 int rawReplyLimitMs(const CommTasker &engine)

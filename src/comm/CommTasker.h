@@ -42,6 +42,9 @@ public:
     static qint16 ValidTaskArraySize(int Size, int HeadI, int TailI);
     void ResetTasks();
     void ResetQueryTasks();
+    // Cancels the queued queries that would send `line` and are not on the
+    // wire yet.
+    void cancelQueuedQueries(const QString &line);
     bool ClearAllTasks();
 
     // Consumer.
@@ -52,6 +55,9 @@ public:
     // it again at once.
     [[nodiscard]] bool needsTick() const;
     [[nodiscard]] bool isTickResting() const { return m_tickResting; }
+    // Polling has started: the read-times watch counts from now, so a
+    // resting tick starts at once instead of with the first query.
+    void pollingStarted() { wakeTick(); }
     void ConsumeTask();
     int ConsumeQueryTask();
     int ConsumeCmdTask();
@@ -73,7 +79,13 @@ public:
     {
         m_rsp.discardPartialLine();
         m_linkLostCause.clear();
+        m_linkGivenUp = false;
     }
+    // The link is out of use until the next one opens: whatever a window
+    // still queues (a dialog confirmed after the loss was reported) goes to
+    // the trace, never to a closed port and its error box.
+    void linkGivenUp() { m_linkGivenUp = true; }
+    [[nodiscard]] bool isLinkGivenUp() const { return m_linkGivenUp; }
     // Why the link was given up, for the time-out routine: the port or the
     // GPIB backend's own words. Empty for a plain 20-second time-out.
     [[nodiscard]] QString linkLostCause() const { return m_linkLostCause; }
@@ -190,12 +202,19 @@ private:
     // a link that was given up and reported already.
     quint64 m_resetCount = 0;
     QString m_linkLostCause;
+    bool m_linkGivenUp = false;
 };
 
 // A line from a user or a script, sent as it stands: one ending in "?" is a
 // query whose reply goes by name to `slot` of `receiver`, any other is a
 // command. False when the engine refused it.
 bool sendRawLine(CommTasker &engine, const QString &line, QObject *receiver, const QString &slot);
+// Reads the instrument's error queue with `errorQuery` right after a user's
+// or a script's command, the reply going to `slot` of `receiver`. A read of
+// the queue that polling queued earlier is cancelled, so that the command's
+// own error is reported here and polling never acts on it. False when the
+// engine refused it.
+bool readErrorsAfterCommand(CommTasker &engine, const QString &errorQuery, QObject *receiver, const QString &slot);
 // What a time-out of such a query waits for: the engine's reply time-out and a second.
 [[nodiscard]] int rawReplyLimitMs(const CommTasker &engine);
 

@@ -4,7 +4,10 @@
 
 #include <QList>
 
+#include <functional>
+
 class QComboBox;
+class QLabel;
 
 namespace qle {
 
@@ -17,6 +20,9 @@ struct PollingChoice {
 
     bool live = false;
     int periodMs = DefaultPeriodMs;
+
+    // "0.5 s", "2 s".
+    [[nodiscard]] static QString periodText(int ms);
 
     // A stored period that is not one of the offered ones reads as 1 s.
     [[nodiscard]] static PollingChoice load();
@@ -31,8 +37,12 @@ class dlgPolling final : public SettingsDialog {
 public:
     explicit dlgPolling(QWidget *parent = nullptr);
 
+    // How often readings come at a period on the open link.
+    using ReadingPeriod = std::function<int(int periodMs)>;
+
     // Offers `current`; true with the new choice in `chosen` when OK closed it.
-    bool Execute(const PollingChoice &current, PollingChoice &chosen);
+    // Under the period it says when the link cannot keep it.
+    bool Execute(const PollingChoice &current, PollingChoice &chosen, ReadingPeriod readingPeriod = {});
 
     [[nodiscard]] QComboBox *modeBox() const { return m_mode; }
     [[nodiscard]] QComboBox *periodBox() const { return m_period; }
@@ -40,6 +50,10 @@ public:
 private:
     QComboBox *m_mode;
     QComboBox *m_period;
+    QLabel *m_linkNote;
+    ReadingPeriod m_readingPeriod;
+
+    void showLinkNote();
 };
 
 } // namespace qle

@@ -141,7 +141,13 @@ void frmTerminal::sendLine()
         return;
     }
     log("> " + line);
-    if (query) {
+    // A mistyped command is told here, at once, before polling could read
+    // the instrument's error queue and switch the output off for it.
+    const bool readsErrors =
+        !query && !m_errorQuery.isEmpty() && readErrorsAfterCommand(m_engine, m_errorQuery, this, "takeReply");
+    if (readsErrors)
+        log("> " + m_errorQuery);
+    if (query || readsErrors) {
         m_awaitingReply = true;
         m_replyLimit.start(rawReplyLimitMs(m_engine));
     }

@@ -27,6 +27,9 @@ public:
     explicit frmTerminal(CommTasker &engine, QWidget *parent = nullptr);
 
     void setLink(Link link);
+    // The query that reads the instrument's error queue after each command
+    // line; empty for an instrument without one.
+    void setErrorQuery(const QString &query) { m_errorQuery = query; }
     [[nodiscard]] Link link() const { return m_link; }
     // Sends the field's line as Enter does.
     void sendLine();
@@ -56,6 +59,7 @@ private:
     qsizetype m_historyAt = 0;
     bool m_awaitingReply = false;
     QTimer m_replyLimit;
+    QString m_errorQuery;
 };
 
 } // namespace qle

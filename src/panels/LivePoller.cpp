@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "protocol/Commands.h"
 
+#include <cmath>
 #include <utility>
 
 namespace qle {
@@ -64,6 +65,19 @@ double LivePoller::msPerExchange() const
     return total / static_cast<double>(cycle.size());
 }
 
+int LivePoller::readingPeriodMs(int periodMs, bool measuring) const
+{
+    const double cycleMs = m_plan.shortestCycle(measuring) * msPerExchange();
+    if (periodMs <= 0 || cycleMs <= LivePlan::PeriodShare * periodMs)
+        return periodMs;
+    return static_cast<int>(std::ceil(cycleMs / periodMs)) * periodMs;
+}
+
+qint64 LivePoller::silenceMs() const
+{
+    return m_lastReplyMs < 0 ? 0 : static_cast<qint64>(nowMs() - m_lastReplyMs);
+}
+
 bool LivePoller::isCycleRunning() const
 {
     // A reset of the engine drops queued queries without a reply: then the
@@ -93,6 +107,8 @@ bool LivePoller::poll(int periodMs, bool measuring)
     const QList<LiveQuery> cycle = m_plan.nextCycle(measuring);
     m_cycleStamp = m_engine.commandsQueued();
     m_cycleStartMs = nowMs();
+    if (m_lastReplyMs < 0)
+        m_lastReplyMs = m_cycleStartMs;
     int queued = 0;
     for (const LiveQuery &query : cycle) {
         if (!m_engine.ExecQueryTask(m_commands.query(query.queryIndex), 5, sinkFor(query), "Text", 4, false))
@@ -118,6 +134,7 @@ void LivePoller::restart(int periodMs, bool measuring)
 void LivePoller::onReply(const LiveQuery &query, const QString &text)
 {
     const bool stateIsCurrent = m_engine.commandsQueued() == m_cycleStamp;
+    m_lastReplyMs = nowMs();
     if (m_outstanding > 0 && --m_outstanding == 0 && m_cycleLength > 0) {
         checkCycleTime();
         // Only cycles no command interrupted time the link.

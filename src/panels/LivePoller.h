@@ -63,6 +63,12 @@ public:
     // What one exchange costs: measured on the link, or from its baud rate
     // until a cycle has been timed.
     [[nodiscard]] double msPerExchange() const;
+    // How often readings come at `periodMs`: a whole number of periods, more
+    // than one when the shortest cycle does not fit into a period's share.
+    [[nodiscard]] int readingPeriodMs(int periodMs, bool measuring) const;
+    // Milliseconds since the last reply (or since the first cycle was asked
+    // for); 0 before polling began.
+    [[nodiscard]] qint64 silenceMs() const;
 
 private:
     void onReply(const LiveQuery &query, const QString &text);
@@ -83,6 +89,7 @@ private:
     int m_skipped = 0;
     quint64 m_cycleStamp = 0;
     double m_cycleStartMs = 0;
+    double m_lastReplyMs = -1;
     double m_measuredMsPerExchange = 0;
     bool m_restartPending = false;
     int m_restartPeriodMs = 0;

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 namespace qle {
 
 // What the main window and the device operations call on the open control
@@ -27,6 +29,10 @@ public:
     virtual void DoLiveQuery(int /*periodMs*/) {}
     // The next Live cycle starts now, or as soon as the running one ends.
     virtual void restartLiveQuery(int /*periodMs*/) {}
+    // How often Live readings come at `periodMs` on this link.
+    [[nodiscard]] virtual int liveReadingPeriodMs(int periodMs) { return periodMs; }
+    // Milliseconds since Live polling last heard the instrument; 0 when not polling.
+    [[nodiscard]] virtual qint64 liveSilenceMs() const { return 0; }
     virtual void QuerySECMemory() {}
     virtual void QueryMemory() {}
     virtual void QueryDelay() {}
@@ -43,6 +49,8 @@ public:
     virtual void setOutputValue(bool value) = 0;
     virtual void setAutoRunValue(bool) {}
     virtual void selectCoupling(Coupling) {}
+    // The coupling the panel's options show; none on a panel without them.
+    [[nodiscard]] virtual std::optional<Coupling> couplingShown() const { return std::nullopt; }
 
     // The displayed readings, as the recorders take them.
     [[nodiscard]] virtual QString voltageText(int channel) const = 0;

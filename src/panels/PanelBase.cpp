@@ -240,6 +240,12 @@ void PanelBase::onErrorReply(const QString &text)
 {
     if (!IsErrorReply(text))
         return;
+    // With the output off there is nothing to switch off and no run to stop:
+    // the error is told, not sent back as a command or a box.
+    if (!m_host.outputOn()) {
+        m_host.ReportStatus("Error detected: '" + text + "'", 5000);
+        return;
+    }
     m_host.DoOutput(false);
     // Shown from the event loop, so the engine is not held while the box is open.
     QTimer::singleShot(0, this, [text] {
@@ -342,6 +348,13 @@ void PanelBase::selectCoupling(Coupling coupling)
                            : coupling == Coupling::Parallel  ? optParal
                                                              : optTrack;
     option->setChecked(true);
+}
+
+std::optional<Coupling> PanelBase::couplingShown() const
+{
+    if (!optIndep)
+        return std::nullopt;
+    return selectedCoupling();
 }
 
 void PanelBase::SetOutputModeEnabled()

@@ -52,9 +52,12 @@ public:
     void SetOutputModeEnabled() override;
     void setOutputValue(bool value) override;
     void selectCoupling(Coupling coupling) override;
+    [[nodiscard]] std::optional<Coupling> couplingShown() const override;
     [[nodiscard]] qint64 readingTimeMs(int channel) const override;
     void DoLiveQuery(int periodMs) override;
     void restartLiveQuery(int periodMs) override;
+    [[nodiscard]] int liveReadingPeriodMs(int periodMs) override;
+    [[nodiscard]] qint64 liveSilenceMs() const override;
     // The Live poller, made at the first Live cycle; nullptr before.
     [[nodiscard]] const LivePoller *livePoller() const { return m_live; }
     // A Live reply applied to the panel and the device-wide states. A state
@@ -141,6 +144,8 @@ protected:
     QPushButton *btnClearErrorOfProtection = nullptr;
     QLabel *lblOutputState = nullptr;
     LivePoller *m_live = nullptr;
+    // The panel's Live poller, made on first use.
+    LivePoller &liveFor();
     // Arrival of each channel's voltage and current reading, monotonic ms.
     std::array<std::array<qint64, 2>, 3> m_readingMs{{{-1, -1}, {-1, -1}, {-1, -1}}};
 };

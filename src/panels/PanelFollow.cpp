@@ -18,7 +18,7 @@
 #include <algorithm>
 
 namespace qle {
-void PanelBase::DoLiveQuery(int periodMs)
+LivePoller &PanelBase::liveFor()
 {
     if (!m_live) {
         m_live = new LivePoller(
@@ -29,7 +29,22 @@ void PanelBase::DoLiveQuery(int periodMs)
             // The read-times watch of Live: one cycle against the limit.
             [this](double) { m_host.ReportStatus("Read Times Failed!", 2000); }, this);
     }
-    m_live->poll(periodMs, m_host.outputOn());
+    return *m_live;
+}
+
+void PanelBase::DoLiveQuery(int periodMs)
+{
+    liveFor().poll(periodMs, m_host.outputOn());
+}
+
+int PanelBase::liveReadingPeriodMs(int periodMs)
+{
+    return liveFor().readingPeriodMs(periodMs, m_host.outputOn());
+}
+
+qint64 PanelBase::liveSilenceMs() const
+{
+    return m_live ? m_live->silenceMs() : 0;
 }
 
 void PanelBase::restartLiveQuery(int periodMs)

@@ -32,6 +32,12 @@ void LivePlan::fitToPeriod(int periodMs, double msPerExchange)
     m_slice = std::clamp(static_cast<int>(std::floor(room)), 1, rotating);
 }
 
+int LivePlan::shortestCycle(bool measuring) const
+{
+    return static_cast<int>((measuring ? m_measurements.size() : 0) + m_everyCycle.size()) +
+           std::min(1, static_cast<int>(m_rotating.size()));
+}
+
 QList<LiveQuery> LivePlan::nextCycle(bool measuring)
 {
     QList<LiveQuery> cycle;

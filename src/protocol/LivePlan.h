@@ -49,6 +49,9 @@ public:
     [[nodiscard]] QList<LiveQuery> nextCycle(bool measuring);
 
     [[nodiscard]] int rotatingPerCycle() const { return m_slice; }
+    // Exchanges of the shortest cycle fitToPeriod can make: the fixed
+    // queries and one rotating state query.
+    [[nodiscard]] int shortestCycle(bool measuring) const;
     [[nodiscard]] int rotatingCount() const { return static_cast<int>(m_rotating.size()); }
     [[nodiscard]] const QList<LiveQuery> &measurements() const { return m_measurements; }
     [[nodiscard]] bool isEmpty() const

@@ -18,6 +18,9 @@ public:
     [[nodiscard]] virtual frmGraphicRecord *graphWindow() const = 0;
     // The record settings' sample-interval position (RecScale), stored with a saved record.
     [[nodiscard]] virtual int recordScaleSetting() const = 0;
+    // The oldest a displayed reading may be to be recorded, in ms; older is
+    // stored blank. 0 when readings come at a fixed cadence of their own.
+    [[nodiscard]] virtual int readingMaxAgeMs() const { return 0; }
 };
 
 } // namespace qle

@@ -58,6 +58,8 @@ public:
     // lost link, or left by a run that ended), ready to be saved; the number
     // of rows shown, 0 when there are none.
     int showUnsavedRows();
+    // The sample-interval position of the rows shown.
+    [[nodiscard]] int rowsScale() const { return rowsRecStyle().toInt(); }
     // The fields of a record being loaded, and the sample interval of its rows.
     void showRecordHeader(const RecordHeader &header);
     // The sample-interval position the working rows were recorded with, as

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include "platform/Trace.h"
 #include "RecorderHost.h"
 #include "RecordTableModel.h"
@@ -14,6 +15,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 #include <algorithm>
@@ -62,6 +64,9 @@ void frmDataTable::BeginRecordData()
         return;
     ClearData();
     m_rowsRecStyle = QString::number(m_host.recordScaleSetting());
+    // Rows kept after a lost link are saved with the interval they were
+    // recorded at, whatever the setting is by then.
+    platform::settings().SaveSetting("RECORDPERIOD", "WorkingRecScale", m_rowsRecStyle);
     emit recordingStarted();
     // Every list of the recording's rows gets its room at once: grown step
     // by step, a day of rows would leave each step's copy behind in the heap.
@@ -100,6 +105,9 @@ void frmDataTable::setRecordingControls(bool recording)
 {
     CmbSample->setEnabled(!recording);
     cmdLoadRecord->setEnabled(!recording);
+    // A record list left open would load over the rows being recorded.
+    if (recording)
+        List1->hide();
 }
 
 void frmDataTable::failRecording(const QString &description)
@@ -129,10 +137,19 @@ std::optional<QString> frmDataTable::appendSample(double tickTime)
     if (!panel)
         return QStringLiteral("No control panel is open.");
     const int channels = channelsShown();
+    // A reading the instrument has not renewed for too long is a gap, not
+    // the last value shown again.
+    const int maxAgeMs = m_host.readingMaxAgeMs();
+    const auto nowMs = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0);
+    const auto fresh = [&](int ch) {
+        const qint64 at = panel->readingTimeMs(ch);
+        return maxAgeMs <= 0 || (at >= 0 && nowMs - at <= maxAgeMs);
+    };
     if (m_scale == 0) {
         for (int ch = 0; ch < channels; ++ch) {
-            m_boxV[static_cast<std::size_t>(ch)]->setText(panel->voltageText(ch));
-            m_boxA[static_cast<std::size_t>(ch)]->setText(panel->currentText(ch));
+            const bool isFresh = fresh(ch);
+            m_boxV[static_cast<std::size_t>(ch)]->setText(isFresh ? panel->voltageText(ch) : QString());
+            m_boxA[static_cast<std::size_t>(ch)]->setText(isFresh ? panel->currentText(ch) : QString());
         }
         return writeRow(tickTime);
     }
@@ -141,7 +158,10 @@ std::optional<QString> frmDataTable::appendSample(double tickTime)
         // A reading that is not a number is left out of the row: one garbled
         // reply must not end a recording that runs for days.
         QString bad;
-        if (!m_reducer.fold(ch, m_tickCounter, panel->voltageText(ch), panel->currentText(ch), &bad) && !bad.isEmpty())
+        const bool isFresh = fresh(ch);
+        if (!m_reducer.fold(ch, m_tickCounter, isFresh ? panel->voltageText(ch) : QString(),
+                            isFresh ? panel->currentText(ch) : QString(), &bad) &&
+            !bad.isEmpty())
             Trace(QStringLiteral("reading left out of the row: '") + bad + u'\'');
         m_boxV[static_cast<std::size_t>(ch)]->setText(m_reducer.voltage(ch));
         m_boxA[static_cast<std::size_t>(ch)]->setText(m_reducer.current(ch));

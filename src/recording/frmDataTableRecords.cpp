@@ -5,6 +5,7 @@
 #include "frmGraphicRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include "RecorderHost.h"
 #include "RecordTableModel.h"
 
@@ -92,7 +93,8 @@ int frmDataTable::showUnsavedRows()
     txtDataDesc->clear();
     txtStartTime->setText(m_model->row(0).recTime().trimmed());
     txtEndTime->setText(m_model->row(shown - 1).recTime().trimmed());
-    m_rowsRecStyle.clear();
+    const int scale = platform::settings().GetInt("RECORDPERIOD", "WorkingRecScale", -1, -1, 9);
+    m_rowsRecStyle = scale < 0 ? QString() : QString::number(scale);
     return shown;
 }
 
@@ -264,7 +266,7 @@ void frmDataTable::cmdLoadRecord_Click()
 
 void frmDataTable::List1_Click(int line)
 {
-    if (line < 0 || line >= List1->count()) {
+    if (isRecording() || line < 0 || line >= List1->count()) {
         List1->hide();
         return;
     }

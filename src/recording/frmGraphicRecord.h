@@ -69,6 +69,9 @@ public:
     void expectPoints(qint64 count);
     // Rebuilds every trace from the working table.
     void ReDraw();
+    // Draws unsaved rows kept from an earlier recording at the sample
+    // interval they were recorded with.
+    void showKeptRows(int scale);
     // New channel colours, each a decimal 0x00BBGGRR colour number.
     void ChangeCursorColor(const QString &ch1, const QString &ch2, const QString &ch3);
     // Whole seconds as "h:m:s" or "dD h:m:s".

@@ -64,6 +64,7 @@ void frmGraphicRecord::onRecordingStarted()
     cmdStart->setText("Record...");
     // Loading a record would replace the rows being recorded.
     cmdLoad->setEnabled(false);
+    List1->hide();
 }
 
 void frmGraphicRecord::onRecordingStopped()
@@ -198,6 +199,13 @@ void frmGraphicRecord::List1_Click(int line)
     if (m_table)
         m_table->CmbSample_Click();
     showLoadedRecord(recNo);
+}
+
+void frmGraphicRecord::showKeptRows(int scale)
+{
+    if (scale >= 0 && scale < sampleinterval::PositionCount)
+        m_loadedScale = scale;
+    ReDraw();
 }
 
 // Draws a record now in the working table with the time slice and time

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "protocol/ReplyReaders.h"
 #include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
 
@@ -434,12 +435,22 @@ ControlPort::Outcome ControlPort::sendRaw(const QString &arguments)
     m_rawReply.clear();
     if (!sendRawLine(engine, line, this, "takeReply"))
         return {query ? "ERR the engine refused the query" : "ERR the engine refused the command"};
-    if (!query)
+    // A command is followed by a read of the error queue, so a mistake is
+    // answered here instead of switching the output off at the next poll.
+    const QString errorQuery = query ? QString() : m_window.errorQueueQuery();
+    if (!query && (errorQuery.isEmpty() || !readErrorsAfterCommand(engine, errorQuery, this, "takeReply")))
         return {Ok};
     m_awaitingRaw = true;
     const int limitMs = rawReplyLimitMs(engine);
     return waitUntil([this] { return !m_awaitingRaw || m_window.MainFormState != ConnectedState; },
-                     [this] { return m_awaitingRaw ? errorOr("ERR link lost") : m_rawReply; }, limitMs, "no reply");
+                     [this, query] {
+                         if (m_awaitingRaw)
+                             return errorOr("ERR link lost");
+                         if (query)
+                             return m_rawReply;
+                         return IsErrorReply(m_rawReply) ? "ERR instrument: " + m_rawReply : Ok;
+                     },
+                     limitMs, "no reply");
 }
 
 void ControlPort::takeReply(const QString &reply)

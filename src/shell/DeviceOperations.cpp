@@ -11,6 +11,7 @@
 #include "MainToolbar.h"
 #include "MDIForm1.h"
 #include "panels/Panel.h"
+#include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
 
 #include <QAction>
@@ -21,6 +22,11 @@ namespace qle {
 CommandFamily MDIForm1::family() const
 {
     return familyFor(MachineType);
+}
+
+QString MDIForm1::errorQueueQuery() const
+{
+    return family() == CommandFamily::Colon ? m_commands.query(query::Error) : QString();
 }
 
 void MDIForm1::queueDeviceCommand(const QString &text)
@@ -82,6 +88,7 @@ void MDIForm1::CheckOutput()
         if (m_menu->mnuOutput->isChecked()) {
             if (!m_polling.live || !QueryTimer.isActive())
                 QueryTimer.start();
+            m_engine->pollingStarted();
             return;
         }
         // Live keeps asking for the instrument's state with the output off.
@@ -112,17 +119,18 @@ void MDIForm1::DoAutoRun(bool value)
     if (MainFormState != 3)
         return;
     queueDeviceCommand(AutoRunCommand(value));
-    showAutoRunState(value);
+    showAutoRunState(value, true);
 }
 
 void MDIForm1::followAutoRun(bool on)
 {
     if (MainFormState != 3)
         return;
-    showAutoRunState(on);
+    // What the instrument reports is shown; nothing is sent back.
+    showAutoRunState(on, false);
 }
 
-void MDIForm1::showAutoRunState(bool value)
+void MDIForm1::showAutoRunState(bool value, bool resendCoupling)
 {
     Panel *panel = currentPanel();
     if (value) {
@@ -130,7 +138,10 @@ void MDIForm1::showAutoRunState(bool value)
             panel->SetAutoRunDisableMode();
     } else if (panel) {
         panel->SetAllEnabled();
-        panel->SetOutputModeEnabled();
+        if (resendCoupling)
+            panel->SetOutputModeEnabled();
+        else if (const std::optional<Coupling> coupling = panel->couplingShown())
+            showCoupling(*coupling);
     }
     m_toolbar->setPressed("AutoRun", value);
     if (Panel *current = currentPanel())
@@ -209,7 +220,8 @@ void MDIForm1::mnuAutoMode_Click()
     if (MainFormState != 3)
         return;
     dlgAutoMode &dialog = autoModeDialog();
-    if (!dialog.Execute())
+    // The link may have been lost while the dialog was open.
+    if (!dialog.Execute() || MainFormState != 3)
         return;
     queueDeviceCommand(AutoStartMemoryCommand(dialog.StartMemory()));
     queueDeviceCommand(AutoEndMemoryCommand(dialog.EndMemory()));
@@ -223,7 +235,8 @@ void MDIForm1::mnuDelay_Click()
     if (MainFormState != 3)
         return;
     dlgDelay &dialog = delayDialog();
-    if (!dialog.Execute())
+    // The link may have been lost while the dialog was open.
+    if (!dialog.Execute() || MainFormState != 3)
         return;
     queueDeviceCommand(AutoDelayCommand(QString::number(dialog.Delay())));
     if (Panel *panel = currentPanel())
@@ -250,7 +263,8 @@ void MDIForm1::mnuSaveMemory_Click()
     if (MainFormState != 3)
         return;
     dlgSaveData &dialog = saveDataDialog();
-    if (!dialog.Execute())
+    // The link may have been lost while the dialog was open.
+    if (!dialog.Execute() || MainFormState != 3)
         return;
     queueDeviceCommand(SaveMemoryCommand(family(), dialog.Memory()));
     if (Panel *panel = currentPanel())
@@ -273,7 +287,7 @@ void MDIForm1::RecallMemory2()
     if (MainFormState != 3)
         return;
     dlgRecallData &dialog = recallDataDialog();
-    if (!dialog.Execute())
+    if (!dialog.Execute() || MainFormState != 3)
         return;
     DoOutput(false);
     QueryTimer.stop();

@@ -64,6 +64,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     setWindowTitle("QLE");
     m_mdiArea = new QMdiArea(this);
     setCentralWidget(m_mdiArea);
+    createStartPage();
     statusBar()->setObjectName("StatusBar1");
     m_menu = new MainMenu(menuBar(), this);
     m_toolbar = new MainToolbar(addToolBar("Toolbar1"), this);
@@ -154,6 +155,7 @@ MDIForm1::StartResult MDIForm1::Start()
     offerUnsavedRows();
     restoreWindowPosition();
     SetupMenuMachineTypes();
+    updateStartPage();
     StatusTimer.start();
     return StartResult::Ready;
 }
@@ -209,7 +211,7 @@ void MDIForm1::showKeptRows(frmDataTable &table)
     if (kept == 0)
         return;
     if (frmGraphicRecord *graph = graphWindow())
-        graph->ReDraw();
+        graph->showKeptRows(table.rowsScale());
     ReportStatus(QString::number(kept) + " unsaved rows of the last recording were kept: Record > Save keeps them.",
                  10000);
 }
@@ -380,6 +382,7 @@ void MDIForm1::mnuTerminal_Click()
 void MDIForm1::mainFormStateChanged()
 {
     updateTerminalLink();
+    updateStartPage();
     wakeStatusLine();
 }
 
@@ -392,6 +395,7 @@ void MDIForm1::updateTerminalLink()
     else
         m_terminal->setLink(CommType == QLatin1String("Menu") ? frmTerminal::Link::Testing
                                                               : frmTerminal::Link::Instrument);
+    m_terminal->setErrorQuery(errorQueueQuery());
 }
 
 bool MDIForm1::connectRemembered()
@@ -473,8 +477,11 @@ void MDIForm1::SetSettings()
 
 void MDIForm1::ResetAll()
 {
+    if (MainFormState == 3 && !m_reportingLinkLoss)
+        noteLinkEnd("Disconnected from " + MachineType + ".", QString());
     keepRecordingOfLostLink();
     m_engine->ResetAll();
+    m_engine->linkGivenUp();
     CommType.clear();
     MainFormState = 0;
     mainFormStateChanged();
@@ -487,6 +494,7 @@ void MDIForm1::ResetAll()
     waveForm1 = nullptr;
     ResetMenu();
     ResetToolbar();
+    updateStartPage();
 }
 
 // Unloads a child window. Deletion waits for the event loop, because the
@@ -579,6 +587,8 @@ void MDIForm1::AdjustWindowSize()
 // and View brings it back. The panel shows in its place.
 bool MDIForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (startPageEvent(watched, event))
+        return true;
     if (event->type() == QEvent::Close) {
         for (QWidget *recorder : {tableDataForm1.data(), waveForm1.data()}) {
             if (recorder && watched == recorder->parentWidget()) {

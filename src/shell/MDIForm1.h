@@ -22,6 +22,8 @@ class QStatusBar;
 
 namespace qle {
 
+class StartPage;
+
 class DataForm;
 class MainMenu;
 class MainToolbar;
@@ -99,6 +101,10 @@ public:
     void ResetToolbar();
     void Toolbar1_ButtonClick(const QString &key);
     void mnuControl_Click();
+    // Opens the recorders on unsaved rows kept from an earlier recording,
+    // with no instrument connected.
+    void viewKeptRows();
+    [[nodiscard]] StartPage *startPage() const { return m_startPage; }
     void mnuWave_Click();
     void mnuTableData_Click();
     void mnuToolbar_Click();
@@ -162,6 +168,7 @@ public:
     // What the recorders read of the main window.
     [[nodiscard]] frmGraphicRecord *graphWindow() const override;
     [[nodiscard]] int recordScaleSetting() const override;
+    [[nodiscard]] int readingMaxAgeMs() const override;
     [[nodiscard]] bool recordMenuEnabled() const override;
     void recordStart() override { mnuRecordStart_Click(); }
     void recordStop() override { mnuRecordStop_Click(); }
@@ -187,6 +194,9 @@ public:
     [[nodiscard]] MainToolbar &toolbar() { return *m_toolbar; }
     [[nodiscard]] DataForm &dataForm() { return *m_dataForm; }
     [[nodiscard]] Commands &commands() { return m_commands; }
+    // The query that reads the connected instrument's error queue; empty
+    // when its family has none.
+    [[nodiscard]] QString errorQueueQuery() const;
     [[nodiscard]] frmProxy &proxy() { return *m_proxy; }
     dlgConfigRS232 &rs232Dialog();
     dlgGPIB &gpibDialog();
@@ -250,6 +260,13 @@ private:
     // After each change of MainFormState: the terminal can send while a real
     // instrument's panel runs, and the status line shows the new state.
     void mainFormStateChanged();
+    // The start page: shown while nothing is connected.
+    void createStartPage();
+    void updateStartPage();
+    bool startPageEvent(QObject *watched, QEvent *event);
+    void noteLinkEnd(const QString &headline, const QString &detail);
+    // "KMA-3303T on /dev/ttyUSB0 at 9600 baud"; empty when no link is remembered.
+    [[nodiscard]] QString rememberedLinkText() const;
     void updateTerminalLink();
     // Starts the status line's timer again when it rests.
     void wakeStatusLine() { StatusTimer.wake(); }
@@ -259,11 +276,16 @@ private:
     void applyCoupling(Coupling coupling);
     void showCoupling(Coupling coupling);
     void showOutputState(bool value);
-    void showAutoRunState(bool value);
+    // Ending auto-run by the user sends the panel's coupling again, as the
+    // instrument expects; ending it by the instrument only shows it.
+    void showAutoRunState(bool value, bool resendCoupling);
     // Timer interval, engine cycle count and timer state for the chosen mode.
     void applyPolling();
     void onQueryTimer();
     void restartLivePolling();
+    // Tells on the status line when the instrument has gone quiet, or when
+    // the link is too slow for the chosen period.
+    void reportLiveHealth(Panel &panel);
     void queueDeviceCommand(const QString &text);
     [[nodiscard]] CommandFamily family() const;
 
@@ -287,6 +309,8 @@ private:
     PollingChoice m_polling;
     // The polling interval to go back to after a shortened first period.
     int m_queryIntervalAfterShiftMs = 0;
+    // The Live reading period last told on the status line.
+    int m_toldLiveReadingMs = 0;
     std::unique_ptr<GpibDevice> m_gpibDevice;
     Commands m_commands;
     MainMenu *m_menu = nullptr;
@@ -298,6 +322,9 @@ private:
     std::unique_ptr<QLockFile> m_dataFolderLock;
     // A lost link is being reported: a second notice of it shows nothing.
     bool m_reportingLinkLoss = false;
+    StartPage *m_startPage = nullptr;
+    // What the start page says of the last link: headline and detail.
+    std::pair<QString, QString> m_linkEnd;
     // The record settings were confirmed in this run: a new data table
     // records with them.
     bool m_recordSetupConfirmed = false;

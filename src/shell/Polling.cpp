@@ -28,7 +28,12 @@ dlgPolling &MDIForm1::pollingDialog()
 void MDIForm1::mnuPolling_Click()
 {
     PollingChoice chosen;
-    if (pollingDialog().Execute(m_polling, chosen))
+    const bool linked = MainFormState == 3 && (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB"));
+    const auto readingPeriod = [this, linked](int periodMs) {
+        Panel *current = currentPanel();
+        return linked && current ? current->liveReadingPeriodMs(periodMs) : periodMs;
+    };
+    if (pollingDialog().Execute(m_polling, chosen, readingPeriod))
         setPolling(chosen);
 }
 
@@ -49,6 +54,7 @@ void MDIForm1::setPolling(const PollingChoice &choice)
 void MDIForm1::applyPolling()
 {
     m_queryIntervalAfterShiftMs = 0;
+    m_toldLiveReadingMs = 0;
     QueryTimer.setInterval(m_polling.live ? m_polling.periodMs : ClassicQueryIntervalMs);
     m_toolbar->liveButton()->setChecked(m_polling.live);
     Panel *panel = currentPanel();
@@ -69,10 +75,35 @@ void MDIForm1::onQueryTimer()
     Panel *panel = currentPanel();
     if (!panel)
         return;
-    if (m_polling.live)
+    if (m_polling.live) {
         panel->DoLiveQuery(m_polling.periodMs);
-    else
+        reportLiveHealth(*panel);
+    } else {
         panel->DoQuery();
+    }
+}
+
+void MDIForm1::reportLiveHealth(Panel &panel)
+{
+    const int period = m_polling.periodMs;
+    const qint64 silent = panel.liveSilenceMs();
+    if (silent > 2 * static_cast<qint64>(std::max(period, panel.liveReadingPeriodMs(period)))) {
+        // Shown until the next tick renews it, gone with the first reply.
+        ReportStatus("No reply from the instrument for " + QString::number(silent / 1000) + " s", 2 * period);
+        return;
+    }
+    const int every = panel.liveReadingPeriodMs(period);
+    if (every != m_toldLiveReadingMs && every > period)
+        ReportStatus("Live: readings every " + PollingChoice::periodText(every) + " on this link", 10000);
+    m_toldLiveReadingMs = every;
+}
+
+int MDIForm1::readingMaxAgeMs() const
+{
+    Panel *panel = currentPanel();
+    if (!m_polling.live || !panel || MainFormState != 3 || !QueryTimer.isActive())
+        return 0;
+    return 2 * std::max(m_polling.periodMs, panel->liveReadingPeriodMs(m_polling.periodMs));
 }
 
 void MDIForm1::restartLivePolling()

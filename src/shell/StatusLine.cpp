@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QStatusBar>
+#include <QTime>
 
 namespace qle {
 
@@ -71,7 +72,11 @@ void MDIForm1::OperationTimeout()
     RecallTimer.stop();
     keepRecordingOfLostLink();
     m_engine->ResetAll();
-    m_engine->IsRejectAnyTask = true;
+    m_engine->linkGivenUp();
+    const QString link = rememberedLinkText();
+    noteLinkEnd("The link to " + (link.isEmpty() ? QStringLiteral("the instrument") : link) + " was lost at " +
+                    QTime::currentTime().toString("HH:mm:ss") + ".",
+                cause.isEmpty() ? QStringLiteral("The instrument did not answer in time.") : cause);
     QString text = QStringLiteral("Operation Timeout, Causes Reset Now.");
     if (!cause.isEmpty())
         text += u'\n' + cause;

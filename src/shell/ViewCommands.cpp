@@ -46,6 +46,7 @@ void MDIForm1::mnuControl_Click()
     hideFrame(waveForm1);
     hideFrame(tableDataForm1);
     AdjustWindowSize();
+    updateStartPage();
 }
 
 void MDIForm1::mnuWave_Click()

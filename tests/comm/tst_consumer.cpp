@@ -307,6 +307,17 @@ private slots:
         idle.DoWriterTimer(10);
         QVERIFY(!idle.WriterTimer.isActive());
 
+        // Polling that starts wakes it, so the read-times watch counts from
+        // then and not from the first query a period later.
+        host.queryTimerEnabled = true;
+        idle.QueryCmdMaxMsec = 5000;
+        idle.pollingStarted();
+        QVERIFY(idle.WriterTimer.isActive());
+        for (int i = 0; i < 5; ++i)
+            idle.DoWriterTimer(10);
+        QCOMPARE(idle.CurQuerySpentMsec, 50);
+        host.queryTimerEnabled = false;
+
         // This test's engine had its tick stopped by hand: work leaves it so.
         QVERIFY(!engine->isTickResting());
         engine->ExecCmdTask("OUT1", 0, nullptr, QString(), 1, false);

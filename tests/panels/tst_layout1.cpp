@@ -169,6 +169,15 @@ private slots:
     {
         ScriptedMessageBox boxes;
         TextBox *error = panel->errorSink();
+        // With the output off an error is told on the status line: nothing
+        // is sent and no box opens.
+        error->setProperty("Text", "-113,\"Undefined header\"");
+        QCoreApplication::processEvents();
+        QVERIFY(boxes.shown().isEmpty());
+        QCOMPARE(host->operations, QStringList{"ReportStatus(Error detected: '-113,\"Undefined header\"',5000)"});
+        host->operations.clear();
+
+        host->output = true;
         error->setProperty("Text", "0,\"No error\"");
         QCoreApplication::processEvents();
         QVERIFY(boxes.shown().isEmpty());

@@ -135,6 +135,8 @@ def drive_with_pyvisa(port, transcript, data):
     expect("REC:STOP again", inst.query("REC:STOP"), "OK")
     expect("SEND query", inst.query('SEND "*IDN?"'), "QV Instruments,KMA-3303T,SN000123,1.0")
     expect("SEND command", inst.query('SEND ":CHAN2:VOLT 7"'), "OK")
+    expect("SEND mistyped command", inst.query('SEND ":CHAN2:VOLT:BAD 7"'), 'ERR instrument: -113,"Undefined header"')
+    expect("output kept on after the mistake", inst.query("OUTP?"), "ON")
     expect("COUP TRACK", inst.query("COUP TRACK"), "OK")
     expect("locked by TRACK", inst.query("VOLT 1,3"), "ERR field locked")
     expect("COUP INDEP", inst.query("COUP INDEP"), "OK")

@@ -9,6 +9,7 @@
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "shell/StartPage.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
@@ -380,6 +381,88 @@ private slots:
         QVERIFY(terminal->lblHint->text().startsWith("Testing mode"));
         // The lines are kept for the next run.
         QCOMPARE(setting("Terminal", "History"), QString("*IDN?") + QChar(0x1f) + ":CHAN2:VOLT 7.5");
+    }
+
+    // A command typed in the terminal has its error read at once and shown
+    // in the log; polling never sees it, so a running output stays on. A
+    // reply never causes a command: auto-run ended by the instrument and an
+    // error read with the output off are shown, nothing is sent back.
+    void terminalAndLiveRepliesSendNothingBack()
+    {
+        startSim({"--model", "KMA-3303T"});
+        w->setPolling({true, 250});
+        connectSerial();
+        w->mnuTerminal_Click();
+        frmTerminal *terminal = w->terminal();
+        const auto sentAfter = [&](qsizetype from, const QString &what) {
+            return sim->received().mid(from).filter(what).size();
+        };
+
+        // With the output off an instrument error is told on the status line.
+        qsizetype mark = sim->received().size();
+        w->engine().ExecCmdTask(":FOO:BAR", 0, nullptr, QString(), 1, false);
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().startsWith("Error detected: '-113"), 3000);
+        QCOMPARE(sentAfter(mark, ":OUTP:STAT "), 0);
+
+        w->mnuOutput_Click();
+        QTRY_VERIFY(!w->currentPanel()->voltageText(0).isEmpty());
+        mark = sim->received().size();
+        terminal->txtLine->setText(":CHAN1:VOLT:BAD 3");
+        terminal->sendLine();
+        QTRY_VERIFY(terminal->txtLog->toPlainText().contains("< -113,\"Undefined header\""));
+        QVERIFY(terminal->txtLog->toPlainText().contains("> :SYST:ERR?"));
+        // Two more Live cycles: the output is still on and was never switched.
+        const qsizetype polled = sim->received().filter(":SYST:ERR?").size();
+        QTRY_VERIFY_WITH_TIMEOUT(sim->received().filter(":SYST:ERR?").size() >= polled + 2, 3000);
+        QVERIFY(w->menu().mnuOutput->isChecked());
+        QCOMPARE(sentAfter(mark, ":OUTP:STAT "), 0);
+
+        // One short auto-run cycle, ended by the instrument.
+        for (const char *line : {":SYST:AUTO:STAR 1", ":SYST:AUTO:END 1", ":SYST:AUTO:CYCL 1", ":SYST:AUTO:DEL 1"})
+            w->engine().ExecCmdTask(line, 0, nullptr, QString(), 1, false);
+        w->mnuAutoRun_Click();
+        QVERIFY(w->menu().mnuAutoRun->isChecked());
+        QTRY_VERIFY(sim->received().contains(":SYST:AUTO:STAT 1"));
+        mark = sim->received().size();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->menu().mnuAutoRun->isChecked(), 5000);
+        QVERIFY(w->currentPanel()->findChild<CWNumEdit *>("numVoltage")->isEnabled());
+        settle();
+        QCOMPARE(sentAfter(mark, ":OUTP:COUP:TRAC "), 0);
+        QCOMPARE(sentAfter(mark, ":SYST:AUTO:STAT "), 0);
+        QVERIFY(fx->boxes.shown().isEmpty());
+    }
+
+    // A settings dialog confirmed after the link was lost sends nothing and
+    // adds no box to the one that told of the loss.
+    void dialogConfirmedAfterALostLinkSendsNothing()
+    {
+        startSim({"--model", "KMA-3303T"});
+        connectSerial();
+        const QString link = sim->link();
+        bool lostWhileOpen = false;
+        fx->dialogs.script([&](QDialog &) {
+            sim->kill();
+            lostWhileOpen = QTest::qWaitFor([&] { return w->MainFormState == 0; }, 5000);
+            return int(QDialog::Accepted);
+        });
+        w->mnuSaveMemory_Click();
+        QVERIFY(lostWhileOpen);
+        QTest::qWait(300);
+        QCOMPARE(fx->boxes.texts(), QStringList{"Operation Timeout, Causes Reset Now.\nThe serial port " + link +
+                                                " was closed or removed."});
+        // Anything still queued afterwards is refused, not written.
+        w->engine().ExecCmdTask(":CHAN1:VOLT 1", 0, nullptr, QString(), 1, false);
+        QCOMPARE(w->engine().CmdTaskCount, 0);
+
+        // The start page tells what happened and offers the link again.
+        StartPage *page = w->startPage();
+        QTRY_VERIFY(page->isVisibleTo(w.get()));
+        QVERIFY2(page->lblHeadline->text().startsWith("The link to KMA-3303T on " + link),
+                 qPrintable(page->lblHeadline->text()));
+        QCOMPARE(page->lblDetail->text(), "The serial port " + link + " was closed or removed.");
+        QVERIFY(page->cmdConnect->isVisibleTo(w.get()));
+        QVERIFY(page->cmdConnect->text().startsWith("Connect to KMA-3303T on " + link));
+        QCOMPARE(w->windowTitle(), QString("QLE"));
     }
 
     // Live: the panel follows what is changed at the instrument within two

@@ -141,7 +141,8 @@ private slots:
         frmDataTable *table = w->tableRecorder();
         table->RecordPeriod(0, 0, 0, 20, 0, 0);
         w->mnuRecordStart_Click();
-        table->TimerRecordData.stop(); // the test ticks by hand
+        // The test ticks by hand; the recording's own timer keeps running.
+        table->TimerRecordData.setInterval(3600 * 1000);
         for (int i = 0; i < 3; ++i)
             tick(clock, *table);
 
@@ -158,7 +159,8 @@ private slots:
             QVERIFY(recorder->isVisible());
             QVERIFY(!w->currentPanel()->isVisible());
         }
-        // Still recording (ticked by hand here): the graph's button says so.
+        // Still recording: the graph's button says so.
+        QVERIFY(table->isRecording());
         QCOMPARE(w->graphWindow()->cmdStart->text(), QString("Record..."));
         QCOMPARE(table->gridModel().rowCount(), 5);
         QCOMPARE(w->graphWindow()->lIdx, 5);
@@ -250,6 +252,49 @@ private slots:
         QVERIFY(q.exec("select count(*), max(TimeTick) from datadetail where RecNo = '1'") && q.next());
         QCOMPARE(q.value(0).toInt(), 4);
         QCOMPARE(q.value(1).toInt(), 15);
+
+        // Record lists left open when a recording starts load nothing over it.
+        auto *tableList = table->findChild<QListWidget *>("List1");
+        auto *graphList = w->graphWindow()->findChild<QListWidget *>("List1");
+        table->cmdLoadRecord_Click();
+        w->graphWindow()->cmdLoad_Click();
+        QVERIFY(graphList->isVisibleTo(w->graphWindow()));
+        table->RecordPeriod(0, 0, 0, 20, 0, 0);
+        w->mnuRecordStart_Click();
+        QVERIFY2(table->isRecording(), qPrintable(fx->boxes.texts().join(u'|')));
+        QVERIFY(!tableList->isVisibleTo(table) && !graphList->isVisibleTo(w->graphWindow()));
+        tick(clock, *table);
+        table->List1_Click(0);
+        w->graphWindow()->List1_Click(0);
+        QVERIFY(table->isRecording());
+        QCOMPARE(workingRows().size(), 1);
+        QVERIFY(table->txtRecno->text().isEmpty());
+    }
+
+    // Live: an instrument that stops answering with the port still open is
+    // recorded as gaps, and the status line says so.
+    void silentInstrumentRecordsGaps()
+    {
+        w.reset();
+        fx->clearSettings();
+        PollingChoice{true, 250}.save();
+        connect();
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 30, 0, 0);
+        w->mnuRecordStart_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
+        QVERIFY(sim->control("fault noreply-after 0"));
+        const int silentFrom = table->iCurrentRow + 1;
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= silentFrom + 3, 8000);
+        QVERIFY2(w->statusText().startsWith("No reply from the instrument for "), qPrintable(w->statusText()));
+        QVERIFY(w->engine().IsQueryPending);
+        const QList<Row> rows = workingRows();
+        QCOMPARE(rows.first().a1, QString("0.500"));
+        // A reading may still arrive in the row after the fault; from then on, gaps.
+        for (qsizetype i = silentFrom + 1; i < rows.size(); ++i)
+            QVERIFY2(rows.at(i).v1.isEmpty() && rows.at(i).a1.isEmpty() && rows.at(i).v2.isEmpty(),
+                     qPrintable(QString::number(i) + ": " + rows.at(i).v1));
+        w->mnuRecordStop_Click();
     }
 };
 

@@ -5,22 +5,30 @@
 #include "dialogs/frmTerminal.h"
 #include "ManualClock.h"
 #include "panels/Panel.h"
+#include "platform/Platform.h"
+#include "platform/SettingsStore.h"
 #include "recording/frmDataTable.h"
 #include "recording/frmGraphicRecord.h"
 #include "recording/GraphView.h"
 #include "recording/ModeSlide.h"
 #include "recording/PlotCursors.h"
+#include "recording/RecordTableModel.h"
+#include "shell/StartPage.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <QDir>
 #include <QImage>
@@ -194,6 +202,50 @@ private slots:
         save(*terminal, "terminal" + scaleSuffix() + ".png");
         dlgGPIB gpib;
         save(gpib, "gpib-dialog" + scaleSuffix() + ".png", {150, 100});
+    }
+
+    // A recording cut short by a lost link: the start page says what
+    // happened and offers the link again; the kept rows are viewed and
+    // saved with no instrument, at the interval they were recorded with.
+    void startPageAfterALostLink()
+    {
+        ShellFixture::clearSettings();
+        ShellFixture fx;
+        SimProcess sim;
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {"set volt 1 12", "output on"}, &w));
+        QTRY_VERIFY(w->outputOn());
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 30, 0, 0);
+        w->mnuRecordStart_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
+        sim.kill();
+        QTRY_COMPARE(w->MainFormState, 0);
+        QTRY_VERIFY(!w->tableRecorder());
+        // The sample interval is changed before the kept rows are saved.
+        platform::settings().SaveInt("RECORDPERIOD", "RecScale", 2);
+
+        StartPage *page = w->startPage();
+        QTRY_VERIFY(page->isVisible());
+        QVERIFY(page->lblKept->text().contains(" unsaved rows kept"));
+        QVERIFY(page->cmdConnect->isVisible());
+        save(*w, "start-page" + scaleSuffix() + ".png");
+
+        page->cmdViewKept->click();
+        frmDataTable *kept = w->tableRecorder();
+        QVERIFY(kept && kept->isVisible());
+        QVERIFY(!page->isVisible());
+        QVERIFY(kept->gridModel().rowCount() >= 2);
+        save(*w, "kept-rows" + scaleSuffix() + ".png");
+        fx.boxes.script(IMessageBox::Answer::Yes);
+        kept->cmdSave_Click();
+        QCOMPARE(kept->txtRecno->text(), QString("1"));
+        QSqlQuery q(QSqlDatabase::database("mtype"));
+        QVERIFY(q.exec("select RecStyle from datamain where RecNo = '1'") && q.next());
+        QCOMPARE(q.value(0).toString().trimmed(), QString("0"));
+        // Closing the recorder brings the page back.
+        w->mnuControl_Click();
+        QVERIFY(page->isVisible());
     }
 
     // Both recorders on every layout: the main window grows until every
