@@ -68,7 +68,7 @@ double LivePoller::msPerExchange() const
 int LivePoller::readingPeriodMs(int periodMs, bool measuring) const
 {
     const double cycleMs = m_plan.shortestCycle(measuring) * msPerExchange();
-    if (periodMs <= 0 || cycleMs <= LivePlan::PeriodShare * periodMs)
+    if (periodMs <= 0 || cycleMs <= periodMs)
         return periodMs;
     return static_cast<int>(std::ceil(cycleMs / periodMs)) * periodMs;
 }

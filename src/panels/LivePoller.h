@@ -64,7 +64,7 @@ public:
     // until a cycle has been timed.
     [[nodiscard]] double msPerExchange() const;
     // How often readings come at `periodMs`: a whole number of periods, more
-    // than one when the shortest cycle does not fit into a period's share.
+    // than one when the shortest cycle takes longer than a period.
     [[nodiscard]] int readingPeriodMs(int periodMs, bool measuring) const;
     // Milliseconds since the last reply (or since the first cycle was asked
     // for); 0 before polling began.

@@ -432,6 +432,26 @@ private slots:
         QVERIFY(fx->boxes.shown().isEmpty());
     }
 
+    // A link too slow for the chosen Live period: the status line and the
+    // polling dialog say how often readings really come.
+    void liveSaysWhenTheLinkCannotKeepThePeriod()
+    {
+        startSim({"--model", "KMA-3303T", "--baud", "1200"});
+        w->setPolling({true, 250});
+        connectSerial();
+        w->mnuOutput_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusText() == "Live: readings every 0.5 s on this link", 5000);
+        QString note;
+        fx->dialogs.script([&](QDialog &d) {
+            note = d.findChild<QLabel *>("lblLinkNote")->text();
+            return int(QDialog::Rejected);
+        });
+        w->mnuPolling_Click();
+        QCOMPARE(note, QString("Live: readings every 0.5 s on this link"));
+        // Recorded readings are not taken for stale at that pace.
+        QCOMPARE(w->readingMaxAgeMs(), 1000);
+    }
+
     // A settings dialog confirmed after the link was lost sends nothing and
     // adds no box to the one that told of the loss.
     void dialogConfirmedAfterALostLinkSendsNothing()
