@@ -143,6 +143,8 @@ int main(int argc, char *argv[])
     const QString connectDevice = parser.value(commandLine.connect);
     if (!connectDevice.isEmpty())
         options.serialDevices.append(connectDevice);
+    const std::optional<quint16> controlPort = controlPortChoice(parser, commandLine.controlPort);
+    options.unattended = !connectDevice.isEmpty() || controlPort.has_value();
 
     int result = 1;
     {
@@ -150,7 +152,7 @@ int main(int argc, char *argv[])
         messageBox.setParent(&window);
         if (window.Start() == qle::MDIForm1::StartResult::Ready) {
             window.show();
-            if (const std::optional<quint16> port = controlPortChoice(parser, commandLine.controlPort)) {
+            if (const std::optional<quint16> port = controlPort) {
                 QString error;
                 if (window.startControlPort(*port, &error))
                     std::fprintf(stderr, "qle: control port %u on 127.0.0.1 and ::1\n", window.controlPort());

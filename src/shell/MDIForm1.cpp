@@ -185,6 +185,11 @@ void MDIForm1::offerUnsavedRows()
     qint64 count = 0;
     if (!records.unsavedWorkingRows(&count) || count == 0)
         return;
+    // Kept without a question: the start page tells of them.
+    if (m_options.unattended) {
+        Trace(QString::number(count) + " unsaved rows of an earlier recording kept");
+        return;
+    }
     const auto answer = platform::messageBox().show(
         QString::number(count) + " rows of an unsaved recording were found; keep them?\r\n"
                                  "They are shown in the data table of the next connection, where they can be saved.",

@@ -10,6 +10,9 @@ struct ShellOptions {
     QString dataFolder;        // resolved folder holding mtype.mdb
     QString shippedCatalogue;  // used to rebuild a catalogue SQLite cannot read
     QStringList serialDevices; // extra device paths offered as serial ports
+    // Started to connect or to take script commands by itself: nothing at
+    // start may wait for an answer from someone at the screen.
+    bool unattended = false;
 };
 
 } // namespace qle

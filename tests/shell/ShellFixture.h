@@ -33,12 +33,13 @@ struct ShellFixture {
     }
     static void clearSettings() { QSettings(QSettings::NativeFormat, QSettings::UserScope, "QLE-1-0").clear(); }
 
-    std::unique_ptr<MDIForm1> makeWindow(const QStringList &devices = {})
+    std::unique_ptr<MDIForm1> makeWindow(const QStringList &devices = {}, bool unattended = false)
     {
         ShellOptions options;
         options.dataFolder = data.path();
         options.shippedCatalogue = QStringLiteral(QLE_SHIPPED_CATALOGUE);
         options.serialDevices = devices;
+        options.unattended = unattended;
         return std::make_unique<MDIForm1>(options);
     }
 

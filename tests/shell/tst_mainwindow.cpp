@@ -8,8 +8,12 @@
 #include "shell/FrmProxy.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "shell/StartPage.h"
 #include "ShellFixture.h"
+
 #include "TraceRecorder.h"
+#include <QLabel>
+#include <QPushButton>
 
 #include <QAction>
 #include <QMenu>
@@ -410,6 +414,16 @@ private slots:
                                    .arg(i)));
         }
         QSqlDatabase::removeDatabase("seed");
+
+        // A start that connects or takes script commands by itself asks
+        // nothing: the rows are kept, and the start page says so.
+        {
+            auto w = fx->makeWindow({}, true);
+            QCOMPARE(w->Start(), MDIForm1::StartResult::Ready);
+            QVERIFY(fx->boxes.shown().isEmpty());
+            QVERIFY(w->startPage()->lblKept->text().startsWith("3 unsaved rows kept"));
+            QVERIFY(!w->startPage()->cmdConnect->isVisibleTo(w.get()));
+        }
 
         // No: the rows are cleared.
         {
