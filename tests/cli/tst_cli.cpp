@@ -104,6 +104,16 @@ private slots:
         r = cli(link + QStringList{"send", ":CHAN2:VOLT?"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QString("5.000\n"));
+
+        // A line written by a client that closes at once is taken at once,
+        // without a next client opening the link.
+        r = cli(link + QStringList{"send", ":FOO:BAR"});
+        QCOMPARE(r.status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(":FOO:BAR"), 2000);
+        // The error that line queued is not the next command's.
+        r = cli(link + QStringList{"set", "volt", "1", "6"});
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY(sim.received().contains(":CHAN1:VOLT 6."));
     }
 
     // The legacy family over TCP: its own command texts and status word.
