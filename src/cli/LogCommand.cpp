@@ -1,6 +1,7 @@
 // qle-cli log: reads every channel at a fixed interval for a given time, and
-// keeps every row as soon as it is taken: a CSV line flushed to the file, a
-// batch committed to the record. A signal ends the log as its end time would.
+// keeps every row as soon as it is taken: a CSV line flushed to the file (or
+// to standard output), a batch committed to the record. A signal ends the log
+// as its end time would.
 #include "LogCommand.h"
 
 #include "platform/FormatPattern.h"
@@ -141,7 +142,12 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         }
         log->everySec = *every;
     }
+    if (options.contains("csv") && options.value("csv").isEmpty()) {
+        *error = "--csv needs a file name, or - for standard output";
+        return false;
+    }
     log->csvPath = options.value("csv");
+    log->csvToStdout = log->csvPath == QLatin1String("-") || (!options.contains("csv") && !options.contains("record"));
     if (options.contains("record"))
         log->recordComment = options.value("record");
     return true;
@@ -160,12 +166,20 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
 
     // Every file is opened before the first reading: a log that cannot be
     // kept does not start.
-    QFile csv(options.csvPath);
-    if (!options.csvPath.isEmpty()) {
+    QFile csv;
+    const QString csvName = options.csvToStdout ? QStringLiteral("standard output") : options.csvPath;
+    if (options.csvToStdout) {
+        if (!csv.open(stdout, QIODevice::WriteOnly))
+            return fail(FileError, "cannot write to standard output: " + csv.errorString());
+    } else if (!options.csvPath.isEmpty()) {
+        csv.setFileName(options.csvPath);
         if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return fail(FileError, "cannot write " + options.csvPath + ": " + csv.errorString());
+    }
+    if (csv.isOpen()) {
         csv.write(ExportCsv::headerLine(id.channels).toLocal8Bit() + ExportCsv::LineEnd);
-        csv.flush();
+        if (!csv.flush())
+            return fail(FileError, "cannot write " + csvName + ": " + csv.errorString());
     }
     const QDateTime start = QDateTime::currentDateTime();
     std::optional<RecordDatabase> records;
@@ -185,8 +199,12 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
             return fail(FileError, "cannot write a record to " + path + ": " + records->errorDescription());
     }
 
-    const bool tty = ::isatty(STDERR_FILENO) != 0;
+    // Rows on the same terminal would break into the progress line; they
+    // show the progress themselves.
+    const bool tty = ::isatty(STDERR_FILENO) != 0 && !(options.csvToStdout && ::isatty(STDOUT_FILENO) != 0);
     QTextStream err(stderr);
+    // With the rows on standard output, nothing else goes there.
+    QTextStream &summary = options.csvToStdout ? err : context.out;
     const qint64 ticksPerRow =
         options.reduceMode < 0 ? 1 : std::max<qint64>(1, std::llround(options.everySec / options.intervalSec));
     const qint64 totalTicks = std::max<qint64>(1, std::llround(options.durationSec / options.intervalSec));
@@ -227,7 +245,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         if (csv.isOpen()) {
             csv.write(ExportCsv::rowLine(row, id.channels).toLocal8Bit() + ExportCsv::LineEnd);
             if (!csv.flush()) {
-                *failure = {FileError, "cannot write " + options.csvPath + ": " + csv.errorString()};
+                *failure = {FileError, "cannot write " + csvName + ": " + csv.errorString()};
                 return false;
             }
         }
@@ -327,9 +345,9 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
     QSqlDatabase::removeDatabase(RecordConnection);
     if (failed)
         return false;
-    context.out << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
-                << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
-    context.out.flush();
+    summary << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
+            << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
+    summary.flush();
     return true;
 }
 

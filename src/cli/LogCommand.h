@@ -17,6 +17,9 @@ struct LogOptions {
     int reduceMode = -1; // -1 none, else the recorders' modes: 0 max, 1 min, 2 average
     double everySec = 0; // one stored point per this many seconds with reduceMode
     QString csvPath;
+    // "--csv -", or neither --csv nor --record: the CSV rows go to standard
+    // output, the row count to standard error.
+    bool csvToStdout = false;
     std::optional<QString> recordComment;
     QString dataFolder; // where mtype.mdb is, for --record
 };

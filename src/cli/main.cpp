@@ -48,8 +48,9 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "  set save N | set recall N  store or recall memory N (1 to 4)\n"
                             "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
                             "  log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-                            "      [--csv FILE] [--record COMMENT]\n"
-                            "                             reads every channel every S seconds for D (90s, 8h, 3d)\n"
+                            "      [--csv FILE|-] [--record COMMENT]\n"
+                            "                             reads every channel every S seconds for D (90s, 8h, 3d);\n"
+                            "                             CSV rows on standard output unless a file is given\n"
                             "\n"
                             "Link (every command but ports):\n"
                             "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud\n"
@@ -79,12 +80,14 @@ QString commandHelp(const QString &command)
                "anything is sent. VALUE takes a point as decimal separator.\n";
     if (command == QLatin1String("log"))
         return "Usage: qle-cli LINK log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-               "                        [--csv FILE] [--record COMMENT] [--data-dir DIR]\n"
+               "                        [--csv FILE|-] [--record COMMENT] [--data-dir DIR]\n"
                "Reads every channel's voltage and current every S seconds (0.1 or more) for D\n"
                "(e.g. 90s, 15m, 8h, 3d). With --reduce, one row per S2 holds the largest, smallest\n"
                "or average reading of its S2, as the recorders store it. --csv writes the graph\n"
                "recorder's CSV layout, a line as each row is taken; --record stores a numbered\n"
                "record in the data folder's mtype.mdb that the main program lists and loads.\n"
+               "With --csv -, or with neither --csv nor --record,\n"
+               "the CSV lines go to standard output and the row count to standard error.\n"
                "Ctrl+C or SIGTERM ends the log early; every row taken is kept.\n";
     if (command == QLatin1String("send"))
         return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";

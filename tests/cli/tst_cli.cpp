@@ -197,6 +197,9 @@ private slots:
         const Run all = cli({"--help"});
         QCOMPARE(all.status, 0);
         QVERIFY(all.out.contains("Exit status: 0 done, 2 usage, 3 link or instrument error"));
+        // Where the log's rows go without a file.
+        const Run log = cli({"log", "--help"});
+        QVERIFY(log.out.contains("the CSV lines go to standard output"));
     }
 
     // A log to a CSV file and a record at once: the same rows in both, the
@@ -319,23 +322,43 @@ private slots:
         QCOMPARE(missing.status, 3);
     }
 
-    // One stored row per --every, as the recorders reduce; and a model the
-    // catalogue lacks.
+    // One stored row per --every, as the recorders reduce, in a file or on
+    // standard output; and a model the catalogue lacks.
+    void reducedLogAndUnknownModel_data()
+    {
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("CSV file") << "reduced.csv";
+        QTest::newRow("no file: standard output") << "";
+        QTest::newRow("--csv -: standard output") << "-";
+    }
     void reducedLogAndUnknownModel()
     {
+        QFETCH(QString, csv);
         SimProcess sim;
         QVERIFY(sim.start({"--model", "KMA-3303T"}));
         QVERIFY(sim.control("set volt 1 5"));
         QVERIFY(sim.control("output on"));
         QTemporaryDir data;
-        const QString csvPath = data.filePath("reduced.csv");
-        Run r = cli({"--port", sim.link(), "log", "--interval", "0.25", "--duration", "2s", "--reduce", "max",
-                     "--every", "1s", "--csv", csvPath});
+        const bool toFile = csv.endsWith(".csv");
+        const QStringList csvArguments =
+            csv.isEmpty() ? QStringList{} : QStringList{"--csv", toFile ? data.filePath(csv) : csv};
+        Run r = cli(QStringList{"--port", sim.link(), "log", "--interval", "0.25", "--duration", "2s", "--reduce",
+                                "max", "--every", "1s"} +
+                    csvArguments);
         QCOMPARE(r.status, 0);
-        QFile csv(csvPath);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        // The rows alone on standard output, the count on standard error.
+        QCOMPARE(toFile ? r.out : r.err, QString("2 rows\n"));
+        QString written = r.out;
+        if (toFile) {
+            QVERIFY(r.err.isEmpty());
+            QFile file(data.filePath(csv));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            written = QString::fromLatin1(file.readAll());
+        }
+        QVERIFY(written.endsWith("\r\n"));
+        const QStringList lines = written.split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.first(), QString("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A"));
         // Four readings a row went into it: at least as many queries as that.
         QVERIFY(sim.received().filter(":CHAN1:MEAS:VOLT?").size() >= 8);
         QVERIFY(lines.at(2).split(u',').at(2).startsWith("5.") || lines.at(2).split(u',').at(2).startsWith("4.9"));
