@@ -1,6 +1,7 @@
 #include "recording/RecordDatabase.h"
 #include "SimProcess.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -177,13 +178,61 @@ private slots:
                 message.isEmpty());
     }
 
-    void silentInstrumentTimesOut()
+    // A silent instrument times out; a link the other end closes is named
+    // so at once, never as a late reply.
+    void linkEndsEarly_data()
     {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QStringList>("simArguments");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("killMidway");
+        QTest::addColumn<QString>("message");
+        const QStringList log{"--timeout", "10", "log", "--interval", "0.2", "--duration", "60s"};
+        QTest::newRow("silent instrument")
+            << false << QStringList{"--fault", "noreply *IDN?"} << QStringList{"--timeout", "1", "identify"} << false
+            << "*IDN?: no reply within 1 s";
+        QTest::newRow("killed during a log, TCP")
+            << true << QStringList{} << log << true << "link closed: the instrument's link";
+        QTest::newRow("killed during a log, pseudo-terminal")
+            << false << QStringList{} << log << true << "link closed: the instrument's link";
+        // The link drops after the set command; its error query is never answered.
+        QTest::newRow("dropped during a set, TCP")
+            << true << QStringList{"--fault", "disconnect 3"} << QStringList{"--timeout", "10", "set", "volt", "1", "5"}
+            << false << "link closed: the instrument's link";
+    }
+    void linkEndsEarly()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, simArguments);
+        QFETCH(QStringList, command);
+        QFETCH(bool, killMidway);
+        QFETCH(QString, message);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--fault", "noreply *IDN?"}));
-        const Run r = cli({"--port", sim.link(), "--timeout", "1", "identify"});
-        QCOMPARE(r.status, 3);
-        QVERIFY2(r.err.contains("*IDN?: no reply within 1 s"), qPrintable(r.err));
+        QVERIFY(sim.start(QStringList{"--model", "KMA-3303T"} + simArguments +
+                          (tcp ? QStringList{"--tcp", "0"} : QStringList{})));
+        QProcess process;
+        process.start(QStringLiteral(QLE_CLI), QStringList{"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR)} +
+                                                   linkOf(sim, tcp) + command);
+        QVERIFY(process.waitForStarted());
+        if (killMidway) {
+            // A few rows first.
+            QTRY_VERIFY_WITH_TIMEOUT(process.peek(1 << 16).count('\n') >= 3, 10000);
+            sim.kill();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(process.waitForFinished(30000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 3);
+        QVERIFY2(err.contains(message) && err.count(u'\n') == 1, qPrintable(err));
+        if (message.startsWith("link closed")) {
+            QVERIFY2(!err.contains("no reply within") && err.contains("was closed by the other end"), qPrintable(err));
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        }
+        // The rows taken before are kept.
+        if (killMidway)
+            QVERIFY(QString::fromLatin1(process.readAllStandardOutput()).startsWith("No.,Time,Ch1 V"));
     }
 
     void helpOnEveryCommand()
