@@ -53,7 +53,9 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "                             CSV rows on standard output unless a file is given\n"
                             "\n"
                             "Link (every command but ports):\n"
-                            "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud\n"
+                            "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud; a bare name\n"
+                            "                             (ttyUSB0) is looked up in /dev, a path with a slash\n"
+                            "                             is used as given\n"
                             "  --tcp HOST:PORT            raw TCP socket\n"
                             "  --gpib BOARD:ADDRESS       GPIB, backend from the settings' [GPIB] section\n"
                             "  --timeout S                seconds to wait for a reply (default 20)\n"
@@ -110,6 +112,16 @@ bool splitPair(const QString &text, QString *first, int *second)
     *first = text.left(colon);
     *second = text.mid(colon + 1).toInt(&ok);
     return ok;
+}
+
+// "--port": a bare name ("ttyUSB0") is a device of /dev; anything with a
+// slash is a path as given, relative to the current folder. (The serial port
+// itself would look up "run/a.pty" under /dev too.)
+QString serialDevicePath(const QString &given)
+{
+    if (!given.contains(u'/'))
+        return QStringLiteral("/dev/") + given;
+    return QFileInfo(given).absoluteFilePath();
 }
 
 // The command line as given: options anywhere, the command and its words in order.
@@ -198,7 +210,11 @@ bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
     }
     if (args.options.contains("port")) {
         link->kind = LinkOptions::Kind::Serial;
-        link->port = args.options.value("port");
+        if (args.options.value("port").isEmpty()) {
+            *error = "--port needs a device name such as ttyUSB0 or a path such as /dev/ttyUSB0";
+            return false;
+        }
+        link->port = serialDevicePath(args.options.value("port"));
         bool ok = true;
         if (args.options.contains("baud"))
             link->baud = args.options.value("baud").toInt(&ok);

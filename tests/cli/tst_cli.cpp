@@ -1,6 +1,7 @@
 #include "recording/RecordDatabase.h"
 #include "SimProcess.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
@@ -29,9 +30,10 @@ private:
         QString err;
     };
 
-    static Run cli(const QStringList &arguments)
+    static Run cli(const QStringList &arguments, const QString &folder = {})
     {
         QProcess process;
+        process.setWorkingDirectory(folder);
         // The shipped catalogue unless the test names a data folder.
         const QStringList data = arguments.contains("--data-dir")
                                      ? QStringList()
@@ -115,6 +117,16 @@ private slots:
         r = cli(link + QStringList{"set", "volt", "1", "6"});
         QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
         QVERIFY(sim.received().contains(":CHAN1:VOLT 6."));
+
+        if (tcp)
+            return;
+        // A path with a slash is a path from the current folder, not a device
+        // of /dev.
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir("run"));
+        QVERIFY(QFile::link(sim.link(), folder.filePath("run/a.pty")));
+        r = cli({"--port", "run/a.pty", "identify"}, folder.path());
+        QVERIFY2(r.status == 0 && r.out.contains("Model:    KMA-3303T"), qPrintable(r.err));
     }
 
     // The legacy family over TCP: its own command texts and status word.
@@ -152,6 +164,8 @@ private slots:
         QTest::newRow("bad memory") << QStringList{"LINK", "set", "save", "9"} << 2 << "N from 1 to 4";
         QTest::newRow("missing port") << QStringList{"--port", "/nonexistent/tty", "identify"} << 3
                                       << "cannot open the serial port /nonexistent/tty";
+        QTest::newRow("bare port name") << QStringList{"--port", "nosuchtty0", "identify"} << 3
+                                        << "cannot open the serial port /dev/nosuchtty0";
         QTest::newRow("refused TCP") << QStringList{"--tcp", "127.0.0.1:1", "identify"} << 3 << "cannot connect";
         QTest::newRow("no catalogue") << QStringList{"LINK", "--data-dir", "/nonexistent", "identify"} << 4
                                       << "no model catalogue";
