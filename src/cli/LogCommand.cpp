@@ -32,6 +32,9 @@ namespace qle::cli {
 namespace {
 
 constexpr double ShortestInterval = 0.1;
+// Past these the tick counts and timer periods would overflow.
+constexpr double LongestInterval = 86400;        // one day, for --interval and --every
+constexpr double LongestDuration = 366 * 86400.; // 366 days
 const QString RecordConnection = QStringLiteral("qle-cli-records");
 
 // SIGINT and SIGTERM, turned into an event of the loop.
@@ -100,8 +103,10 @@ std::optional<double> parseDuration(const QString &text)
         }
     }
     bool ok = false;
+    // A finite number times its unit may overflow to infinity: past every
+    // maximum, which the caller refuses.
     const double value = ReadNumber(number, &ok) * unit;
-    if (!ok || value <= 0)
+    if (!ok || !(value > 0))
         return std::nullopt;
     return value;
 }
@@ -117,10 +122,18 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         *error = "--interval needs seconds, 0.1 or more";
         return false;
     }
+    if (*interval > LongestInterval) {
+        *error = "--interval can be at most one day (1d, 86400 s)";
+        return false;
+    }
     log->intervalSec = *interval;
     const std::optional<double> duration = parseDuration(options.value("duration"));
     if (!duration) {
         *error = "--duration needs a time such as 90s, 8h or 3d";
+        return false;
+    }
+    if (*duration > LongestDuration) {
+        *error = "--duration can be at most 366 days (366d)";
         return false;
     }
     log->durationSec = *duration;
@@ -138,6 +151,10 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         }
         if (!every || *every < log->intervalSec) {
             *error = "--every needs a time of at least the interval";
+            return false;
+        }
+        if (*every > LongestInterval) {
+            *error = "--every can be at most one day (1d, 86400 s)";
             return false;
         }
         log->everySec = *every;

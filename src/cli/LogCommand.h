@@ -24,7 +24,8 @@ struct LogOptions {
     QString dataFolder; // where mtype.mdb is, for --record
 };
 
-// "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable or not above 0.
+// "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable, not a
+// finite number or not above 0.
 std::optional<double> parseDuration(const QString &text);
 
 // Reads the log options from the command's words and options; false with a

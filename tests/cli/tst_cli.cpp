@@ -167,6 +167,24 @@ private slots:
         QTest::newRow("bare port name") << QStringList{"--port", "nosuchtty0", "identify"} << 3
                                         << "cannot open the serial port /dev/nosuchtty0";
         QTest::newRow("refused TCP") << QStringList{"--tcp", "127.0.0.1:1", "identify"} << 3 << "cannot connect";
+        QTest::newRow("duration past 366 days")
+            << QStringList{"LINK", "log", "--duration", "1e30s"} << 2 << "--duration can be at most 366 days (366d)";
+        QTest::newRow("duration overflowing") << QStringList{"LINK", "log", "--duration", "1e306d"} << 2 << "366d";
+        QTest::newRow("duration not a number")
+            << QStringList{"LINK", "log", "--duration", "nan"} << 2 << "--duration needs a time";
+        QTest::newRow("duration infinite")
+            << QStringList{"LINK", "log", "--duration", "inf"} << 2 << "--duration needs a time";
+        QTest::newRow("duration negative")
+            << QStringList{"LINK", "log", "--duration", "-3s"} << 2 << "--duration needs a time";
+        QTest::newRow("interval past a day") << QStringList{"LINK", "log", "--interval", "1e30", "--duration", "2s"}
+                                             << 2 << "--interval can be at most one day (1d";
+        QTest::newRow("every past a day")
+            << QStringList{"LINK", "log", "--duration", "2s", "--reduce", "avg", "--every", "1e30"} << 2
+            << "--every can be at most one day (1d";
+        QTest::newRow("time-out past a day")
+            << QStringList{"LINK", "--timeout", "1e30", "identify"} << 2 << "at most 86400";
+        QTest::newRow("time-out not a number")
+            << QStringList{"LINK", "--timeout", "nan", "identify"} << 2 << "--timeout needs a number";
         QTest::newRow("no catalogue") << QStringList{"LINK", "--data-dir", "/nonexistent", "identify"} << 4
                                       << "no model catalogue";
         QTest::newRow("refused command") << QStringList{"LINK", "send", ":CHAN9:VOLT 1"} << 0 << "";
@@ -190,6 +208,8 @@ private slots:
         // Refused values never reach the instrument.
         QVERIFY(sim.received().filter(QRegularExpression("^:CHAN\\d:(VOLT|CURR|PROT:VOLT) ")).isEmpty() ||
                 message.isEmpty());
+        if (status == 2)
+            QVERIFY(sim.received().filter("MEAS").isEmpty());
     }
 
     // A silent instrument times out; a link the other end closes is named
@@ -260,8 +280,9 @@ private slots:
         const Run all = cli({"--help"});
         QCOMPARE(all.status, 0);
         QVERIFY(all.out.contains("Exit status: 0 done, 2 usage, 3 link or instrument error"));
-        // Where the log's rows go without a file.
+        // The limits of the log's times, and where its rows go without a file.
         const Run log = cli({"log", "--help"});
+        QVERIFY2(log.out.contains("S is 0.1 s to one day (1d), D at most 366 days (366d)"), qPrintable(log.out));
         QVERIFY(log.out.contains("the CSV lines go to standard output"));
     }
 
