@@ -146,8 +146,21 @@ void PtyLink::checkPeer()
     if (m_master < 0)
         return;
     pollfd pfd{m_master, POLLIN, 0};
-    if (::poll(&pfd, 1, 0) < 0 || (pfd.revents & POLLHUP))
+    if (::poll(&pfd, 1, 0) < 0)
         return;
+    if (pfd.revents & POLLHUP) {
+        // A peer that opened, wrote and closed between two polls: what it
+        // wrote waits on the master until read. It came and went, as a TCP
+        // client that writes and closes at once does; its bytes count now.
+        if (pfd.revents & POLLIN) {
+            m_peer = true;
+            emit peerChanged(true);
+            onReadable();
+            if (m_peer)
+                lostPeer();
+        }
+        return;
+    }
     m_peerPoll.stop();
     m_peer = true;
     m_notifier->setEnabled(true);

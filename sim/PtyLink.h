@@ -11,8 +11,10 @@ namespace psusim {
 // A pseudo-terminal in raw mode; the program opens the slave side as a
 // serial port. The master stays open for the simulator's whole life. While no
 // process has the slave open the master reports hang-up; then it is polled
-// every few milliseconds until a peer opens it again, and whatever was in
-// flight is discarded, as on a real line nobody listens to.
+// every few milliseconds until a peer opens it again, and output is
+// discarded, as on a real line nobody listens to. Bytes a peer wrote before
+// closing are still read at the next poll, even when the peer came and went
+// between two polls.
 class PtyLink : public ByteLink {
     Q_OBJECT
 public:

@@ -19,6 +19,9 @@ namespace {
 // Memory numbers the instrument keeps, as the memory dialogs offer them.
 constexpr int FirstMemory = 1;
 constexpr int LastMemory = 4;
+// Reads of the error queue to empty it before a command; more than an
+// instrument keeps (16 on the colon family, as SCPI asks at least).
+constexpr int MostQueuedErrors = 32;
 
 bool fail(Failure *failure, Exit status, const QString &message)
 {
@@ -38,12 +41,27 @@ std::optional<QString> ask(Context &context, int index, Failure *failure)
 
 bool send(Context &context, const QString &text, Failure *failure)
 {
+    // An instrument of the colon family reports a refused command in its
+    // error queue. What it queued before (a raw line of an earlier run, a
+    // front-panel mistake) is not this command's: the queue is read empty
+    // first.
+    const bool colon = context.session.family() == CommandFamily::Colon;
+    for (int read = 0; colon; ++read) {
+        if (read == MostQueuedErrors)
+            return fail(failure, LinkError,
+                        QStringLiteral("the instrument's error queue was not empty after %1 reads; \"%2\" was not sent")
+                            .arg(MostQueuedErrors)
+                            .arg(text));
+        const std::optional<QString> earlier = ask(context, query::Error, failure);
+        if (!earlier)
+            return false;
+        if (!IsErrorReply(*earlier))
+            break;
+    }
     QString error;
     if (!context.session.command(text, &error))
         return fail(failure, LinkError, text + ": " + error);
-    // An instrument of the colon family reports a refused command in its
-    // error queue.
-    if (context.session.family() != CommandFamily::Colon)
+    if (!colon)
         return true;
     const std::optional<QString> queue = ask(context, query::Error, failure);
     if (!queue)

@@ -39,6 +39,7 @@ InstrumentSession::~InstrumentSession()
 
 bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &settings, QString *error)
 {
+    m_link = link;
     m_engine.setResponseTimeoutSec(link.timeoutSec);
     switch (link.kind) {
     case LinkOptions::Kind::Serial:
@@ -108,6 +109,7 @@ void InstrumentSession::ReportStatus(const QString &msg, int)
 void InstrumentSession::OnTimeout()
 {
     m_timedOut = true;
+    m_lostCause = m_engine.linkLostCause();
     if (m_waiting)
         m_waiting->quit();
     // The time-out routine is taken on each use; the next exchange gets it back.
@@ -119,7 +121,30 @@ void InstrumentSession::setReply(const QString &reply)
     m_reply = reply;
 }
 
-bool InstrumentSession::waitFor(const std::function<bool()> &done, QString *error)
+bool InstrumentSession::linkClosed() const
+{
+    if (m_engine.CommType == QLatin1String("TCP"))
+        return m_engine.MSTcp.state() != QAbstractSocket::ConnectedState;
+    if (m_engine.CommType == QLatin1String("RS232"))
+        return !m_engine.MSComm1.isOpen();
+    return false;
+}
+
+QString InstrumentSession::failureText(Awaiting awaiting) const
+{
+    // The engine closes a serial port that hung up, and a TCP socket closes
+    // itself when the other end goes: whatever the engine made of it, no
+    // reply was late.
+    if (linkClosed())
+        return "link closed: the instrument's link (" + m_link.describe() + ") was closed by the other end";
+    if (!m_lostCause.isEmpty())
+        return m_lostCause;
+    const QString seconds = QString::number(m_engine.responseTimeoutSec());
+    return awaiting == Awaiting::Reply ? "no reply within " + seconds + " s"
+                                       : "the link did not take the command within " + seconds + " s";
+}
+
+bool InstrumentSession::waitFor(const std::function<bool()> &done, Awaiting awaiting, QString *error)
 {
     QEventLoop loop;
     const QMetaObject::Connection finished = connect(&m_engine, &CommTasker::taskFinished, &loop, [&] {
@@ -132,10 +157,10 @@ bool InstrumentSession::waitFor(const std::function<bool()> &done, QString *erro
     m_waiting = nullptr;
     disconnect(finished);
     if (m_timedOut) {
-        const QString cause = m_engine.linkLostCause();
-        *error = cause.isEmpty() ? QStringLiteral("no reply within %1 s").arg(m_engine.responseTimeoutSec()) : cause;
+        *error = failureText(awaiting);
         m_engine.ResetTasks();
         m_timedOut = false;
+        m_lostCause.clear();
         return false;
     }
     return true;
@@ -148,7 +173,7 @@ std::optional<QString> InstrumentSession::query(const QString &text, QString *er
         *error = "the engine refused the query";
         return std::nullopt;
     }
-    if (!waitFor([this] { return m_reply.has_value(); }, error))
+    if (!waitFor([this] { return m_reply.has_value(); }, Awaiting::Reply, error))
         return std::nullopt;
     return m_reply;
 }
@@ -161,7 +186,7 @@ bool InstrumentSession::command(const QString &text, QString *error)
         *error = "the engine refused the command";
         return false;
     }
-    if (!waitFor([this] { return m_engine.CmdTaskCount == 0 && !m_engine.IsCommandPending; }, error))
+    if (!waitFor([this] { return m_engine.CmdTaskCount == 0 && !m_engine.IsCommandPending; }, Awaiting::Write, error))
         return false;
     return drainOutput(error);
 }
@@ -176,18 +201,28 @@ bool InstrumentSession::drainOutput(QString *error)
     if (!stream || stream->bytesToWrite() == 0)
         return true;
     QEventLoop loop;
+    bool written = false;
     connect(stream, &QIODevice::bytesWritten, &loop, [&] {
-        if (stream->bytesToWrite() == 0)
+        written = stream->bytesToWrite() == 0;
+        if (written)
             loop.quit();
     });
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     limit.start(static_cast<int>(m_engine.responseTimeoutSec() * 1000));
-    loop.exec();
-    if (stream->bytesToWrite() == 0)
+    // A link closed meanwhile ends the wait through the time-out routine
+    // (a closed socket drops what it had not sent).
+    m_waiting = &loop;
+    if (!m_timedOut)
+        loop.exec();
+    m_waiting = nullptr;
+    if (written)
         return true;
-    *error = "the link did not take the command: " + stream->errorString();
+    *error = m_timedOut || linkClosed() ? failureText(Awaiting::Write)
+                                        : "the link did not take the command: " + stream->errorString();
+    m_timedOut = false;
+    m_lostCause.clear();
     return false;
 }
 

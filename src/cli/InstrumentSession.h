@@ -47,7 +47,7 @@ public:
     // False with *error naming the cause when the link cannot be opened.
     bool open(const LinkOptions &link, const ISettingsStore &settings, QString *error);
 
-    // The reply line, or nothing with *error set (time-out, link lost).
+    // The reply line, or nothing with *error set (time-out, link closed).
     std::optional<QString> query(const QString &text, QString *error);
     // Written, or false with *error set.
     bool command(const QString &text, QString *error);
@@ -70,9 +70,15 @@ public slots:
     void setReply(const QString &reply);
 
 private:
+    enum class Awaiting { Reply, Write };
     // Runs the event loop until `done` holds; false with *error set when the
     // engine timed out or gave up the link first.
-    bool waitFor(const std::function<bool()> &done, QString *error);
+    bool waitFor(const std::function<bool()> &done, Awaiting awaiting, QString *error);
+    // Why the exchange ended early: the link closed by the other end, the
+    // engine's cause, or a time-out of what was awaited.
+    [[nodiscard]] QString failureText(Awaiting awaiting) const;
+    // The serial port or TCP socket is no longer open.
+    [[nodiscard]] bool linkClosed() const;
     // Until the link has sent what was written to it.
     bool drainOutput(QString *error);
 
@@ -80,8 +86,12 @@ private:
     Commands m_commands;
     CommandFamily m_family = CommandFamily::Colon;
     std::unique_ptr<GpibDevice> m_gpib;
+    LinkOptions m_link;
     std::optional<QString> m_reply;
     bool m_timedOut = false;
+    // The engine's cause of a given-up link, taken while the time-out
+    // routine runs: the engine forgets it right after.
+    QString m_lostCause;
     QEventLoop *m_waiting = nullptr;
 };
 

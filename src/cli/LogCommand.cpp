@@ -1,6 +1,7 @@
 // qle-cli log: reads every channel at a fixed interval for a given time, and
-// keeps every row as soon as it is taken: a CSV line flushed to the file, a
-// batch committed to the record. A signal ends the log as its end time would.
+// keeps every row as soon as it is taken: a CSV line flushed to the file (or
+// to standard output), a batch committed to the record. A signal ends the log
+// as its end time would.
 #include "LogCommand.h"
 
 #include "platform/FormatPattern.h"
@@ -31,6 +32,9 @@ namespace qle::cli {
 namespace {
 
 constexpr double ShortestInterval = 0.1;
+// Past these the tick counts and timer periods would overflow.
+constexpr double LongestInterval = 86400;        // one day, for --interval and --every
+constexpr double LongestDuration = 366 * 86400.; // 366 days
 const QString RecordConnection = QStringLiteral("qle-cli-records");
 
 // SIGINT and SIGTERM, turned into an event of the loop.
@@ -99,8 +103,10 @@ std::optional<double> parseDuration(const QString &text)
         }
     }
     bool ok = false;
+    // A finite number times its unit may overflow to infinity: past every
+    // maximum, which the caller refuses.
     const double value = ReadNumber(number, &ok) * unit;
-    if (!ok || value <= 0)
+    if (!ok || !(value > 0))
         return std::nullopt;
     return value;
 }
@@ -116,10 +122,18 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         *error = "--interval needs seconds, 0.1 or more";
         return false;
     }
+    if (*interval > LongestInterval) {
+        *error = "--interval can be at most one day (1d, 86400 s)";
+        return false;
+    }
     log->intervalSec = *interval;
     const std::optional<double> duration = parseDuration(options.value("duration"));
     if (!duration) {
         *error = "--duration needs a time such as 90s, 8h or 3d";
+        return false;
+    }
+    if (*duration > LongestDuration) {
+        *error = "--duration can be at most 366 days (366d)";
         return false;
     }
     log->durationSec = *duration;
@@ -139,9 +153,18 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
             *error = "--every needs a time of at least the interval";
             return false;
         }
+        if (*every > LongestInterval) {
+            *error = "--every can be at most one day (1d, 86400 s)";
+            return false;
+        }
         log->everySec = *every;
     }
+    if (options.contains("csv") && options.value("csv").isEmpty()) {
+        *error = "--csv needs a file name, or - for standard output";
+        return false;
+    }
     log->csvPath = options.value("csv");
+    log->csvToStdout = log->csvPath == QLatin1String("-") || (!options.contains("csv") && !options.contains("record"));
     if (options.contains("record"))
         log->recordComment = options.value("record");
     return true;
@@ -160,12 +183,20 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
 
     // Every file is opened before the first reading: a log that cannot be
     // kept does not start.
-    QFile csv(options.csvPath);
-    if (!options.csvPath.isEmpty()) {
+    QFile csv;
+    const QString csvName = options.csvToStdout ? QStringLiteral("standard output") : options.csvPath;
+    if (options.csvToStdout) {
+        if (!csv.open(stdout, QIODevice::WriteOnly))
+            return fail(FileError, "cannot write to standard output: " + csv.errorString());
+    } else if (!options.csvPath.isEmpty()) {
+        csv.setFileName(options.csvPath);
         if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return fail(FileError, "cannot write " + options.csvPath + ": " + csv.errorString());
+    }
+    if (csv.isOpen()) {
         csv.write(ExportCsv::headerLine(id.channels).toLocal8Bit() + ExportCsv::LineEnd);
-        csv.flush();
+        if (!csv.flush())
+            return fail(FileError, "cannot write " + csvName + ": " + csv.errorString());
     }
     const QDateTime start = QDateTime::currentDateTime();
     std::optional<RecordDatabase> records;
@@ -185,8 +216,12 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
             return fail(FileError, "cannot write a record to " + path + ": " + records->errorDescription());
     }
 
-    const bool tty = ::isatty(STDERR_FILENO) != 0;
+    // Rows on the same terminal would break into the progress line; they
+    // show the progress themselves.
+    const bool tty = ::isatty(STDERR_FILENO) != 0 && !(options.csvToStdout && ::isatty(STDOUT_FILENO) != 0);
     QTextStream err(stderr);
+    // With the rows on standard output, nothing else goes there.
+    QTextStream &summary = options.csvToStdout ? err : context.out;
     const qint64 ticksPerRow =
         options.reduceMode < 0 ? 1 : std::max<qint64>(1, std::llround(options.everySec / options.intervalSec));
     const qint64 totalTicks = std::max<qint64>(1, std::llround(options.durationSec / options.intervalSec));
@@ -227,7 +262,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         if (csv.isOpen()) {
             csv.write(ExportCsv::rowLine(row, id.channels).toLocal8Bit() + ExportCsv::LineEnd);
             if (!csv.flush()) {
-                *failure = {FileError, "cannot write " + options.csvPath + ": " + csv.errorString()};
+                *failure = {FileError, "cannot write " + csvName + ": " + csv.errorString()};
                 return false;
             }
         }
@@ -327,9 +362,9 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
     QSqlDatabase::removeDatabase(RecordConnection);
     if (failed)
         return false;
-    context.out << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
-                << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
-    context.out.flush();
+    summary << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
+            << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
+    summary.flush();
     return true;
 }
 

@@ -17,11 +17,15 @@ struct LogOptions {
     int reduceMode = -1; // -1 none, else the recorders' modes: 0 max, 1 min, 2 average
     double everySec = 0; // one stored point per this many seconds with reduceMode
     QString csvPath;
+    // "--csv -", or neither --csv nor --record: the CSV rows go to standard
+    // output, the row count to standard error.
+    bool csvToStdout = false;
     std::optional<QString> recordComment;
     QString dataFolder; // where mtype.mdb is, for --record
 };
 
-// "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable or not above 0.
+// "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable, not a
+// finite number or not above 0.
 std::optional<double> parseDuration(const QString &text);
 
 // Reads the log options from the command's words and options; false with a

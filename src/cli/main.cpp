@@ -6,6 +6,7 @@
 
 #include "comm/SerialPortCandidates.h"
 #include "platform/DataFolder.h"
+#include "platform/FormatPattern.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -48,14 +49,17 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "  set save N | set recall N  store or recall memory N (1 to 4)\n"
                             "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
                             "  log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-                            "      [--csv FILE] [--record COMMENT]\n"
-                            "                             reads every channel every S seconds for D (90s, 8h, 3d)\n"
+                            "      [--csv FILE|-] [--record COMMENT]\n"
+                            "                             reads every channel every S seconds for D (90s, 8h, 3d);\n"
+                            "                             CSV rows on standard output unless a file is given\n"
                             "\n"
                             "Link (every command but ports):\n"
-                            "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud\n"
+                            "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud; a bare name\n"
+                            "                             (ttyUSB0) is looked up in /dev, a path with a slash\n"
+                            "                             is used as given\n"
                             "  --tcp HOST:PORT            raw TCP socket\n"
                             "  --gpib BOARD:ADDRESS       GPIB, backend from the settings' [GPIB] section\n"
-                            "  --timeout S                seconds to wait for a reply (default 20)\n"
+                            "  --timeout S                seconds to wait for a reply (default 20, at most 86400)\n"
                             "  --data-dir DIR             folder of mtype.mdb (the model catalogue)\n"
                             "\n"
                             "Exit status: 0 done, 2 usage, 3 link or instrument error, 4 file or database error.\n";
@@ -79,12 +83,15 @@ QString commandHelp(const QString &command)
                "anything is sent. VALUE takes a point as decimal separator.\n";
     if (command == QLatin1String("log"))
         return "Usage: qle-cli LINK log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-               "                        [--csv FILE] [--record COMMENT] [--data-dir DIR]\n"
-               "Reads every channel's voltage and current every S seconds (0.1 or more) for D\n"
-               "(e.g. 90s, 15m, 8h, 3d). With --reduce, one row per S2 holds the largest, smallest\n"
-               "or average reading of its S2, as the recorders store it. --csv writes the graph\n"
-               "recorder's CSV layout, a line as each row is taken; --record stores a numbered\n"
-               "record in the data folder's mtype.mdb that the main program lists and loads.\n"
+               "                        [--csv FILE|-] [--record COMMENT] [--data-dir DIR]\n"
+               "Reads every channel's voltage and current every S seconds for D (e.g. 90s, 15m,\n"
+               "8h, 3d). S is 0.1 s to one day (1d), D at most 366 days (366d). With --reduce,\n"
+               "one row per S2 (the interval to one day) holds the largest, smallest or average\n"
+               "reading of its S2, as the recorders store it. --csv writes the graph recorder's\n"
+               "CSV layout, a line as each row is taken; --record stores a numbered record in the\n"
+               "data folder's mtype.mdb that the main program lists and loads. With --csv -, or\n"
+               "with neither --csv nor --record, the CSV lines go to standard output and the\n"
+               "row count to standard error.\n"
                "Ctrl+C or SIGTERM ends the log early; every row taken is kept.\n";
     if (command == QLatin1String("send"))
         return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";
@@ -107,6 +114,19 @@ bool splitPair(const QString &text, QString *first, int *second)
     *first = text.left(colon);
     *second = text.mid(colon + 1).toInt(&ok);
     return ok;
+}
+
+// Past a day the reply time-out in milliseconds would overflow the timers.
+constexpr double LongestTimeoutSec = 86400;
+
+// "--port": a bare name ("ttyUSB0") is a device of /dev; anything with a
+// slash is a path as given, relative to the current folder. (The serial port
+// itself would look up "run/a.pty" under /dev too.)
+QString serialDevicePath(const QString &given)
+{
+    if (!given.contains(u'/'))
+        return QStringLiteral("/dev/") + given;
+    return QFileInfo(given).absoluteFilePath();
 }
 
 // The command line as given: options anywhere, the command and its words in order.
@@ -183,9 +203,9 @@ bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
     }
     if (args.options.contains("timeout")) {
         bool ok = false;
-        link->timeoutSec = args.options.value("timeout").toDouble(&ok);
-        if (!ok || link->timeoutSec <= 0) {
-            *error = "--timeout needs a number of seconds above 0";
+        link->timeoutSec = ReadNumber(args.options.value("timeout"), &ok);
+        if (!ok || link->timeoutSec <= 0 || link->timeoutSec > LongestTimeoutSec) {
+            *error = "--timeout needs a number of seconds above 0, at most 86400 (one day)";
             return false;
         }
     }
@@ -195,7 +215,11 @@ bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
     }
     if (args.options.contains("port")) {
         link->kind = LinkOptions::Kind::Serial;
-        link->port = args.options.value("port");
+        if (args.options.value("port").isEmpty()) {
+            *error = "--port needs a device name such as ttyUSB0 or a path such as /dev/ttyUSB0";
+            return false;
+        }
+        link->port = serialDevicePath(args.options.value("port"));
         bool ok = true;
         if (args.options.contains("baud"))
             link->baud = args.options.value("baud").toInt(&ok);

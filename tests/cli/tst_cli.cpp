@@ -1,6 +1,8 @@
 #include "recording/RecordDatabase.h"
 #include "SimProcess.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -28,9 +30,10 @@ private:
         QString err;
     };
 
-    static Run cli(const QStringList &arguments)
+    static Run cli(const QStringList &arguments, const QString &folder = {})
     {
         QProcess process;
+        process.setWorkingDirectory(folder);
         // The shipped catalogue unless the test names a data folder.
         const QStringList data = arguments.contains("--data-dir")
                                      ? QStringList()
@@ -104,6 +107,26 @@ private slots:
         r = cli(link + QStringList{"send", ":CHAN2:VOLT?"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QString("5.000\n"));
+
+        // A line written by a client that closes at once is taken at once,
+        // without a next client opening the link.
+        r = cli(link + QStringList{"send", ":FOO:BAR"});
+        QCOMPARE(r.status, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(":FOO:BAR"), 2000);
+        // The error that line queued is not the next command's.
+        r = cli(link + QStringList{"set", "volt", "1", "6"});
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY(sim.received().contains(":CHAN1:VOLT 6."));
+
+        if (tcp)
+            return;
+        // A path with a slash is a path from the current folder, not a device
+        // of /dev.
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir("run"));
+        QVERIFY(QFile::link(sim.link(), folder.filePath("run/a.pty")));
+        r = cli({"--port", "run/a.pty", "identify"}, folder.path());
+        QVERIFY2(r.status == 0 && r.out.contains("Model:    KMA-3303T"), qPrintable(r.err));
     }
 
     // The legacy family over TCP: its own command texts and status word.
@@ -141,7 +164,27 @@ private slots:
         QTest::newRow("bad memory") << QStringList{"LINK", "set", "save", "9"} << 2 << "N from 1 to 4";
         QTest::newRow("missing port") << QStringList{"--port", "/nonexistent/tty", "identify"} << 3
                                       << "cannot open the serial port /nonexistent/tty";
+        QTest::newRow("bare port name") << QStringList{"--port", "nosuchtty0", "identify"} << 3
+                                        << "cannot open the serial port /dev/nosuchtty0";
         QTest::newRow("refused TCP") << QStringList{"--tcp", "127.0.0.1:1", "identify"} << 3 << "cannot connect";
+        QTest::newRow("duration past 366 days")
+            << QStringList{"LINK", "log", "--duration", "1e30s"} << 2 << "--duration can be at most 366 days (366d)";
+        QTest::newRow("duration overflowing") << QStringList{"LINK", "log", "--duration", "1e306d"} << 2 << "366d";
+        QTest::newRow("duration not a number")
+            << QStringList{"LINK", "log", "--duration", "nan"} << 2 << "--duration needs a time";
+        QTest::newRow("duration infinite")
+            << QStringList{"LINK", "log", "--duration", "inf"} << 2 << "--duration needs a time";
+        QTest::newRow("duration negative")
+            << QStringList{"LINK", "log", "--duration", "-3s"} << 2 << "--duration needs a time";
+        QTest::newRow("interval past a day") << QStringList{"LINK", "log", "--interval", "1e30", "--duration", "2s"}
+                                             << 2 << "--interval can be at most one day (1d";
+        QTest::newRow("every past a day")
+            << QStringList{"LINK", "log", "--duration", "2s", "--reduce", "avg", "--every", "1e30"} << 2
+            << "--every can be at most one day (1d";
+        QTest::newRow("time-out past a day")
+            << QStringList{"LINK", "--timeout", "1e30", "identify"} << 2 << "at most 86400";
+        QTest::newRow("time-out not a number")
+            << QStringList{"LINK", "--timeout", "nan", "identify"} << 2 << "--timeout needs a number";
         QTest::newRow("no catalogue") << QStringList{"LINK", "--data-dir", "/nonexistent", "identify"} << 4
                                       << "no model catalogue";
         QTest::newRow("refused command") << QStringList{"LINK", "send", ":CHAN9:VOLT 1"} << 0 << "";
@@ -165,15 +208,65 @@ private slots:
         // Refused values never reach the instrument.
         QVERIFY(sim.received().filter(QRegularExpression("^:CHAN\\d:(VOLT|CURR|PROT:VOLT) ")).isEmpty() ||
                 message.isEmpty());
+        if (status == 2)
+            QVERIFY(sim.received().filter("MEAS").isEmpty());
     }
 
-    void silentInstrumentTimesOut()
+    // A silent instrument times out; a link the other end closes is named
+    // so at once, never as a late reply.
+    void linkEndsEarly_data()
     {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QStringList>("simArguments");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("killMidway");
+        QTest::addColumn<QString>("message");
+        const QStringList log{"--timeout", "10", "log", "--interval", "0.2", "--duration", "60s"};
+        QTest::newRow("silent instrument")
+            << false << QStringList{"--fault", "noreply *IDN?"} << QStringList{"--timeout", "1", "identify"} << false
+            << "*IDN?: no reply within 1 s";
+        QTest::newRow("killed during a log, TCP")
+            << true << QStringList{} << log << true << "link closed: the instrument's link";
+        QTest::newRow("killed during a log, pseudo-terminal")
+            << false << QStringList{} << log << true << "link closed: the instrument's link";
+        // The link drops after the set command; its error query is never answered.
+        QTest::newRow("dropped during a set, TCP")
+            << true << QStringList{"--fault", "disconnect 3"} << QStringList{"--timeout", "10", "set", "volt", "1", "5"}
+            << false << "link closed: the instrument's link";
+    }
+    void linkEndsEarly()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, simArguments);
+        QFETCH(QStringList, command);
+        QFETCH(bool, killMidway);
+        QFETCH(QString, message);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--fault", "noreply *IDN?"}));
-        const Run r = cli({"--port", sim.link(), "--timeout", "1", "identify"});
-        QCOMPARE(r.status, 3);
-        QVERIFY2(r.err.contains("*IDN?: no reply within 1 s"), qPrintable(r.err));
+        QVERIFY(sim.start(QStringList{"--model", "KMA-3303T"} + simArguments +
+                          (tcp ? QStringList{"--tcp", "0"} : QStringList{})));
+        QProcess process;
+        process.start(QStringLiteral(QLE_CLI), QStringList{"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR)} +
+                                                   linkOf(sim, tcp) + command);
+        QVERIFY(process.waitForStarted());
+        if (killMidway) {
+            // A few rows first.
+            QTRY_VERIFY_WITH_TIMEOUT(process.peek(1 << 16).count('\n') >= 3, 10000);
+            sim.kill();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(process.waitForFinished(30000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 3);
+        QVERIFY2(err.contains(message) && err.count(u'\n') == 1, qPrintable(err));
+        if (message.startsWith("link closed")) {
+            QVERIFY2(!err.contains("no reply within") && err.contains("was closed by the other end"), qPrintable(err));
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        }
+        // The rows taken before are kept.
+        if (killMidway)
+            QVERIFY(QString::fromLatin1(process.readAllStandardOutput()).startsWith("No.,Time,Ch1 V"));
     }
 
     void helpOnEveryCommand()
@@ -187,6 +280,10 @@ private slots:
         const Run all = cli({"--help"});
         QCOMPARE(all.status, 0);
         QVERIFY(all.out.contains("Exit status: 0 done, 2 usage, 3 link or instrument error"));
+        // The limits of the log's times, and where its rows go without a file.
+        const Run log = cli({"log", "--help"});
+        QVERIFY2(log.out.contains("S is 0.1 s to one day (1d), D at most 366 days (366d)"), qPrintable(log.out));
+        QVERIFY(log.out.contains("the CSV lines go to standard output"));
     }
 
     // A log to a CSV file and a record at once: the same rows in both, the
@@ -309,23 +406,43 @@ private slots:
         QCOMPARE(missing.status, 3);
     }
 
-    // One stored row per --every, as the recorders reduce; and a model the
-    // catalogue lacks.
+    // One stored row per --every, as the recorders reduce, in a file or on
+    // standard output; and a model the catalogue lacks.
+    void reducedLogAndUnknownModel_data()
+    {
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("CSV file") << "reduced.csv";
+        QTest::newRow("no file: standard output") << "";
+        QTest::newRow("--csv -: standard output") << "-";
+    }
     void reducedLogAndUnknownModel()
     {
+        QFETCH(QString, csv);
         SimProcess sim;
         QVERIFY(sim.start({"--model", "KMA-3303T"}));
         QVERIFY(sim.control("set volt 1 5"));
         QVERIFY(sim.control("output on"));
         QTemporaryDir data;
-        const QString csvPath = data.filePath("reduced.csv");
-        Run r = cli({"--port", sim.link(), "log", "--interval", "0.25", "--duration", "2s", "--reduce", "max",
-                     "--every", "1s", "--csv", csvPath});
+        const bool toFile = csv.endsWith(".csv");
+        const QStringList csvArguments =
+            csv.isEmpty() ? QStringList{} : QStringList{"--csv", toFile ? data.filePath(csv) : csv};
+        Run r = cli(QStringList{"--port", sim.link(), "log", "--interval", "0.25", "--duration", "2s", "--reduce",
+                                "max", "--every", "1s"} +
+                    csvArguments);
         QCOMPARE(r.status, 0);
-        QFile csv(csvPath);
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        // The rows alone on standard output, the count on standard error.
+        QCOMPARE(toFile ? r.out : r.err, QString("2 rows\n"));
+        QString written = r.out;
+        if (toFile) {
+            QVERIFY(r.err.isEmpty());
+            QFile file(data.filePath(csv));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            written = QString::fromLatin1(file.readAll());
+        }
+        QVERIFY(written.endsWith("\r\n"));
+        const QStringList lines = written.split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.first(), QString("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A"));
         // Four readings a row went into it: at least as many queries as that.
         QVERIFY(sim.received().filter(":CHAN1:MEAS:VOLT?").size() >= 8);
         QVERIFY(lines.at(2).split(u',').at(2).startsWith("5.") || lines.at(2).split(u',').at(2).startsWith("4.9"));

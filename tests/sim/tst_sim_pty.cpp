@@ -17,6 +17,7 @@ private slots:
     void pacedReplyTakesItsLineTime_data();
     void pacedReplyTakesItsLineTime();
     void unpacedReplyIsImmediate();
+    void peerCanCloseAndReopen_data();
     void peerCanCloseAndReopen();
     void outputWithoutPeerIsDropped();
     void dropGivesANewTerminalAndMovesTheLink();
@@ -83,8 +84,18 @@ void TestSimPty::unpacedReplyIsImmediate()
     QVERIFY2(peer.arrivalOf(1000) < 200, qPrintable(QString::number(peer.arrivalOf(1000))));
 }
 
+void TestSimPty::peerCanCloseAndReopen_data()
+{
+    QTest::addColumn<bool>("closeAtOnce");
+    QTest::newRow("peer waits for the reply") << false;
+    // Opened, written and closed before the link could see the peer: the
+    // line still arrives, without a next peer opening the terminal.
+    QTest::newRow("peer writes and closes at once") << true;
+}
+
 void TestSimPty::peerCanCloseAndReopen()
 {
+    QFETCH(bool, closeAtOnce);
     PtyLink link;
     QVERIFY(link.open(nullptr));
     QSignalSpy peerChanges(&link, &ByteLink::peerChanged);
@@ -92,8 +103,16 @@ void TestSimPty::peerCanCloseAndReopen()
     for (int round = 0; round < 5; ++round) {
         PtyPeer peer;
         QVERIFY(peer.open(link.address()));
-        QTRY_VERIFY(link.peerPresent());
         const QByteArray line = "*IDN? " + QByteArray::number(round) + "\r\n";
+        if (closeAtOnce) {
+            QVERIFY(peer.write(line));
+            peer.close();
+            QTRY_COMPARE_WITH_TIMEOUT(received.size(), round + 1, 1000);
+            QCOMPARE(received.last().at(0).toByteArray(), line);
+            QTRY_VERIFY(!link.peerPresent());
+            continue;
+        }
+        QTRY_VERIFY(link.peerPresent());
         QVERIFY(peer.write(line));
         QTRY_COMPARE(received.size(), round + 1);
         QCOMPARE(received.last().at(0).toByteArray(), line);
