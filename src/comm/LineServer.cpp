@@ -7,7 +7,7 @@ namespace qle {
 LineServer::LineServer(QObject *parent) : QObject(parent)
 {
     for (QTcpServer &server : m_servers) {
-        server.setMaxPendingConnections(4);
+        server.setMaxPendingConnections(MaxClients);
         connect(&server, &QTcpServer::newConnection, this, [this, &server] { onNewConnection(&server); });
     }
 }
@@ -37,43 +37,102 @@ void LineServer::close()
 {
     for (QTcpServer &server : m_servers)
         server.close();
-    dropClient();
+    while (!m_clients.isEmpty())
+        dropClient(m_clients.first().socket);
+    m_queue.clear();
+    m_inHand = nullptr;
     m_awaitingReply = false;
     m_port = 0;
+}
+
+LineServer::Client *LineServer::clientOf(const QTcpSocket *socket)
+{
+    for (Client &client : m_clients)
+        if (client.socket == socket)
+            return &client;
+    return nullptr;
 }
 
 void LineServer::onNewConnection(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
-        if (m_client) {
-            socket->write("ERR busy: another client is connected\n");
+        if (m_clients.size() >= MaxClients) {
+            socket->write("ERR busy: too many clients\n");
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;
         }
-        m_client = socket;
-        m_buffer.clear();
-        m_skippingLongLine = false;
-        connect(socket, &QTcpSocket::readyRead, this, &LineServer::readLines);
+        m_clients.append({socket, {}, false, false});
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            if (Client *client = clientOf(socket))
+                takeLine(*client);
+        });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (socket != m_client)
-                return;
-            dropClient();
-            emit clientGone();
+            const bool wasInHand = socket == m_inHand && m_awaitingReply;
+            dropClient(socket);
+            if (wasInHand)
+                emit clientGone();
         });
     }
 }
 
-void LineServer::dropClient()
+void LineServer::dropClient(QTcpSocket *socket)
 {
-    if (QTcpSocket *socket = m_client.data()) {
-        m_client = nullptr;
+    for (qsizetype i = 0; i < m_clients.size(); ++i) {
+        if (m_clients.at(i).socket != socket)
+            continue;
+        m_clients.removeAt(i);
+        break;
+    }
+    m_queue.removeIf([socket](const auto &entry) { return entry.first == socket || entry.first.isNull(); });
+    if (socket) {
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
     }
-    m_buffer.clear();
-    m_skippingLongLine = false;
+}
+
+void LineServer::takeLine(Client &client)
+{
+    QTcpSocket *socket = client.socket;
+    while (socket && !client.lineWaiting) {
+        client.buffer.append(socket->readAll());
+        const qsizetype end = client.buffer.indexOf('\n');
+        if (end < 0) {
+            // Nothing of a line too long is kept: it is skipped up to its end.
+            if (client.buffer.size() > MaxLineBytes) {
+                if (!client.skippingLongLine) {
+                    socket->write("ERR line too long\n");
+                    client.skippingLongLine = true;
+                }
+                client.buffer.clear();
+            }
+            return;
+        }
+        QByteArray line = client.buffer.left(end);
+        client.buffer.remove(0, end + 1);
+        if (client.skippingLongLine || line.size() > MaxLineBytes) {
+            if (!client.skippingLongLine)
+                socket->write("ERR line too long\n");
+            client.skippingLongLine = false;
+            continue;
+        }
+        if (line.endsWith('\r'))
+            line.chop(1);
+        client.lineWaiting = true;
+        m_queue.append({socket, QString::fromUtf8(line)});
+    }
+    handOverNext();
+}
+
+void LineServer::handOverNext()
+{
+    if (m_awaitingReply || m_queue.isEmpty())
+        return;
+    const auto [socket, line] = m_queue.takeFirst();
+    m_inHand = socket;
+    m_awaitingReply = true;
+    emit lineReceived(line);
 }
 
 void LineServer::reply(const QString &text)
@@ -81,45 +140,24 @@ void LineServer::reply(const QString &text)
     if (!m_awaitingReply)
         return;
     m_awaitingReply = false;
-    if (m_client) {
+    QTcpSocket *socket = m_inHand;
+    m_inHand = nullptr;
+    if (Client *client = clientOf(socket)) {
         QByteArray line = text.toUtf8();
         line.replace('\n', ' ');
         line.append('\n');
-        m_client->write(line);
+        socket->write(line);
+        client->lineWaiting = false;
     }
-    // The next line may be waiting already; it is taken after this call returns.
-    QMetaObject::invokeMethod(this, &LineServer::readLines, Qt::QueuedConnection);
-}
-
-void LineServer::readLines()
-{
-    while (m_client && !m_awaitingReply) {
-        m_buffer.append(m_client->readAll());
-        const qsizetype end = m_buffer.indexOf('\n');
-        if (end < 0) {
-            // Nothing of a line too long is kept: it is skipped up to its end.
-            if (m_buffer.size() > MaxLineBytes) {
-                if (!m_skippingLongLine) {
-                    m_client->write("ERR line too long\n");
-                    m_skippingLongLine = true;
-                }
-                m_buffer.clear();
-            }
-            return;
-        }
-        QByteArray line = m_buffer.left(end);
-        m_buffer.remove(0, end + 1);
-        if (m_skippingLongLine || line.size() > MaxLineBytes) {
-            if (!m_skippingLongLine)
-                m_client->write("ERR line too long\n");
-            m_skippingLongLine = false;
-            continue;
-        }
-        if (line.endsWith('\r'))
-            line.chop(1);
-        m_awaitingReply = true;
-        emit lineReceived(QString::fromUtf8(line));
-    }
+    // Its next line, and the next in the queue, are taken after this call returns.
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket = QPointer<QTcpSocket>(socket)] {
+            if (Client *client = socket ? clientOf(socket) : nullptr)
+                takeLine(*client);
+            handOverNext();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace qle

@@ -31,8 +31,14 @@ public:
     CapturedMessageBox(const CapturedMessageBox &) = delete;
     CapturedMessageBox &operator=(const CapturedMessageBox &) = delete;
 
-    Answer show(const QString &text, const QString & /*title*/, Buttons buttons, Icon /*icon*/) override
+    Answer show(const QString &text, const QString &title, Buttons buttons, Icon icon) override
     {
+        // While a command waits, a box belongs to whoever is at the screen:
+        // it is shown there, and only noted for the command's reply.
+        if (passThrough) {
+            (buttons == Buttons::Ok ? shown : asked).append(text.simplified());
+            return m_previous->show(text, title, buttons, icon);
+        }
         if (buttons == Buttons::Ok) {
             shown.append(text.simplified());
             return Answer::Ok;
@@ -46,6 +52,7 @@ public:
     QStringList shown;
     QStringList asked;
     bool agree = false;
+    bool passThrough = false;
 
 private:
     IMessageBox *m_previous;
@@ -126,6 +133,8 @@ void ControlPort::onLine(const QString &line)
     const Outcome outcome = run(word, arguments);
     if (!outcome.deferred)
         finish(outcome.reply);
+    else if (m_boxes)
+        m_boxes->passThrough = true;
 }
 
 void ControlPort::finish(const QString &reply)
@@ -157,12 +166,30 @@ ControlPort::Outcome ControlPort::waitUntil(std::function<bool()> done, std::fun
     return {{}, true};
 }
 
+bool ControlPort::linkLost() const
+{
+    return m_window.engine().isLinkGivenUp();
+}
+
+// A panel runs on a live link: while a lost link is being reported (its box
+// waits for OK) nothing reaches the instrument, and the port says so.
+bool ControlPort::running() const
+{
+    return m_window.MainFormState == ConnectedState && !linkLost();
+}
+
+QString ControlPort::notRunningError() const
+{
+    return m_window.MainFormState == ConnectedState && linkLost() ? QStringLiteral("ERR link lost")
+                                                                  : QStringLiteral("ERR no panel");
+}
+
 int ControlPort::channelArgument(const QString &text, QString *error) const
 {
     const Panel *panel = m_window.currentPanel();
     const std::optional<int> channel = integer(text);
-    if (!panel || m_window.MainFormState != ConnectedState) {
-        *error = "ERR no panel";
+    if (!panel || !running()) {
+        *error = notRunningError();
         return -1;
     }
     if (!channel || *channel < 1 || *channel > panel->channelCount()) {
@@ -175,7 +202,7 @@ int ControlPort::channelArgument(const QString &text, QString *error) const
 ControlPort::Outcome ControlPort::run(const QString &word, const QString &arguments)
 {
     if (word == "*IDN?") {
-        const QString model = m_window.MainFormState == ConnectedState ? m_window.MachineType : QString();
+        const QString model = running() ? m_window.MachineType : QString();
         return {"QLE," + QCoreApplication::applicationVersion() + "," + (model.isEmpty() ? "NONE" : model)};
     }
     if (word == "CONN")
@@ -185,11 +212,11 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return {errorOr(Ok)};
     }
     if (word == "STAT?")
-        return {QString::number(m_window.MainFormState)};
+        return {QString::number(linkLost() ? 0 : m_window.MainFormState)};
     if (word == "CHAN?") {
         const Panel *panel = m_window.currentPanel();
-        if (!panel || m_window.MainFormState != ConnectedState)
-            return {"ERR no panel"};
+        if (!panel || !running())
+            return {notRunningError()};
         return {QString::number(panel->channelCount())};
     }
     if (word == "MEAS:VOLT?" || word == "MEAS:CURR?")
@@ -207,8 +234,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
     if (word == "OUTP")
         return setOutput(arguments);
     if (word == "OUTP?") {
-        if (m_window.MainFormState != ConnectedState)
-            return {"ERR no panel"};
+        if (!running())
+            return {notRunningError()};
         return {m_window.outputOn() ? "ON" : "OFF"};
     }
     if (word == "COUP")
@@ -307,8 +334,8 @@ ControlPort::Outcome ControlPort::setOutput(const QString &arguments)
     const QString state = arguments.toUpper();
     if (state != "ON" && state != "OFF" && state != "1" && state != "0")
         return {"ERR expected ON or OFF"};
-    if (m_window.MainFormState != ConnectedState)
-        return {"ERR no panel"};
+    if (!running())
+        return {notRunningError()};
     const bool on = state == "ON" || state == "1";
     if (m_window.outputOn() != on)
         m_window.mnuOutput_Click();
@@ -325,8 +352,8 @@ ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)
     if (!name)
         return {"ERR expected INDEP, TRACK or PAR"};
     Panel *panel = m_window.currentPanel();
-    if (!panel || m_window.MainFormState != ConnectedState)
-        return {"ERR no panel"};
+    if (!panel || !running())
+        return {notRunningError()};
     auto *option = panel->findChild<QRadioButton *>(QString::fromLatin1(name));
     if (!option)
         return {"ERR no coupling on this model"};
@@ -356,8 +383,8 @@ ControlPort::Outcome ControlPort::setupRecording(const QString &arguments)
 ControlPort::Outcome ControlPort::startRecording(const QString &arguments)
 {
     frmDataTable *table = m_window.tableRecorder();
-    if (!table || m_window.MainFormState != ConnectedState)
-        return {"ERR no panel"};
+    if (!table || !running())
+        return {notRunningError()};
     if (table->isRecording())
         return {"ERR recording already"};
     const bool force = arguments.trimmed().compare("FORCE", Qt::CaseInsensitive) == 0;
@@ -428,8 +455,8 @@ ControlPort::Outcome ControlPort::sendRaw(const QString &arguments)
     const QString line = unquoted(arguments);
     if (line.isEmpty())
         return {"ERR nothing to send"};
-    if (m_window.MainFormState != ConnectedState)
-        return {"ERR no panel"};
+    if (!running())
+        return {notRunningError()};
     CommTasker &engine = m_window.engine();
     const bool query = line.endsWith(u'?');
     m_rawReply.clear();
@@ -442,10 +469,10 @@ ControlPort::Outcome ControlPort::sendRaw(const QString &arguments)
         return {Ok};
     m_awaitingRaw = true;
     const int limitMs = rawReplyLimitMs(engine);
-    return waitUntil([this] { return !m_awaitingRaw || m_window.MainFormState != ConnectedState; },
+    return waitUntil([this] { return !m_awaitingRaw || !running(); },
                      [this, query] {
                          if (m_awaitingRaw)
-                             return errorOr("ERR link lost");
+                             return QString("ERR link lost");
                          if (query)
                              return m_rawReply;
                          return IsErrorReply(m_rawReply) ? "ERR instrument: " + m_rawReply : Ok;

@@ -19,9 +19,10 @@ class CapturedMessageBox;
 // Scripts drive the running program over a local TCP port, one command a
 // line and one reply line each (see README). Every command goes through the
 // windows as a user's would: the panel's fields, limits and echo rule, the
-// record commands, the engine's queues. Questions the windows would ask are
-// answered here and never shown; a message they would show becomes an
-// "ERR" reply.
+// record commands, the engine's queues. Questions the command itself makes
+// the windows ask are answered here and never shown; a message they would
+// show becomes an "ERR" reply. While a command waits (a connection, a
+// query's reply), boxes belong to whoever is at the screen and are shown.
 class ControlPort final : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +65,10 @@ private:
     // The first message a window would have shown, as an ERR reply, or `otherwise`.
     [[nodiscard]] QString errorOr(const QString &otherwise) const;
     [[nodiscard]] int channelArgument(const QString &text, QString *error) const;
+    [[nodiscard]] bool linkLost() const;
+    [[nodiscard]] bool running() const;
+    // "ERR link lost" while a lost link is reported, else "ERR no panel".
+    [[nodiscard]] QString notRunningError() const;
     // The table recorder when it is there and not recording, else nullptr and *error.
     [[nodiscard]] frmDataTable *stoppedRecorder(QString *error) const;
 

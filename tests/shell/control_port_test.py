@@ -146,11 +146,32 @@ def drive_with_pyvisa(port, transcript, data):
 
 
 def bad_clients(port, program):
-    # A client that connects and says nothing, and a second one meanwhile.
+    # A client that connects and says nothing holds nothing up: a second one
+    # is answered meanwhile, and so is one that reconnects at once, each time.
     idle = Client(port)
     second = Client(port)
-    expect("second client", second.line(), "ERR busy: another client is connected")
+    expect("second client", second.ask("STAT?"), "3")
     second.close()
+    for attempt in range(8):
+        again = Client(port)
+        expect(f"reconnected at once ({attempt})", again.ask("CHAN?"), "3")
+        again.close()
+    # Lines of two clients sent together are each answered on their own link.
+    first, second = Client(port), Client(port)
+    first.send("CHAN?")
+    second.send("*IDN?")
+    first.send("STAT?")
+    expect("first client's first line", first.line(), "3")
+    expect("second client's line", second.line(), re.compile(r"QLE,[0-9.]+,KMA-3303T"))
+    expect("first client's second line", first.line(), "3")
+    first.close()
+    second.close()
+    # Past eight clients at once, the next is told and closed.
+    crowd = [Client(port) for _ in range(7)]
+    extra = Client(port)
+    expect("ninth client", extra.line(), "ERR busy: too many clients")
+    for member in crowd + [extra]:
+        member.close()
     idle.close()
     time.sleep(0.3)
     client = Client(port)

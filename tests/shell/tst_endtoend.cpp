@@ -25,6 +25,8 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTimer>
 
 #include "dialogs/frmTerminal.h"
 
@@ -450,6 +452,52 @@ private slots:
         QCOMPARE(note, QString("Live: readings every 0.5 s on this link"));
         // Recorded readings are not taken for stale at that pace.
         QCOMPARE(w->readingMaxAgeMs(), 1000);
+    }
+
+    // A question raised at the screen while a script's CONN waits for the
+    // instrument is shown to the person there, and the script still gets
+    // its reply.
+    void controlPortLeavesTheScreenItsQuestions()
+    {
+        startSim({"--model", "KMA-3303T"});
+        connectSerial();
+        QString error;
+        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, w->controlPort());
+        QVERIFY(client.waitForConnected(5000));
+        const auto replyLine = [&] {
+            if (!QTest::qWaitFor([&] { return client.canReadLine(); }, 20000))
+                return QStringLiteral("<no reply>");
+            return QString::fromUtf8(client.readLine()).trimmed();
+        };
+        client.write("DISC\n");
+        QCOMPARE(replyLine(), QString("OK"));
+        QVERIFY(sim->control("fault idn-late 1500"));
+        fx->scriptRealRun();
+        std::optional<IMessageBox::Answer> answer;
+        QTimer::singleShot(500, w.get(), [&] {
+            answer = platform::messageBox().show("Keep the bench log?", QString(), IMessageBox::Buttons::YesNo,
+                                                 IMessageBox::Icon::Question);
+        });
+        client.write("CONN\n");
+        QCOMPARE(replyLine(), QString("OK KMA-3303T"));
+        QCOMPARE(answer, std::optional(IMessageBox::Answer::Yes));
+        QVERIFY(fx->boxes.texts().contains("Keep the bench log?"));
+
+        // While the box of a lost link waits for OK, nothing is said to
+        // reach the instrument.
+        fx->boxes.whileShown([&](const ScriptedMessageBox::Shown &box) {
+            if (!box.text.startsWith("Operation Timeout"))
+                return;
+            client.write("STAT?\nVOLT 1,3\nOUTP OFF\n");
+            QTest::qWait(500);
+        });
+        sim->kill();
+        QTRY_COMPARE(w->MainFormState, 0);
+        QCOMPARE(replyLine(), QString("0"));
+        QCOMPARE(replyLine(), QString("ERR link lost"));
+        QCOMPARE(replyLine(), QString("ERR link lost"));
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and
