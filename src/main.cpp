@@ -1,3 +1,4 @@
+#include "comm/TcpLink.h"
 #include "platform/DataFolder.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -30,8 +31,9 @@ struct CommandLine {
     const QCommandLineOption trace{"trace", "Show the engine's trace in the Report window and KMAxLog.txt "
                                             "(also QLE_TRACE=1 in the environment)."};
     const QCommandLineOption connect{"connect",
-                                     "Connect at start to the instrument on the serial device PATH, without "
-                                     "dialogs (offers PATH as --serial-device does).",
+                                     "Connect at start to the instrument on the serial device PATH (offered as "
+                                     "--serial-device does), or at tcp://HOST:PORT over a raw TCP socket, "
+                                     "without dialogs.",
                                      "PATH"};
     const QCommandLineOption controlPort{"control-port",
                                          "Take script commands on TCP port N of 127.0.0.1 and ::1 (0: a free "
@@ -83,6 +85,14 @@ void answerTextOnlyOptions(int argc, char *argv[])
     if (parser.isSet(options.version))
         parser.showVersion();
     parser.showHelp();
+}
+
+// "--connect tcp://HOST:PORT" names a raw TCP link; any other value is a serial device.
+std::optional<qle::TcpAddress> tcpConnectAddress(const QString &value)
+{
+    if (!value.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive))
+        return std::nullopt;
+    return qle::TcpAddress::parse(value);
 }
 
 // The command line's port, else the stored one when the setting is on.
@@ -141,8 +151,13 @@ int main(int argc, char *argv[])
     options.shippedCatalogue = shipped;
     options.serialDevices = parser.values(serialDevice);
     const QString connectDevice = parser.value(commandLine.connect);
-    if (!connectDevice.isEmpty())
+    if (!connectDevice.isEmpty() && !tcpConnectAddress(connectDevice)) {
+        if (connectDevice.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)) {
+            std::fprintf(stderr, "qle: --connect tcp:// wants HOST:PORT, not %s\n", qPrintable(connectDevice));
+            return 2;
+        }
         options.serialDevices.append(connectDevice);
+    }
     const std::optional<quint16> controlPort = controlPortChoice(parser, commandLine.controlPort);
     options.unattended = !connectDevice.isEmpty() || controlPort.has_value();
 
@@ -159,7 +174,9 @@ int main(int argc, char *argv[])
                 else
                     std::fprintf(stderr, "qle: control port %u: %s\n", *port, qPrintable(error));
             }
-            if (!connectDevice.isEmpty())
+            if (const std::optional<qle::TcpAddress> address = tcpConnectAddress(connectDevice))
+                QTimer::singleShot(0, &window, [&window, address] { window.connectTcpAddress(*address); });
+            else if (!connectDevice.isEmpty())
                 QTimer::singleShot(0, &window, [&window, connectDevice] { window.connectSerialDevice(connectDevice); });
             result = QApplication::exec();
         }

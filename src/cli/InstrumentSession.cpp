@@ -2,6 +2,7 @@
 
 #include "comm/gpib/GpibDeviceFactory.h"
 #include "comm/SerialLink.h"
+#include "comm/TcpLink.h"
 #include "platform/Trace.h"
 
 #include <QEventLoop>
@@ -15,7 +16,7 @@ QString LinkOptions::describe() const
     case Kind::Serial:
         return "serial port " + port;
     case Kind::Tcp:
-        return "TCP " + host + ":" + QString::number(tcpPort);
+        return "TCP " + TcpAddress{host, tcpPort}.text();
     case Kind::Gpib:
         return QStringLiteral("GPIB %1:%2").arg(gpibBoard).arg(gpibAddress);
     case Kind::None:
@@ -48,22 +49,18 @@ bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &sett
         m_engine.CommType = "RS232";
         break;
     case LinkOptions::Kind::Tcp: {
-        m_engine.MSTcp.connectToHost(link.host, link.tcpPort);
+        // A program without windows may wait here: nothing else runs.
         QEventLoop loop;
-        bool done = false;
-        const auto finish = [&] {
-            done = true;
-            loop.quit();
-        };
-        connect(&m_engine.MSTcp, &QTcpSocket::connected, &loop, finish);
-        connect(&m_engine.MSTcp, &QTcpSocket::errorOccurred, &loop, finish);
-        QTimer::singleShot(static_cast<int>(link.timeoutSec * 1000), &loop, finish);
-        if (!done)
+        std::optional<QString> outcome;
+        connectTcpLink(m_engine.MSTcp, {link.host, link.tcpPort}, static_cast<int>(link.timeoutSec * 1000),
+                       [&](const QString &cause) {
+                           outcome = cause;
+                           loop.quit();
+                       });
+        if (!outcome)
             loop.exec();
-        if (m_engine.MSTcp.state() != QAbstractSocket::ConnectedState) {
-            *error = "cannot connect to " + link.host + ":" + QString::number(link.tcpPort) + ": " +
-                     m_engine.MSTcp.errorString();
-            m_engine.MSTcp.abort();
+        if (!outcome->isEmpty()) {
+            *error = *outcome;
             return false;
         }
         m_engine.CommType = "TCP";

@@ -1,6 +1,7 @@
 // qle-cli: the instrument from the command line, on the engine and protocol
 // code of the main program, without windows.
 #include "CliCommands.h"
+#include "comm/TcpLink.h"
 #include "InstrumentSession.h"
 #include "LogCommand.h"
 
@@ -230,13 +231,14 @@ bool linkFrom(const Arguments &args, LinkOptions *link, QString *error)
         return true;
     }
     if (args.options.contains("tcp")) {
-        int portNumber = 0;
-        if (!splitPair(args.options.value("tcp"), &link->host, &portNumber) || portNumber <= 0 || portNumber > 65535) {
+        const std::optional<TcpAddress> address = TcpAddress::parse(args.options.value("tcp"));
+        if (!address) {
             *error = "--tcp needs HOST:PORT, e.g. 127.0.0.1:5025";
             return false;
         }
         link->kind = LinkOptions::Kind::Tcp;
-        link->tcpPort = static_cast<quint16>(portNumber);
+        link->host = address->host;
+        link->tcpPort = address->port;
         return true;
     }
     QString board;

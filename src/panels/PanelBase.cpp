@@ -194,6 +194,8 @@ void PanelBase::fillCommTypeText()
         txtCommType->setText("Testing mode");
     else if (link == QLatin1String("RS232"))
         txtCommType->setText("RS-232 9600BPS / 8bits/None/1bits");
+    else if (link == QLatin1String("TCP"))
+        txtCommType->setText("Interface: LAN (TCP)");
     else if (link == QLatin1String("GPIB"))
         txtCommType->setText("Interface: GPIB;Address:" + QString::number(m_host.gpibAddress()));
 }

@@ -84,7 +84,7 @@ void MDIForm1::CheckOutput()
             panel->SetOutputOffDisplay();
         return;
     }
-    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
+    if (isInstrumentLink()) {
         if (m_menu->mnuOutput->isChecked()) {
             if (!m_polling.live || !QueryTimer.isActive())
                 QueryTimer.start();

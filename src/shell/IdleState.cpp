@@ -2,6 +2,7 @@
 // happened to the last link and offers the next step, and the recorders
 // opened on rows kept from a recording whose link was lost.
 #include "DataForm.h"
+#include "dialogs/dlgLan.h"
 #include "MainMenu.h"
 #include "MDIForm1.h"
 #include "platform/Platform.h"
@@ -59,6 +60,10 @@ QString MDIForm1::rememberedLinkText() const
             return {};
         return instrument + device + " at " + QString::number(store.GetInt("RS232", "BaudRate", 9600, 1, 4000000)) +
                " baud";
+    }
+    if (link == QLatin1String("TCP")) {
+        const std::optional<TcpAddress> address = dlgLan::stored();
+        return address ? instrument + address->text() : QString();
     }
     if (link == QLatin1String("GPIB"))
         return instrument + "GPIB board " + QString::number(store.GetInt("GPIB", "GPIBn", 0, 0, 32767)) + ", address " +

@@ -128,7 +128,7 @@ void MDIForm1::NewWave1(qint16 idx)
 bool MDIForm1::QueryInitialValues()
 {
     bool result = false;
-    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
+    if (isInstrumentLink()) {
         IsSuspendOutput = true;
         IsQueryInitialValues = true;
         if (Panel *panel = currentPanel())

@@ -2,12 +2,14 @@
 
 #include "comm/gpib/GpibDeviceFactory.h"
 #include "comm/SerialLink.h"
+#include "comm/TcpLink.h"
 #include "ControlPort.h"
 #include "DataForm.h"
 #include "dialogs/dlgAutoMode.h"
 #include "dialogs/dlgConfigRS232.h"
 #include "dialogs/dlgDelay.h"
 #include "dialogs/dlgGPIB.h"
+#include "dialogs/dlgLan.h"
 #include "dialogs/dlgQueryInitial.h"
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
@@ -304,6 +306,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuRS232, &MDIForm1::mnuRS232_Click);
     onClick(m_menu->mnuGPIB, &MDIForm1::mnuGPIB_Click);
     onClick(m_menu->mnuUSB, &MDIForm1::mnuUSB_Click);
+    onClick(m_menu->mnuLan, &MDIForm1::mnuLan_Click);
     onClick(m_menu->mnuSaveMemory, &MDIForm1::mnuSaveMemory_Click);
     onClick(m_menu->mnuRecallMemory, &MDIForm1::mnuRecallMemory_Click);
     onClick(m_menu->mnuDelay, &MDIForm1::mnuDelay_Click);
@@ -367,9 +370,53 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
         }
         BeginGetMachineType("GPIB", QString());
         setStatusText("Getting the machine type...");
+    } else if (aCommType == QLatin1String("TCP")) {
+        if (!lanDialog().Execute(IsDirect))
+            return;
+        openTcpLink();
     } else if (aCommType == QLatin1String("Menu")) {
         BeginGetMachineType("Menu", DefaultMachineType);
     }
+}
+
+// A socket connects while the window goes on; identification starts once
+// it is there.
+void MDIForm1::openTcpLink()
+{
+    constexpr int TcpConnectLimitMs = 10000;
+    MainFormState = 1;
+    mainFormStateChanged();
+    setStatusText("Connecting to " + lanDialog().address().text() + "...");
+    connectTcpLink(m_engine->MSTcp, lanDialog().address(), TcpConnectLimitMs, [this](const QString &error) {
+        if (!error.isEmpty()) {
+            MainFormState = 0;
+            mainFormStateChanged();
+            platform::messageBox().show("Open TCP Failed!\n" + error, QString(), IMessageBox::Buttons::Ok,
+                                        IMessageBox::Icon::None);
+            return;
+        }
+        m_engine->linkOpened();
+        BeginGetMachineType("TCP", QString());
+        setStatusText("Getting the machine type...");
+    });
+}
+
+bool MDIForm1::isInstrumentLink() const
+{
+    return CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB") || CommType == QLatin1String("TCP");
+}
+
+dlgLan &MDIForm1::lanDialog()
+{
+    if (!m_dlgLan)
+        m_dlgLan = std::make_unique<dlgLan>(this);
+    return *m_dlgLan;
+}
+
+void MDIForm1::connectTcpAddress(const TcpAddress &address)
+{
+    lanDialog().remember(address);
+    Setup("TCP", QString(), true);
 }
 
 void MDIForm1::mnuTerminal_Click()
@@ -471,7 +518,7 @@ bool MDIForm1::configureGpibLink(QString *cause)
 
 void MDIForm1::SetupCommTasker()
 {
-    m_engine->IsRejectAnyTask = !(CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB"));
+    m_engine->IsRejectAnyTask = !isInstrumentLink();
 }
 
 void MDIForm1::SetSettings()
@@ -487,6 +534,8 @@ void MDIForm1::ResetAll()
     keepRecordingOfLostLink();
     m_engine->ResetAll();
     m_engine->linkGivenUp();
+    // A socket is let go at once, so the instrument takes the next client.
+    closeTcpLinkQuietly(m_engine->MSTcp);
     CommType.clear();
     MainFormState = 0;
     mainFormStateChanged();
@@ -531,11 +580,12 @@ void MDIForm1::SetupMenu()
 {
     m_menu->mnuRS232->setChecked(CommType == QLatin1String("RS232"));
     m_menu->mnuGPIB->setChecked(CommType == QLatin1String("GPIB"));
+    m_menu->mnuLan->setChecked(CommType == QLatin1String("TCP"));
 }
 
 void MDIForm1::SetupToolBar()
 {
-    m_toolbar->SetupToolBar(LayoutType, CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB"));
+    m_toolbar->SetupToolBar(LayoutType, isInstrumentLink());
 }
 
 void MDIForm1::Toolbar1_ButtonClick(const QString &key)
@@ -657,6 +707,11 @@ void MDIForm1::mnuRS232_Click()
 void MDIForm1::mnuGPIB_Click()
 {
     Setup("GPIB", QString(), false);
+}
+
+void MDIForm1::mnuLan_Click()
+{
+    Setup("TCP", QString(), false);
 }
 
 void MDIForm1::mnuUSB_Click()

@@ -23,6 +23,8 @@ class QStatusBar;
 namespace qle {
 
 class StartPage;
+class dlgLan;
+struct TcpAddress;
 
 class DataForm;
 class MainMenu;
@@ -184,6 +186,13 @@ public:
     void mnuRS232_Click();
     void mnuGPIB_Click();
     void mnuUSB_Click();
+    void mnuLan_Click();
+    // Connects to the instrument at `address`, as --connect tcp://HOST:PORT
+    // asks: remembered, no dialogs.
+    void connectTcpAddress(const TcpAddress &address);
+    dlgLan &lanDialog();
+    // A real link to an instrument: serial, GPIB or TCP (not testing mode).
+    [[nodiscard]] bool isInstrumentLink() const;
     void mnuExit_Click();
     void mnuKMAItem_Click(int Index);
     void mnuKMBItem_Click(int Index);
@@ -260,6 +269,7 @@ private:
     // After each change of MainFormState: the terminal can send while a real
     // instrument's panel runs, and the status line shows the new state.
     void mainFormStateChanged();
+    void openTcpLink();
     // The start page: shown while nothing is connected.
     void createStartPage();
     void updateStartPage();
@@ -304,6 +314,7 @@ private:
     std::unique_ptr<dlgSaveData> m_dlgSaveData;
     std::unique_ptr<dlgRecordLength> m_dlgRecordLength;
     std::unique_ptr<dlgPolling> m_dlgPolling;
+    std::unique_ptr<dlgLan> m_dlgLan;
     std::unique_ptr<ControlPort> m_controlPort;
     std::unique_ptr<frmTerminal> m_terminal;
     PollingChoice m_polling;

@@ -127,6 +127,7 @@ void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &Defa
     m_engine->ResetTimeoutTask();
     m_menu->mnuGPIB->setEnabled(false);
     m_menu->mnuRS232->setEnabled(false);
+    m_menu->mnuLan->setEnabled(false);
     MainFormState = 1;
     mainFormStateChanged();
     CommType = aCommType;
@@ -136,7 +137,7 @@ void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &Defa
         OkGetMachineType();
         return;
     }
-    if (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB")) {
+    if (isInstrumentLink()) {
         m_engine->CommType = CommType;
         m_engine->SetupTimeoutTask(this, "DevGetMachineTypeTimeout");
         m_engine->ExecQueryTask(m_commands.IdnCommand, 5, this, "DevSetupMachineType", 1, false);

@@ -39,6 +39,7 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     mnuGPIB = addItem(interface, "&GPIB...", "mnuGPIB", true);
     mnuRS232 = addItem(interface, "&RS232...", "mnuRS232", true);
     mnuUSB = addItem(interface, "&USB...", "mnuUSB");
+    mnuLan = addItem(interface, "&LAN (TCP)...", "mnuLan", true);
     mnuDepart = addSubmenu(interface, "&Depart", "mnuDepart");
     mnuKMC = addSubmenu(mnuDepart, "KMC", "mnuKMC");
     mnuKMA = addSubmenu(mnuDepart, "KMA", "mnuKMA");
@@ -110,7 +111,9 @@ void MainMenu::resetCommon()
     mnuIndep->setChecked(true);
     mnuRS232->setChecked(false);
     mnuGPIB->setChecked(false);
+    mnuLan->setChecked(false);
     mnuRS232->setEnabled(true);
+    mnuLan->setEnabled(true);
 }
 
 void MainMenu::ResetMenu()

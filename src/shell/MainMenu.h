@@ -28,6 +28,7 @@ public:
     QAction *mnuGPIB = nullptr;
     QAction *mnuRS232 = nullptr;
     QAction *mnuUSB = nullptr;
+    QAction *mnuLan = nullptr;
     QMenu *mnuDepart = nullptr;
     QMenu *mnuKMC = nullptr;
     QMenu *mnuKMA = nullptr;

@@ -28,7 +28,7 @@ dlgPolling &MDIForm1::pollingDialog()
 void MDIForm1::mnuPolling_Click()
 {
     PollingChoice chosen;
-    const bool linked = MainFormState == 3 && (CommType == QLatin1String("RS232") || CommType == QLatin1String("GPIB"));
+    const bool linked = MainFormState == 3 && isInstrumentLink();
     const auto readingPeriod = [this, linked](int periodMs) {
         Panel *current = currentPanel();
         return linked && current ? current->liveReadingPeriodMs(periodMs) : periodMs;

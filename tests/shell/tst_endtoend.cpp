@@ -1,4 +1,5 @@
 #include "comm/CommTasker.h"
+#include "comm/TcpLink.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout3.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -452,6 +454,50 @@ private slots:
         QCOMPARE(note, QString("Live: readings every 0.5 s on this link"));
         // Recorded readings are not taken for stale at that pace.
         QCOMPARE(w->readingMaxAgeMs(), 1000);
+    }
+
+    // A raw TCP link (a serial-over-LAN adapter, psu-sim --tcp): chosen in
+    // Interface > LAN (TCP)..., remembered, and taken again by the on-line
+    // button and by --connect tcp://HOST:PORT without dialogs.
+    void lanLinkFromTheMenuAndTheCommandLine()
+    {
+        startSim({"--model", "KMB-6001", "--tcp", "0"});
+        const std::optional<TcpAddress> address = TcpAddress::parse(sim->link());
+        QVERIFY(address);
+        fx->dialogs.script([&](QDialog &d) {
+            d.findChild<QLineEdit *>("txtHost")->setText(address->host);
+            d.findChild<QSpinBox *>("numPort")->setValue(address->port);
+            d.findChild<QPushButton *>("OKButton")->click();
+            return int(QDialog::Accepted);
+        });
+        fx->scriptRealRun();
+        w->mnuLan_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()),
+                                 20000);
+        QVERIFY(w->menu().mnuLan->isChecked());
+        QCOMPARE(setting("TCP", "Port"), QString::number(address->port));
+        QCOMPARE(setting("Common", "CommType"), QString("TCP"));
+        settle();
+        w->currentPanel()->findChild<CWNumEdit *>("numVoltage")->enterValue(4.5);
+        QTRY_VERIFY(!sim->received().filter(QRegularExpression("VOLT 4\\.5$")).isEmpty());
+
+        // Let go, then taken again without a dialog, as --connect does.
+        w->ResetAll();
+        QVERIFY(w->startPage()->cmdConnect->text().endsWith("KMB-6001 on " + address->text()));
+        const int dialogs = static_cast<int>(fx->dialogs.shownTitles.size());
+        fx->scriptRealRun();
+        w->connectTcpAddress(*TcpAddress::parse("tcp://" + address->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 3 && w->currentPanel(), 20000);
+        QCOMPARE(fx->dialogs.shownTitles.mid(dialogs), QStringList{"Querying..."});
+        QCOMPARE(sim->received().filter("*IDN?").size(), 2);
+
+        // Nobody there: one box with the cause, back to the start page.
+        w->ResetAll();
+        w->connectTcpAddress({QStringLiteral("127.0.0.1"), 1});
+        QTRY_COMPARE(fx->boxes.texts().size(), 1);
+        QVERIFY2(fx->boxes.texts().first().startsWith("Open TCP Failed!\ncannot connect to 127.0.0.1:1: "),
+                 qPrintable(fx->boxes.texts().first()));
+        QCOMPARE(w->MainFormState, 0);
     }
 
     // A question raised at the screen while a script's CONN waits for the
