@@ -1,29 +1,11 @@
 #include "InstrumentSession.h"
 
-#include "comm/gpib/GpibDeviceFactory.h"
-#include "comm/SerialLink.h"
-#include "comm/TcpLink.h"
 #include "platform/Trace.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
 namespace qle {
-
-QString LinkOptions::describe() const
-{
-    switch (kind) {
-    case Kind::Serial:
-        return "serial port " + port;
-    case Kind::Tcp:
-        return "TCP " + TcpAddress{host, tcpPort}.text();
-    case Kind::Gpib:
-        return QStringLiteral("GPIB %1:%2").arg(gpibBoard).arg(gpibAddress);
-    case Kind::None:
-        break;
-    }
-    return QStringLiteral("no link");
-}
 
 InstrumentSession::InstrumentSession()
 {
@@ -41,52 +23,21 @@ InstrumentSession::~InstrumentSession()
 bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &settings, QString *error)
 {
     m_link = link;
-    m_engine.setResponseTimeoutSec(link.timeoutSec);
-    switch (link.kind) {
-    case LinkOptions::Kind::Serial:
-        if (!openSerialPort(m_engine.MSComm1, link.port, link.baud, error))
-            return false;
-        m_engine.CommType = "RS232";
-        break;
-    case LinkOptions::Kind::Tcp: {
-        // A program without windows may wait here: nothing else runs.
-        QEventLoop loop;
-        std::optional<QString> outcome;
-        connectTcpLink(m_engine.MSTcp, {link.host, link.tcpPort}, static_cast<int>(link.timeoutSec * 1000),
-                       [&](const QString &cause) {
-                           outcome = cause;
-                           loop.quit();
-                       });
-        if (!outcome)
-            loop.exec();
-        if (!outcome->isEmpty()) {
-            *error = *outcome;
-            return false;
-        }
-        m_engine.CommType = "TCP";
-        break;
-    }
-    case LinkOptions::Kind::Gpib:
-        m_gpib = gpib::createGpibDevice(settings);
-        if (!m_gpib) {
-            *error = "no GPIB backend is available (see the [GPIB] section of the settings)";
-            return false;
-        }
-        if (!m_gpib->configure(link.gpibBoard, link.gpibAddress)) {
-            *error = QStringLiteral("the GPIB backend cannot reach board %1, address %2")
-                         .arg(link.gpibBoard)
-                         .arg(link.gpibAddress);
-            return false;
-        }
-        m_engine.setGpibDevice(m_gpib.get());
-        m_engine.CommType = "GPIB";
-        break;
-    case LinkOptions::Kind::None:
+    if (link.kind == LinkOptions::Kind::None) {
         *error = "no link given: use --port, --tcp or --gpib";
         return false;
     }
-    m_engine.linkOpened();
-    return true;
+    // A program without windows may wait here: nothing else runs.
+    QEventLoop loop;
+    std::optional<QString> outcome;
+    openInstrumentLink(m_engine, link, settings, m_gpib, [&](const QString &cause) {
+        outcome = cause;
+        loop.quit();
+    });
+    if (!outcome)
+        loop.exec();
+    *error = *outcome;
+    return outcome->isEmpty();
 }
 
 void InstrumentSession::useModel(const QString &model)

@@ -2,6 +2,7 @@
 
 #include "comm/CommTasker.h"
 #include "comm/CommTaskerHost.h"
+#include "instrument/InstrumentLink.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
 
@@ -18,22 +19,6 @@ namespace qle {
 
 class GpibDevice;
 class ISettingsStore;
-
-// Where the instrument is: one of a serial port, a raw TCP socket or a GPIB
-// address (board and address on the backend of the settings' [GPIB] section).
-struct LinkOptions {
-    enum class Kind { None, Serial, Tcp, Gpib };
-    Kind kind = Kind::None;
-    QString port;
-    int baud = 9600;
-    QString host;
-    quint16 tcpPort = 0;
-    int gpibBoard = 0;
-    int gpibAddress = 0;
-    double timeoutSec = CommTasker::ResponseTimeoutSec;
-
-    [[nodiscard]] QString describe() const;
-};
 
 // The engine the main program uses, driven one exchange at a time for a
 // program without windows: every query and command goes through CommTasker,

@@ -1,7 +1,6 @@
 #include "MDIForm1.h"
 
 #include "comm/gpib/GpibDeviceFactory.h"
-#include "comm/SerialLink.h"
 #include "comm/TcpLink.h"
 #include "ControlPort.h"
 #include "DataForm.h"
@@ -17,6 +16,7 @@
 #include "dialogs/dlgWaitRsp.h"
 #include "dialogs/frmTerminal.h"
 #include "FrmProxy.h"
+#include "instrument/InstrumentLink.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
 #include "platform/CatalogueUpgrade.h"
@@ -349,56 +349,63 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
         }
         return;
     }
+    LinkOptions link;
     if (aCommType == QLatin1String("RS232")) {
         if (!rs232Dialog().Execute(IsDirect))
             return;
-        if (!openSerialLink()) {
-            platform::messageBox().show("Open " + aCommType + " Failed!", QString(), IMessageBox::Buttons::Ok,
-                                        IMessageBox::Icon::None);
-            return;
-        }
-        BeginGetMachineType("RS232", QString());
-        setStatusText("Getting the machine type...");
+        link.kind = LinkOptions::Kind::Serial;
+        link.port = rs232Dialog().devicePath();
+        link.baud = rs232Dialog().BaudRate();
+        openLink(link);
     } else if (aCommType == QLatin1String("GPIB")) {
         if (!gpibDialog().Execute(IsDirect))
             return;
-        QString cause;
-        if (!configureGpibLink(&cause)) {
-            platform::messageBox().show("Config GPIB failed!" + (cause.isEmpty() ? QString() : "\n" + cause), QString(),
-                                        IMessageBox::Buttons::Ok, IMessageBox::Icon::None);
-            return;
-        }
-        BeginGetMachineType("GPIB", QString());
-        setStatusText("Getting the machine type...");
+        link.kind = LinkOptions::Kind::Gpib;
+        link.gpibBoard = gpibDialog().GPIBn();
+        link.gpibAddress = gpibDialog().Address();
+        openLink(link);
     } else if (aCommType == QLatin1String("TCP")) {
         if (!lanDialog().Execute(IsDirect))
             return;
-        openTcpLink();
+        link.kind = LinkOptions::Kind::Tcp;
+        link.host = lanDialog().address().host;
+        link.tcpPort = lanDialog().address().port;
+        openLink(link);
     } else if (aCommType == QLatin1String("Menu")) {
         BeginGetMachineType("Menu", DefaultMachineType);
     }
 }
 
-// A socket connects while the window goes on; identification starts once
-// it is there.
-void MDIForm1::openTcpLink()
+// Opens the link, then identifies the instrument on it. A socket connects
+// while the window goes on.
+void MDIForm1::openLink(const LinkOptions &link)
 {
-    constexpr int TcpConnectLimitMs = 10000;
-    MainFormState = 1;
-    mainFormStateChanged();
-    setStatusText("Connecting to " + lanDialog().address().text() + "...");
-    connectTcpLink(m_engine->MSTcp, lanDialog().address(), TcpConnectLimitMs, [this](const QString &error) {
-        if (!error.isEmpty()) {
-            MainFormState = 0;
-            mainFormStateChanged();
-            platform::messageBox().show("Open TCP Failed!\n" + error, QString(), IMessageBox::Buttons::Ok,
-                                        IMessageBox::Icon::None);
-            return;
-        }
-        m_engine->linkOpened();
-        BeginGetMachineType("TCP", QString());
-        setStatusText("Getting the machine type...");
-    });
+    constexpr double TcpConnectLimitSec = 10;
+    LinkOptions opening = link;
+    const bool waits = link.kind == LinkOptions::Kind::Tcp;
+    if (waits) {
+        opening.timeoutSec = TcpConnectLimitSec;
+        MainFormState = 1;
+        mainFormStateChanged();
+        setStatusText("Connecting to " + link.describe() + "...");
+    }
+    openInstrumentLink(
+        *m_engine, opening, platform::settings(), m_gpibDevice, [this, link, waits](const QString &error) {
+            m_engine->setResponseTimeoutSec(CommTasker::ResponseTimeoutSec);
+            if (error.isEmpty()) {
+                BeginGetMachineType(link.commType(), QString());
+                setStatusText("Getting the machine type...");
+                return;
+            }
+            if (waits) {
+                MainFormState = 0;
+                mainFormStateChanged();
+            }
+            const QString text = link.kind == LinkOptions::Kind::Gpib  ? "Config GPIB failed!\n" + error
+                                 : link.kind == LinkOptions::Kind::Tcp ? "Open TCP Failed!\n" + error
+                                                                       : QStringLiteral("Open RS232 Failed!");
+            platform::messageBox().show(text, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::None);
+        });
 }
 
 bool MDIForm1::isInstrumentLink() const
@@ -481,39 +488,6 @@ bool MDIForm1::startControlPort(quint16 port, QString *error)
 quint16 MDIForm1::controlPort() const
 {
     return m_controlPort ? m_controlPort->port() : 0;
-}
-
-bool MDIForm1::openSerialLink()
-{
-    const QString device = rs232Dialog().devicePath();
-    if (device.isEmpty())
-        return false;
-    if (!openSerialPort(m_engine->MSComm1, device, rs232Dialog().BaudRate()))
-        return false;
-    m_engine->linkOpened();
-    return true;
-}
-
-bool MDIForm1::configureGpibLink(QString *cause)
-{
-    // A device installed from outside (a test's) stays; otherwise the backend
-    // is chosen afresh from the [GPIB] settings at each connection.
-    if (!m_engine->gpibDevice() || m_engine->gpibDevice() == m_gpibDevice.get()) {
-        m_engine->setGpibDevice(nullptr);
-        m_gpibDevice = gpib::createGpibDevice(platform::settings());
-        m_engine->setGpibDevice(m_gpibDevice.get());
-    }
-    GpibDevice *device = m_engine->gpibDevice();
-    if (!device) {
-        *cause = gpib::noDeviceReason(platform::settings());
-        return false;
-    }
-    if (!device->configure(gpibDialog().GPIBn(), gpibDialog().Address())) {
-        *cause = device->lastError();
-        return false;
-    }
-    m_engine->linkOpened();
-    return true;
 }
 
 void MDIForm1::SetupCommTasker()

@@ -25,6 +25,7 @@ namespace qle {
 class StartPage;
 class dlgLan;
 struct TcpAddress;
+struct LinkOptions;
 
 class DataForm;
 class MainMenu;
@@ -258,9 +259,6 @@ private:
     void onGetMachineTypeTimer();
     void familyItemClicked(const QList<QAction *> &items, int index);
     void connectMenus();
-    bool openSerialLink();
-    // False with the backend's words in *cause when the bus cannot be had.
-    bool configureGpibLink(QString *cause);
     void installPanel(Panel *panel, int layoutType);
     bool lockDataFolder();
     void offerUnsavedRows();
@@ -269,7 +267,7 @@ private:
     // After each change of MainFormState: the terminal can send while a real
     // instrument's panel runs, and the status line shows the new state.
     void mainFormStateChanged();
-    void openTcpLink();
+    void openLink(const LinkOptions &link);
     // The start page: shown while nothing is connected.
     void createStartPage();
     void updateStartPage();

@@ -1,0 +1,174 @@
+#include "instrument/Instrument.h"
+#include "MemorySettings.h"
+#include "protocol/Catalogue.h"
+#include "SimProcess.h"
+
+#include <QSqlDatabase>
+#include <QTest>
+
+using namespace qle;
+using namespace qle::testing;
+
+// Instrument objects against the virtual instrument: two of different
+// models in one process, each on its own link, set and read at once.
+class TestInstrument : public QObject {
+    Q_OBJECT
+
+private:
+    QList<CatalogueRow> catalogue;
+    MemorySettings settings;
+
+    Instrument::CatalogueLookup lookup() const
+    {
+        return [this](const QString &mtype) { return FindCatalogueRow(catalogue, mtype); };
+    }
+
+    // Runs `operation` and waits for its outcome.
+    static Outcome wait(const std::function<void(OutcomeHandler)> &operation)
+    {
+        std::optional<Outcome> outcome;
+        operation([&](const Outcome &o) { outcome = o; });
+        if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 30000))
+            return {Outcome::Kind::Refused, "<no outcome>"};
+        return *outcome;
+    }
+
+    static LinkOptions linkTo(const SimProcess &sim, bool tcp)
+    {
+        LinkOptions link;
+        if (tcp) {
+            link.kind = LinkOptions::Kind::Tcp;
+            link.host = sim.link().section(u':', 0, 0);
+            link.tcpPort = static_cast<quint16>(sim.link().section(u':', 1).toUInt());
+        } else {
+            link.kind = LinkOptions::Kind::Serial;
+            link.port = sim.link();
+        }
+        return link;
+    }
+
+    void openAndIdentify(Instrument &instrument, const SimProcess &sim, bool tcp, const QString &model)
+    {
+        std::optional<QString> opened;
+        instrument.open(linkTo(sim, tcp), settings, [&](const QString &error) { opened = error; });
+        QTRY_VERIFY_WITH_TIMEOUT(opened.has_value(), 10000);
+        QCOMPARE(*opened, QString());
+        const Outcome identified = wait([&](OutcomeHandler done) { instrument.identify(lookup(), done); });
+        QCOMPARE(identified.text, model);
+        QVERIFY(identified.done());
+        QCOMPARE(instrument.state(), ConnectionState::Running);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "catalogue");
+        db.setDatabaseName(QStringLiteral(QLE_SHIPPED_CATALOGUE));
+        db.setConnectOptions("QSQLITE_OPEN_READONLY");
+        QVERIFY(db.open());
+        QString error;
+        QVERIFY2(ReadCatalogue(db, &catalogue, &error), qPrintable(error));
+    }
+
+    void twoInstrumentsOfDifferentModelsAtOnce()
+    {
+        SimProcess threeOutputs;
+        SimProcess oneOutput;
+        QVERIFY(threeOutputs.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(oneOutput.start({"--model", "KMB-6001", "--no-noise", "--tcp", "0"}));
+        Instrument a;
+        Instrument b;
+        openAndIdentify(a, threeOutputs, false, "KMA-3303T");
+        openAndIdentify(b, oneOutput, true, "KMB-6001");
+        QCOMPARE(a.channelCount(), 3);
+        QCOMPARE(b.channelCount(), 1);
+
+        // Both set at once; each command reaches its own instrument only.
+        QList<std::tuple<int, ChannelSetting, ChangeSource>> changes;
+        connect(&a, &Instrument::settingChanged, this, [&](int ch, ChannelSetting setting, ChangeSource source) {
+            changes.append({ch, setting, source});
+        });
+        std::optional<Outcome> setA;
+        std::optional<Outcome> setB;
+        a.setChannel(1, ChannelSetting::Voltage, 7.5, ChangeSource::Script, [&](const Outcome &o) { setA = o; });
+        b.setChannel(0, ChannelSetting::Voltage, 12, ChangeSource::User, [&](const Outcome &o) { setB = o; });
+        QTRY_VERIFY(setA && setB);
+        QVERIFY2(setA->done() && setB->done(), qPrintable(setA->text + " / " + setB->text));
+        QTRY_VERIFY(threeOutputs.received().contains(":CHAN2:VOLT 7.5"));
+        QTRY_VERIFY(!oneOutput.received().filter(QRegularExpression("VOLT 12$")).isEmpty());
+        QVERIFY(threeOutputs.received().filter("VOLT 12").isEmpty());
+        QCOMPARE(a.channel(1).setVoltage, std::optional(7.5));
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(std::get<2>(changes.first()), ChangeSource::Script);
+
+        // Readings, each with when it came.
+        QVERIFY(oneOutput.control("load 1 24"));
+        QVERIFY(wait([&](OutcomeHandler done) { b.setOutput(true, ChangeSource::Script, done); }).done());
+        QVERIFY(wait([&](OutcomeHandler done) { b.measure(0, done); }).done());
+        QCOMPARE(b.channel(0).voltage->text, QString("12.000"));
+        QCOMPARE(b.channel(0).current->value, 0.5);
+        QVERIFY(b.channel(0).current->atMs >= 0);
+        QVERIFY(!a.channel(0).voltage);
+
+        // Refused before anything is sent: the limits of the catalogue.
+        const qsizetype sent = threeOutputs.received().size();
+        const Outcome tooHigh = wait(
+            [&](OutcomeHandler done) { a.setChannel(0, ChannelSetting::Voltage, 99, ChangeSource::Script, done); });
+        QCOMPARE(tooHigh.kind, Outcome::Kind::Refused);
+        QVERIFY2(tooHigh.text.startsWith("out of range 0 to "), qPrintable(tooHigh.text));
+        QCOMPARE(wait([&](OutcomeHandler done) {
+                     a.setChannel(3, ChannelSetting::Current, 1, ChangeSource::Script, done);
+                 }).text,
+                 QString("no such channel"));
+        QCOMPARE(wait([&](OutcomeHandler done) { b.setCoupling(Coupling::Track, ChangeSource::Script, done); }).kind,
+                 Outcome::Kind::Refused);
+        QTest::qWait(100);
+        QCOMPARE(threeOutputs.received().size(), sent);
+
+        // The instrument's own refusal comes back with its text; a query's reply too.
+        const Outcome refused = wait([&](OutcomeHandler done) { a.sendLine(":FOO:BAR", ChangeSource::Script, done); });
+        QCOMPARE(refused.kind, Outcome::Kind::InstrumentError);
+        QVERIFY2(refused.text.startsWith("-113"), qPrintable(refused.text));
+        QCOMPARE(a.lastError(), refused.text);
+        QCOMPARE(wait([&](OutcomeHandler done) { b.sendLine("*IDN?", ChangeSource::Script, done); }).text,
+                 b.identity());
+
+        // One link lost: its operations end as such, the other goes on.
+        std::optional<QString> lostCause;
+        connect(&b, &Instrument::linkLost, this, [&](const QString &cause) { lostCause = cause; });
+        oneOutput.kill();
+        const Outcome afterLoss = wait([&](OutcomeHandler done) { b.measure(0, done); });
+        QCOMPARE(afterLoss.kind, Outcome::Kind::LinkLost);
+        QTRY_VERIFY(lostCause.has_value());
+        QCOMPARE(b.state(), ConnectionState::Idle);
+        QCOMPARE(wait([&](OutcomeHandler done) { b.setOutput(false, ChangeSource::Script, done); }).kind,
+                 Outcome::Kind::LinkLost);
+        QVERIFY(wait([&](OutcomeHandler done) { a.measure(2, done); }).done());
+        QCOMPARE(a.channel(2).voltage.has_value(), true);
+    }
+
+    void unknownModelAndClosedPort()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        Instrument instrument;
+        std::optional<QString> opened;
+        instrument.open(linkTo(sim, false), settings, [&](const QString &error) { opened = error; });
+        QTRY_VERIFY(opened.has_value());
+        const Outcome unknown =
+            wait([&](OutcomeHandler done) { instrument.identify([](const QString &) { return nullptr; }, done); });
+        QCOMPARE(unknown.kind, Outcome::Kind::Refused);
+        QVERIFY(unknown.text.startsWith("unknown model: \"KMA-3303T\""));
+        QCOMPARE(instrument.state(), ConnectionState::Idle);
+
+        LinkOptions nowhere;
+        nowhere.kind = LinkOptions::Kind::Serial;
+        nowhere.port = "/nonexistent/tty";
+        opened.reset();
+        instrument.open(nowhere, settings, [&](const QString &error) { opened = error; });
+        QVERIFY(opened && !opened->isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstrument)
+#include "tst_instrument.moc"
