@@ -52,6 +52,15 @@ private:
     OutcomeHandler m_lost;
 };
 
+// Takes `value`; false when it was known already.
+template <typename T> bool replace(std::optional<T> &known, const T &value)
+{
+    if (known == value)
+        return false;
+    known = value;
+    return true;
+}
+
 qint64 nowMs()
 {
     return static_cast<qint64>(platform::clock().monotonicSec() * 1000.0);
@@ -261,34 +270,26 @@ void Instrument::noteReading(int channel, bool current, const QString &text, Cha
 
 void Instrument::noteOutput(bool on, ChangeSource source)
 {
-    if (m_output == on)
-        return;
-    m_output = on;
-    emit outputChanged(on, source);
+    if (replace(m_output, on))
+        emit outputChanged(on, source);
 }
 
 void Instrument::noteCoupling(Coupling coupling, ChangeSource source)
 {
-    if (m_coupling == coupling)
-        return;
-    m_coupling = coupling;
-    emit couplingChanged(coupling, source);
+    if (replace(m_coupling, coupling))
+        emit couplingChanged(coupling, source);
 }
 
 void Instrument::noteAutoRun(bool on, ChangeSource source)
 {
-    if (m_autoRun == on)
-        return;
-    m_autoRun = on;
-    emit autoRunChanged(on, source);
+    if (replace(m_autoRun, on))
+        emit autoRunChanged(on, source);
 }
 
 void Instrument::noteMemory(int memory, ChangeSource source)
 {
-    if (m_memory == memory)
-        return;
-    m_memory = memory;
-    emit memoryChanged(memory, source);
+    if (replace(m_memory, memory))
+        emit memoryChanged(memory, source);
 }
 
 void Instrument::noteError(const QString &text, ChangeSource source)
