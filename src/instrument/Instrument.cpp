@@ -100,10 +100,16 @@ std::optional<double> &slot(ChannelState &state, ChannelSetting setting)
 
 } // namespace
 
-Instrument::Instrument(QObject *parent) : QObject(parent), m_engine(std::make_unique<CommTasker>())
+Instrument::Instrument(QObject *parent)
+    : QObject(parent), m_ownEngine(std::make_unique<CommTasker>()), m_engine(m_ownEngine.get())
 {
     m_engine->setHost(this);
     m_engine->SetupTimeoutTask(this, "onTimeout");
+    m_commands.LoadScpiCommands();
+}
+
+Instrument::Instrument(CommTasker &engine, QObject *parent) : QObject(parent), m_engine(&engine)
+{
     m_commands.LoadScpiCommands();
 }
 
@@ -119,13 +125,17 @@ void Instrument::onTimeout()
     m_engine->linkGivenUp();
     setState(ConnectionState::Idle);
     emit linkLost(lost.text);
-    // The routine is taken on each use: the next link gets it back.
-    QMetaObject::invokeMethod(
-        this, [this] { m_engine->SetupTimeoutTask(this, "onTimeout"); }, Qt::QueuedConnection);
+    // The routine is taken on each use: the next link gets it back. An
+    // engine of the owner's has the owner's routine, which calls this one.
+    if (m_ownEngine)
+        QMetaObject::invokeMethod(
+            this, [this] { m_engine->SetupTimeoutTask(this, "onTimeout"); }, Qt::QueuedConnection);
 }
 
 Instrument::~Instrument()
 {
+    if (!m_ownEngine)
+        return;
     m_engine->setHost(nullptr);
     m_engine->setGpibDevice(nullptr);
 }
@@ -270,8 +280,18 @@ void Instrument::noteReading(int channel, bool current, const QString &text, Cha
 
 void Instrument::noteOutput(bool on, ChangeSource source)
 {
-    if (replace(m_output, on))
-        emit outputChanged(on, source);
+    if (!replace(m_output, on))
+        return;
+    emit outputChanged(on, source);
+    // An output that is off has nothing to measure.
+    if (on)
+        return;
+    for (int ch = 0; ch < channelCount(); ++ch) {
+        m_channels[ch].voltage.reset();
+        m_channels[ch].current.reset();
+        emit readingChanged(ch, false);
+        emit readingChanged(ch, true);
+    }
 }
 
 void Instrument::noteCoupling(Coupling coupling, ChangeSource source)

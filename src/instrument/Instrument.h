@@ -70,7 +70,12 @@ public:
     // Finds a catalogue row by model name ("KMA-3303T", "KMA-3303T#2").
     using CatalogueLookup = std::function<const CatalogueRow *(const QString &mtype)>;
 
+    // An instrument with an engine of its own.
     explicit Instrument(QObject *parent = nullptr);
+    // The model of an instrument whose engine, link and time-out belong to
+    // its owner (the main window): it is fed and asked, its operations send
+    // through that engine.
+    explicit Instrument(CommTasker &engine, QObject *parent = nullptr);
     ~Instrument() override;
 
     [[nodiscard]] CommTasker &engine() { return *m_engine; }
@@ -172,7 +177,8 @@ private:
     [[nodiscard]] std::optional<QString> cannotSend() const;
     [[nodiscard]] const CatalogueRow *channelRow(int channel) const;
 
-    std::unique_ptr<CommTasker> m_engine;
+    std::unique_ptr<CommTasker> m_ownEngine;
+    CommTasker *m_engine;
     std::unique_ptr<GpibDevice> m_gpib;
     LinkOptions m_link;
     CatalogueLookup m_catalogue;

@@ -1,5 +1,7 @@
 #include "PanelBase.h"
 
+#include "instrument/Instrument.h"
+
 #include "comm/CommTasker.h"
 #include "platform/FormatPattern.h"
 #include "platform/MessageBox.h"
@@ -214,6 +216,7 @@ void PanelBase::onNumericEdit(ChannelSetting setting, CWNumEdit *field, int inde
     if (m_host.mainFormState() != 3 || !acceptsEdit(setting, index))
         return;
     sendCommand(ChannelCommand(m_family, index + 1, setting, valueText(value)));
+    noteField(field, ChangeSource::User);
     afterEdit(setting, index);
 }
 
@@ -226,22 +229,41 @@ void PanelBase::onOcpClicked(int index)
 {
     const ChannelControls &c = m_channels.at(index);
     const QString state = c.tbnOCP->Value() ? "1" : "0";
-    if (m_host.mainFormState() == 3)
-        sendCommand(ChannelCommand(m_family, index + 1, ChannelSetting::OverCurrent, state));
+    if (m_host.mainFormState() != 3)
+        return;
+    sendCommand(ChannelCommand(m_family, index + 1, ChannelSetting::OverCurrent, state));
+    if (Instrument *model = m_host.instrument())
+        model->noteSetting(index, ChannelSetting::OverCurrent, c.tbnOCP->Value() ? 1 : 0, ChangeSource::User);
 }
 
 void PanelBase::applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage)
 {
     bool ok = false;
     const double value = ReadNumber(text, &ok);
-    if (ok || zeroOnGarbage)
+    if (ok || zeroOnGarbage) {
         field->setValue(value);
+        noteField(field, ChangeSource::Instrument);
+    }
+}
+
+void PanelBase::noteField(const CWNumEdit *field, ChangeSource source)
+{
+    Instrument *model = m_host.instrument();
+    if (!model || !field)
+        return;
+    const QString name = field->objectName();
+    const ChannelSetting setting = name == QLatin1String("numCurrent") ? ChannelSetting::Current
+                                   : name == QLatin1String("numOVP")   ? ChannelSetting::OverVoltage
+                                                                       : ChannelSetting::Voltage;
+    model->noteSetting(field->index(), setting, field->Value(), source);
 }
 
 void PanelBase::onErrorReply(const QString &text)
 {
     if (!IsErrorReply(text))
         return;
+    if (Instrument *model = m_host.instrument())
+        model->noteError(text.trimmed());
     // With the output off there is nothing to switch off and no run to stop:
     // the error is told, not sent back as a command or a box.
     if (!m_host.outputOn()) {

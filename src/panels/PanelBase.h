@@ -18,6 +18,8 @@ class QRadioButton;
 
 namespace qle {
 
+enum class ChangeSource;
+
 class CWButton;
 class CWNumEdit;
 class LivePoller;
@@ -127,13 +129,15 @@ protected:
     void onOcpClicked(int index);
     // A set-value reply put into its field. Text that is not a number gives 0
     // when zeroOnGarbage, else leaves the field as it is.
-    static void applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage);
+    void applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage);
+    // Tells the model a set-value field's value and who set it.
+    void noteField(const CWNumEdit *field, ChangeSource source);
     void onErrorReply(const QString &text);
     void setControlsEnabled(bool enabled);
     void blankReadings();
     void noteReading(int channel, bool current);
     [[nodiscard]] Coupling selectedCoupling() const;
-    static void followNumber(CWNumEdit *field, const QString &text, QChar unit);
+    void followNumber(CWNumEdit *field, const QString &text, QChar unit);
 
     IPanelHost &m_host;
     CommandFamily m_family;

@@ -6,6 +6,7 @@
 #include "protocol/ReplyReaders.h"
 
 #include "comm/CommTasker.h"
+#include "instrument/Instrument.h"
 #include "platform/Clock.h"
 #include "platform/FormatPattern.h"
 #include "platform/Platform.h"
@@ -62,6 +63,10 @@ void PanelBase::noteReading(int channel, bool current)
         return;
     m_readingMs[static_cast<std::size_t>(channel)][current ? 1 : 0] =
         static_cast<qint64>(platform::clock().monotonicSec() * 1000.0);
+    if (Instrument *model = m_host.instrument()) {
+        const ChannelControls &c = m_channels.at(channel);
+        model->noteReading(channel, current, (current ? c.txtCurrent : c.txtVoltage)->text());
+    }
 }
 
 qint64 PanelBase::readingTimeMs(int channel) const
@@ -106,6 +111,7 @@ void PanelBase::followNumber(CWNumEdit *field, const QString &text, QChar unit)
     if (!value || field->hasUnsentEdit() || field->textForValue(*value) == field->textForValue(field->Value()))
         return;
     field->setValue(*value);
+    noteField(field, ChangeSource::Instrument);
 }
 
 void PanelBase::followReply(const LiveQuery &query, const QString &text, bool stateIsCurrent)
@@ -145,6 +151,8 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
             on && channelQuery && m_channels.at(query.channel).tbnOCP) {
             const QSignalBlocker block(m_channels.at(query.channel).tbnOCP);
             m_channels.at(query.channel).tbnOCP->setValue(*on);
+            if (Instrument *model = m_host.instrument())
+                model->noteSetting(query.channel, ChannelSetting::OverCurrent, *on ? 1 : 0, ChangeSource::Instrument);
         }
         break;
     case LiveItem::Coupling: {
@@ -165,6 +173,8 @@ void PanelBase::followReply(const LiveQuery &query, const QString &text, bool st
     case LiveItem::Memory:
         if (TextBox *memory = memoryText())
             memory->setText(text.trimmed());
+        if (Instrument *model = m_host.instrument(); model && text.trimmed().toInt() > 0)
+            model->noteMemory(text.trimmed().toInt(), ChangeSource::Instrument);
         break;
     case LiveItem::StatusWord: {
         const LegacyStatusWord word = LegacyStatusWord::parse(text);

@@ -9,6 +9,7 @@ namespace qle {
 
 class CommTasker;
 class Commands;
+class Instrument;
 
 // What a control panel needs of the main window: the connection's state, the
 // engine and query table, the catalogue, and the device-wide operations its
@@ -23,6 +24,9 @@ public:
     [[nodiscard]] virtual bool isQueryInitialValues() const = 0;
     [[nodiscard]] virtual int gpibAddress() const = 0;
     virtual CommTasker &engine() = 0;
+    // The instrument's model, fed with what the panel reads and sends;
+    // nullptr when there is none to feed.
+    virtual Instrument *instrument() { return nullptr; }
     [[nodiscard]] virtual const Commands &commands() const = 0;
     // nullptr when the catalogue has no such row.
     [[nodiscard]] virtual const CatalogueRow *catalogueRow(const QString &mtype) const = 0;

@@ -1,5 +1,7 @@
 #include "frmLayout3.h"
 
+#include "instrument/Instrument.h"
+
 #include "protocol/LegacyStatusWord.h"
 #include "protocol/ReplyReaders.h"
 
@@ -63,12 +65,16 @@ void frmLayout3::connectSinks(int i)
     ChannelControls &c = m_channels[i];
     connect(c.txtSetVolt, &QLineEdit::textChanged, this, [this, i](const QString &text) {
         Trace("txtSetVolt_Change" + QString::number(i) + ":" + text);
-        if (!text.isEmpty())
-            m_channels[i].numVoltage->setValue(setValueOf(text, u'V'));
+        if (text.isEmpty())
+            return;
+        m_channels[i].numVoltage->setValue(setValueOf(text, u'V'));
+        noteField(m_channels[i].numVoltage, ChangeSource::Instrument);
     });
     connect(c.txtSetCurr, &QLineEdit::textChanged, this, [this, i](const QString &text) {
-        if (!text.isEmpty())
-            m_channels[i].numCurrent->setValue(setValueOf(text, u'A'));
+        if (text.isEmpty())
+            return;
+        m_channels[i].numCurrent->setValue(setValueOf(text, u'A'));
+        noteField(m_channels[i].numCurrent, ChangeSource::Instrument);
     });
     connect(c.txtVoltage, &QLineEdit::textChanged, this, [this, i](const QString &text) {
         TextBox *box = m_channels[i].txtVoltage;

@@ -1,6 +1,7 @@
 #include "ControlPort.h"
 
 #include "comm/CommTasker.h"
+#include "instrument/Instrument.h"
 #include "MDIForm1.h"
 #include "panels/Panel.h"
 #include "platform/Clock.h"
@@ -236,7 +237,7 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
     if (word == "OUTP?") {
         if (!running())
             return {notRunningError()};
-        return {m_window.outputOn() ? "ON" : "OFF"};
+        return {m_window.model().output().value_or(false) ? "ON" : "OFF"};
     }
     if (word == "COUP")
         return setCoupling(arguments);
@@ -320,13 +321,12 @@ ControlPort::Outcome ControlPort::measure(bool current, const QString &arguments
     const int channel = channelArgument(arguments, &error);
     if (channel < 0)
         return {error};
-    const Panel *panel = m_window.currentPanel();
-    const QString text = current ? panel->currentText(channel) : panel->voltageText(channel);
-    const qint64 at = panel->readingTimeMs(channel);
-    if (text.trimmed().isEmpty() || at < 0)
+    const ChannelState &state = m_window.model().channel(channel);
+    const std::optional<Reading> &reading = current ? state.current : state.voltage;
+    if (!reading)
         return {"ERR no reading"};
-    const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - at;
-    return {text.trimmed() + "," + QString::number(std::max<qint64>(age, 0))};
+    const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - reading->atMs;
+    return {reading->text + "," + QString::number(std::max<qint64>(age, 0))};
 }
 
 ControlPort::Outcome ControlPort::setOutput(const QString &arguments)

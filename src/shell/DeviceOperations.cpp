@@ -7,6 +7,7 @@
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
+#include "instrument/Instrument.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
 #include "MDIForm1.h"
@@ -40,7 +41,15 @@ void MDIForm1::DoOutput(bool value)
         return;
     showOutputState(value);
     queueDeviceCommand(OutputCommand(family(), value));
+    m_instrument->noteOutput(value, changeSource());
     CheckOutput();
+}
+
+// A reply of the initial read tells the instrument's state; anything else
+// done here comes from a person or a script.
+ChangeSource MDIForm1::changeSource() const
+{
+    return IsQueryInitialValues ? ChangeSource::Instrument : ChangeSource::User;
 }
 
 void MDIForm1::showOutputState(bool value)
@@ -69,6 +78,7 @@ void MDIForm1::followOutput(bool on)
     if (MainFormState != 3)
         return;
     showOutputState(on);
+    m_instrument->noteOutput(on, ChangeSource::Instrument);
     CheckOutput();
     if (!on)
         ReportStatus("Output switched off by the instrument", 5000);
@@ -119,6 +129,7 @@ void MDIForm1::DoAutoRun(bool value)
     if (MainFormState != 3)
         return;
     queueDeviceCommand(AutoRunCommand(value));
+    m_instrument->noteAutoRun(value, changeSource());
     showAutoRunState(value, true);
 }
 
@@ -127,6 +138,7 @@ void MDIForm1::followAutoRun(bool on)
     if (MainFormState != 3)
         return;
     // What the instrument reports is shown; nothing is sent back.
+    m_instrument->noteAutoRun(on, ChangeSource::Instrument);
     showAutoRunState(on, false);
 }
 
@@ -171,6 +183,7 @@ void MDIForm1::applyCoupling(Coupling coupling)
     if (MainFormState != 3)
         return;
     queueDeviceCommand(CouplingCommand(family(), coupling));
+    m_instrument->noteCoupling(coupling, changeSource());
     if (!IsQueryInitialValues)
         m_engine->ResetQueryTasks();
     showCoupling(coupling);
@@ -180,6 +193,7 @@ void MDIForm1::followCoupling(Coupling coupling)
 {
     if (MainFormState != 3)
         return;
+    m_instrument->noteCoupling(coupling, ChangeSource::Instrument);
     showCoupling(coupling);
 }
 
@@ -267,6 +281,7 @@ void MDIForm1::mnuSaveMemory_Click()
     if (!dialog.Execute() || MainFormState != 3)
         return;
     queueDeviceCommand(SaveMemoryCommand(family(), dialog.Memory()));
+    m_instrument->noteMemory(dialog.Memory(), ChangeSource::User);
     if (Panel *panel = currentPanel())
         panel->QueryMemory();
 }
@@ -293,6 +308,7 @@ void MDIForm1::RecallMemory2()
     QueryTimer.stop();
     if (m_engine->ClearAllTasks()) {
         queueDeviceCommand(RecallMemoryCommand(family(), dialog.Memory()));
+        m_instrument->noteMemory(dialog.Memory(), ChangeSource::User);
         QueryInitialValues();
     }
     // The re-read may have reset the connection (cancelled, timed out).

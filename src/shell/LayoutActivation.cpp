@@ -3,6 +3,7 @@
 #include "DataForm.h"
 #include "dialogs/dlgQueryInitial.h"
 #include "dialogs/dlgReadTimes.h"
+#include "instrument/Instrument.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
 #include "MDIForm1.h"
@@ -67,6 +68,7 @@ bool MDIForm1::SetupLayout()
 void MDIForm1::installPanel(Panel *panel, int layoutType)
 {
     LayoutType = static_cast<qint16>(layoutType);
+    m_instrument->useModel(MachineType, [this](const QString &mtype) { return m_dataForm->findFirst(mtype); });
     OperatorForm = panel;
     ResetTableandWave();
     NewTable1(static_cast<qint16>(panel->channelCount() - 1));

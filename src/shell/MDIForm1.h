@@ -23,6 +23,8 @@ class QStatusBar;
 namespace qle {
 
 class StartPage;
+class Instrument;
+enum class ChangeSource;
 class dlgLan;
 struct TcpAddress;
 struct LinkOptions;
@@ -204,6 +206,10 @@ public:
     [[nodiscard]] MainToolbar &toolbar() { return *m_toolbar; }
     [[nodiscard]] DataForm &dataForm() { return *m_dataForm; }
     [[nodiscard]] Commands &commands() { return m_commands; }
+    Instrument *instrument() override { return m_instrument.get(); }
+    // The connected instrument's model: what is known of it, and the
+    // operations scripts use.
+    [[nodiscard]] Instrument &model() { return *m_instrument; }
     // The query that reads the connected instrument's error queue; empty
     // when its family has none.
     [[nodiscard]] QString errorQueueQuery() const;
@@ -296,9 +302,11 @@ private:
     void reportLiveHealth(Panel &panel);
     void queueDeviceCommand(const QString &text);
     [[nodiscard]] CommandFamily family() const;
+    [[nodiscard]] ChangeSource changeSource() const;
 
     ShellOptions m_options;
     std::unique_ptr<CommTasker> m_engine;
+    std::unique_ptr<Instrument> m_instrument;
     std::unique_ptr<DataForm> m_dataForm;
     std::unique_ptr<frmProxy> m_proxy;
     std::unique_ptr<dlgConfigRS232> m_dlgConfigRS232;

@@ -1,4 +1,5 @@
 // The status line, and the reaction to an engine time-out once a panel is open.
+#include "instrument/Instrument.h"
 #include "MDIForm1.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
@@ -68,6 +69,8 @@ void MDIForm1::OperationTimeout()
         return;
     m_reportingLinkLoss = true;
     const QString cause = m_engine->linkLostCause();
+    // Operations the model awaits end as a lost link.
+    m_instrument->onTimeout();
     QueryTimer.stop();
     RecallTimer.stop();
     keepRecordingOfLostLink();

@@ -1,5 +1,6 @@
 #include "comm/CommTasker.h"
 #include "comm/TcpLink.h"
+#include "instrument/Instrument.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout3.h"
@@ -599,14 +600,26 @@ private slots:
             return sim->received().filter(QRegularExpression("^:(CHAN2:VOLT|OUTP:STAT|OUTP:COUP:TRAC) ")).size();
         };
         const qsizetype sentAtStart = commandsSent();
+        // The instrument's model follows too, and knows who changed what.
+        QList<std::pair<int, ChangeSource>> voltageChanges;
+        connect(&w->model(), &Instrument::settingChanged, this,
+                [&](int ch, ChannelSetting setting, ChangeSource source) {
+                    if (setting == ChannelSetting::Voltage)
+                        voltageChanges.append({ch, source});
+                });
 
         QVERIFY(sim->control("set volt 2 5"));
         QTRY_COMPARE_WITH_TIMEOUT(panel->channel(1).numVoltage->Value(), 5.0, 2 * Period);
+        QCOMPARE(w->model().channel(1).setVoltage, std::optional(5.0));
+        QVERIFY(voltageChanges.contains(std::pair(1, ChangeSource::Instrument)));
         QVERIFY(sim->control("output on"));
         QTRY_VERIFY_WITH_TIMEOUT(panel->outputButton()->Value(), 2 * Period);
         QVERIFY(w->menu().mnuOutput->isChecked());
         QCOMPARE(panel->outputStateLabel()->text(), QString("ON"));
         QTRY_VERIFY_WITH_TIMEOUT(!panel->voltageText(1).isEmpty(), 2 * Period);
+        QCOMPARE(w->model().output(), std::optional(true));
+        QTRY_VERIFY(w->model().channel(1).voltage.has_value());
+        QCOMPARE(w->model().channel(1).voltage->value, 5.0);
         QVERIFY(sim->control("coupling track"));
         QTRY_VERIFY_WITH_TIMEOUT(panel->optTrack->isChecked(), 2 * Period);
         QVERIFY(w->menu().mnuTrack->isChecked());
@@ -630,6 +643,8 @@ private slots:
         QTest::keyClick(spin, Qt::Key_Return);
         QTRY_VERIFY(sim->received().contains(":CHAN3:VOLT 4.25"));
         QCOMPARE(panel->channel(2).numVoltage->Value(), 4.25);
+        QCOMPARE(w->model().channel(2).setVoltage, std::optional(4.25));
+        QCOMPARE(voltageChanges.last(), std::pair(2, ChangeSource::User));
 
         // A trip switches the output off at the instrument: the panel follows
         // and says so, and no output command goes out.
@@ -642,6 +657,8 @@ private slots:
         QCOMPARE(w->statusText(), QString("Output switched off by the instrument"));
         QCOMPARE(sim->received().filter(":OUTP:STAT ").size(), outputCommands);
         QTRY_VERIFY(panel->voltageText(0).isEmpty());
+        QCOMPARE(w->model().output(), std::optional(false));
+        QVERIFY(!w->model().channel(0).voltage);
         QVERIFY(fx->boxes.shown().isEmpty());
 
         // Back to Classic: the timer runs only with the output on, every 3 s.
