@@ -437,6 +437,20 @@ private slots:
         QVERIFY(fx->boxes.shown().isEmpty());
     }
 
+    // Classic with the output already on at connection: the read-times
+    // watch counts from the start of polling, not from its first query.
+    void classicReadTimesCountFromTheStart()
+    {
+        startSim({"--model", "KMA-3303T"});
+        QVERIFY(sim->control("output on"));
+        connectSerial();
+        QVERIFY(w->QueryTimer.isActive());
+        QCOMPARE(w->QueryTimer.interval(), 3000);
+        QTest::qWait(300);
+        QVERIFY(w->engine().WriterTimer.isActive());
+        QVERIFY2(w->engine().CurQuerySpentMsec >= 200, qPrintable(QString::number(w->engine().CurQuerySpentMsec)));
+    }
+
     // A link too slow for the chosen Live period: the status line and the
     // polling dialog say how often readings really come.
     void liveSaysWhenTheLinkCannotKeepThePeriod()
