@@ -222,9 +222,37 @@ std::optional<QString> Instrument::whyNot(int channel, ChannelSetting setting, d
     const std::optional<Range> limits = range(channel, setting);
     if (!limits)
         return QStringLiteral("no such setting");
+    if (isLocked(channel, setting))
+        return QStringLiteral("field locked");
     if (!(value >= limits->minimum && value <= limits->maximum))
         return QStringLiteral("out of range %1 to %2").arg(limits->minimum).arg(limits->maximum);
     return std::nullopt;
+}
+
+bool Instrument::isLocked(int channel, ChannelSetting setting) const
+{
+    if (m_autoRun.value_or(false))
+        return true;
+    // The legacy panel follows with its second channel, the others with the first.
+    const int follower = m_layout == 3 ? 1 : 0;
+    if (!m_coupling || *m_coupling == Coupling::Independent || channel != follower)
+        return false;
+    if (*m_coupling == Coupling::Track)
+        return setting == ChannelSetting::Voltage || (m_layout != 3 && setting == ChannelSetting::OverVoltage);
+    return setting != ChannelSetting::OverCurrent || m_layout == 1;
+}
+
+QString Instrument::settingText(int channel, ChannelSetting setting) const
+{
+    const CatalogueRow *row = channel >= 0 && channel < channelCount() ? channelRow(channel) : nullptr;
+    const int column = field(setting);
+    if (!row || column < 0)
+        return {};
+    const ChannelState &state = m_channels.at(channel);
+    const std::optional<double> value = setting == ChannelSetting::Voltage   ? state.setVoltage
+                                        : setting == ChannelSetting::Current ? state.setCurrent
+                                                                             : state.overVoltage;
+    return value ? FormatPattern(*value, row->pattern(column)) : QString();
 }
 
 const ChannelState &Instrument::channel(int index) const

@@ -107,6 +107,13 @@ public:
     [[nodiscard]] std::optional<Range> range(int channel, ChannelSetting setting) const;
     // Why `value` cannot be set; nothing when it can.
     [[nodiscard]] std::optional<QString> whyNot(int channel, ChannelSetting setting, double value) const;
+    // True while the coupling or a running auto-run leaves the setting to
+    // the instrument: under parallel or track coupling the following
+    // channel's values are taken from the leading one.
+    [[nodiscard]] bool isLocked(int channel, ChannelSetting setting) const;
+    // A set value as the panel shows it (the catalogue's pattern); empty
+    // while it is not known.
+    [[nodiscard]] QString settingText(int channel, ChannelSetting setting) const;
 
     // State.
     [[nodiscard]] const ChannelState &channel(int index) const;

@@ -66,6 +66,35 @@ PanelBase::PanelBase(IPanelHost &host, CommandFamily family, QWidget *parent)
         if (m_host.mainFormState() == 3)
             sendCommand(ClearProtectionCommand());
     });
+    if (Instrument *model = m_host.instrument())
+        connect(model, &Instrument::settingChanged, this, &PanelBase::showModelSetting);
+}
+
+// A value a script set through the model shows in its field; nothing is
+// sent for it again.
+void PanelBase::showModelSetting(int channel, ChannelSetting setting, ChangeSource source)
+{
+    Instrument *model = m_host.instrument();
+    if (!model || (source != ChangeSource::Script && source != ChangeSource::Program) || channel < 0 ||
+        channel >= channelCount())
+        return;
+    const ChannelControls &c = m_channels.at(channel);
+    const ChannelState &state = model->channel(channel);
+    if (setting == ChannelSetting::OverCurrent) {
+        if (c.tbnOCP && state.overCurrentProtection) {
+            const QSignalBlocker block(c.tbnOCP);
+            c.tbnOCP->setValue(*state.overCurrentProtection);
+        }
+        return;
+    }
+    CWNumEdit *field = setting == ChannelSetting::Voltage   ? c.numVoltage
+                       : setting == ChannelSetting::Current ? c.numCurrent
+                                                            : c.numOVP;
+    const std::optional<double> value = setting == ChannelSetting::Voltage   ? state.setVoltage
+                                        : setting == ChannelSetting::Current ? state.setCurrent
+                                                                             : state.overVoltage;
+    if (field && value)
+        field->setValue(*value);
 }
 
 bool PanelBase::queueQuery(int index, QObject *sink)

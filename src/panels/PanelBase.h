@@ -132,6 +132,7 @@ protected:
     void applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage);
     // Tells the model a set-value field's value and who set it.
     void noteField(const CWNumEdit *field, ChangeSource source);
+    void showModelSetting(int channel, ChannelSetting setting, ChangeSource source);
     void onErrorReply(const QString &text);
     void setControlsEnabled(bool enabled);
     void blankReadings();

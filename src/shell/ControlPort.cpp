@@ -7,7 +7,6 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
-#include "platform/widgets/CWNumEdit.h"
 #include "protocol/ReplyReaders.h"
 #include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
@@ -16,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QRadioButton>
 
 #include <cmath>
 
@@ -90,16 +88,6 @@ std::optional<int> integer(const QString &text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-CWNumEdit *panelField(Panel *panel, const char *name, int channel)
-{
-    if (!panel)
-        return nullptr;
-    for (CWNumEdit *edit : panel->findChildren<CWNumEdit *>(QString::fromLatin1(name)))
-        if (edit->index() == channel)
-            return edit;
-    return nullptr;
-}
-
 } // namespace
 
 ControlPort::ControlPort(MDIForm1 &window, QObject *parent) : QObject(parent), m_window(window)
@@ -140,6 +128,8 @@ void ControlPort::onLine(const QString &line)
 
 void ControlPort::finish(const QString &reply)
 {
+    // An operation's late answer no longer belongs to any line.
+    ++m_modelCall;
     m_poll.stop();
     m_limit.stop();
     m_done = nullptr;
@@ -223,15 +213,15 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
     if (word == "MEAS:VOLT?" || word == "MEAS:CURR?")
         return measure(word == "MEAS:CURR?", arguments);
     if (word == "VOLT")
-        return setField("numVoltage", arguments);
+        return setSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR")
-        return setField("numCurrent", arguments);
+        return setSetting(ChannelSetting::Current, arguments);
     if (word == "OVP")
-        return setField("numOVP", arguments);
+        return setSetting(ChannelSetting::OverVoltage, arguments);
     if (word == "VOLT?")
-        return readField("numVoltage", arguments);
+        return readSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR?")
-        return readField("numCurrent", arguments);
+        return readSetting(ChannelSetting::Current, arguments);
     if (word == "OUTP")
         return setOutput(arguments);
     if (word == "OUTP?") {
@@ -282,7 +272,9 @@ ControlPort::Outcome ControlPort::connectAgain()
                      ConnectLimitMs, "connection timed out");
 }
 
-ControlPort::Outcome ControlPort::setField(const char *field, const QString &arguments)
+// A set value goes to the instrument's model, which checks it, sends the
+// panel's own command and tells how it went; the panel follows the model.
+ControlPort::Outcome ControlPort::setSetting(ChannelSetting setting, const QString &arguments)
 {
     const QStringList parts = arguments.split(u',');
     QString error;
@@ -292,26 +284,54 @@ ControlPort::Outcome ControlPort::setField(const char *field, const QString &arg
     const std::optional<double> value = parts.size() == 2 ? number(parts.at(1)) : std::nullopt;
     if (!value)
         return {"ERR not a number"};
-    CWNumEdit *edit = panelField(m_window.currentPanel(), field, channel);
-    if (!edit)
-        return {"ERR no such field"};
-    if (!edit->isEnabledTo(m_window.currentPanel()) || !edit->isEnabled())
-        return {"ERR field locked"};
-    if (!edit->enterValue(*value))
-        return {QStringLiteral("ERR out of range %1 to %2").arg(edit->Minimum()).arg(edit->Maximum())};
-    return {errorOr(Ok)};
+    Instrument &model = m_window.model();
+    return byModel([&model, channel, setting, value](OutcomeHandler done) {
+        model.setChannel(channel, setting, *value, ChangeSource::Script, std::move(done));
+    });
 }
 
-ControlPort::Outcome ControlPort::readField(const char *field, const QString &arguments)
+ControlPort::Outcome ControlPort::byModel(const std::function<void(OutcomeHandler)> &operation)
+{
+    const quint64 call = ++m_modelCall;
+    // Whether the operation has returned, and what it answered before that.
+    auto answered = std::make_shared<std::pair<bool, std::optional<QString>>>();
+    operation([this, call, answered](const qle::Outcome &outcome) {
+        QString reply;
+        switch (outcome.kind) {
+        case qle::Outcome::Kind::Done:
+            reply = Ok;
+            break;
+        case qle::Outcome::Kind::Refused:
+            reply = "ERR " + outcome.text;
+            break;
+        case qle::Outcome::Kind::InstrumentError:
+            reply = "ERR instrument: " + outcome.text;
+            break;
+        case qle::Outcome::Kind::LinkLost:
+            reply = QStringLiteral("ERR link lost");
+            break;
+        }
+        if (!answered->first)
+            answered->second = reply;
+        else if (call == m_modelCall)
+            finish(reply);
+    });
+    answered->first = true;
+    if (answered->second)
+        return {*answered->second};
+    m_timeoutText = QStringLiteral("no reply");
+    m_limit.start(rawReplyLimitMs(m_window.engine()));
+    return {{}, true};
+}
+
+ControlPort::Outcome ControlPort::readSetting(ChannelSetting setting, const QString &arguments)
 {
     QString error;
     const int channel = channelArgument(arguments, &error);
     if (channel < 0)
         return {error};
-    const CWNumEdit *edit = panelField(m_window.currentPanel(), field, channel);
-    if (!edit)
-        return {"ERR no such field"};
-    return {edit->textForValue(edit->Value())};
+    const QString text = m_window.model().settingText(channel, setting);
+    return {text.isEmpty() ? QStringLiteral("ERR not known") : text};
 }
 
 // The panel's last reading and how old it is.
@@ -345,22 +365,28 @@ ControlPort::Outcome ControlPort::setOutput(const QString &arguments)
 ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)
 {
     const QString mode = arguments.toUpper();
-    const char *name = mode == "INDEP"   ? "optIndep"
-                       : mode == "TRACK" ? "optTrack"
-                       : mode == "PAR"   ? "optParal"
-                                         : nullptr;
-    if (!name)
+    const std::optional<Coupling> wanted = mode == "INDEP"   ? std::optional(Coupling::Independent)
+                                           : mode == "TRACK" ? std::optional(Coupling::Track)
+                                           : mode == "PAR"   ? std::optional(Coupling::Parallel)
+                                                             : std::nullopt;
+    if (!wanted)
         return {"ERR expected INDEP, TRACK or PAR"};
-    Panel *panel = m_window.currentPanel();
-    if (!panel || !running())
+    if (!running())
         return {notRunningError()};
-    auto *option = panel->findChild<QRadioButton *>(QString::fromLatin1(name));
-    if (!option)
+    const Instrument &model = m_window.model();
+    if (model.layout() == 2)
         return {"ERR no coupling on this model"};
-    if (!option->isEnabled())
+    if (model.autoRun().value_or(false))
         return {"ERR coupling locked"};
-    if (!option->isChecked())
-        option->click();
+    if (model.coupling() != wanted) {
+        // The main window's own routine: menus, panel locks and polling follow.
+        if (*wanted == Coupling::Independent)
+            m_window.mnuIndep_Click();
+        else if (*wanted == Coupling::Track)
+            m_window.mnuTrack_Click();
+        else
+            m_window.mnuParallel_Click();
+    }
     return {errorOr(Ok)};
 }
 

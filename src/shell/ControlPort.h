@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/LineServer.h"
+#include "protocol/DeviceCommands.h"
 
 #include <QObject>
 #include <QString>
@@ -15,6 +16,7 @@ namespace qle {
 class MDIForm1;
 class frmDataTable;
 class CapturedMessageBox;
+struct Outcome;
 
 // Scripts drive the running program over a local TCP port, one command a
 // line and one reply line each (see README). Every command goes through the
@@ -47,8 +49,11 @@ private:
     void onLine(const QString &line);
     Outcome run(const QString &word, const QString &arguments);
     Outcome connectAgain();
-    Outcome setField(const char *field, const QString &arguments);
-    Outcome readField(const char *field, const QString &arguments);
+    Outcome setSetting(ChannelSetting setting, const QString &arguments);
+    // Runs one of the model's operations; its outcome is the reply, now or
+    // once it comes.
+    Outcome byModel(const std::function<void(std::function<void(const qle::Outcome &)>)> &operation);
+    Outcome readSetting(ChannelSetting setting, const QString &arguments);
     Outcome measure(bool current, const QString &arguments);
     Outcome setOutput(const QString &arguments);
     Outcome setCoupling(const QString &arguments);
@@ -81,6 +86,7 @@ private:
     std::function<QString()> m_doneReply;
     QString m_timeoutText;
     bool m_awaitingRaw = false;
+    quint64 m_modelCall = 0;
     QString m_rawReply;
 };
 

@@ -147,6 +147,53 @@ private slots:
         QCOMPARE(a.channel(2).voltage.has_value(), true);
     }
 
+    // What the coupling or a running auto-run leaves to the instrument, as
+    // the panels lock it; a locked setting is refused before anything is sent.
+    void lockedSettings_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("coupling");
+        QTest::addColumn<bool>("autoRun");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("setting");
+        QTest::addColumn<bool>("locked");
+        const auto row = [](const char *name, const char *model, Coupling coupling, bool autoRun, int channel,
+                            ChannelSetting setting, bool locked) {
+            QTest::newRow(name) << QString(model) << static_cast<int>(coupling) << autoRun << channel
+                                << static_cast<int>(setting) << locked;
+        };
+        row("three outputs, independent", "KMA-3303T", Coupling::Independent, false, 0, ChannelSetting::Voltage, false);
+        row("three outputs, track: CH1 V", "KMA-3303T", Coupling::Track, false, 0, ChannelSetting::Voltage, true);
+        row("three outputs, track: CH1 A", "KMA-3303T", Coupling::Track, false, 0, ChannelSetting::Current, false);
+        row("three outputs, track: CH1 OVP", "KMA-3303T", Coupling::Track, false, 0, ChannelSetting::OverVoltage, true);
+        row("three outputs, track: CH2 V", "KMA-3303T", Coupling::Track, false, 1, ChannelSetting::Voltage, false);
+        row("three outputs, parallel: CH1 OCP", "KMA-3303T", Coupling::Parallel, false, 0, ChannelSetting::OverCurrent,
+            true);
+        row("one output, parallel: OCP", "KMB-6001", Coupling::Parallel, false, 0, ChannelSetting::OverCurrent, false);
+        row("one output, parallel: A", "KMB-6001", Coupling::Parallel, false, 0, ChannelSetting::Current, true);
+        row("legacy, track: CH2 V", "QLE-5505", Coupling::Track, false, 1, ChannelSetting::Voltage, true);
+        row("legacy, track: CH1 V", "QLE-5505", Coupling::Track, false, 0, ChannelSetting::Voltage, false);
+        row("legacy, parallel: CH2 A", "QLE-5505", Coupling::Parallel, false, 1, ChannelSetting::Current, true);
+        row("auto-run: any", "KMA-3303T", Coupling::Independent, true, 2, ChannelSetting::Current, true);
+    }
+    void lockedSettings()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, coupling);
+        QFETCH(bool, autoRun);
+        QFETCH(int, channel);
+        QFETCH(int, setting);
+        QFETCH(bool, locked);
+        Instrument instrument;
+        instrument.useModel(model, lookup());
+        instrument.noteCoupling(static_cast<Coupling>(coupling), ChangeSource::Instrument);
+        instrument.noteAutoRun(autoRun, ChangeSource::Instrument);
+        const auto which = static_cast<ChannelSetting>(setting);
+        QCOMPARE(instrument.isLocked(channel, which), locked);
+        if (which != ChannelSetting::OverCurrent)
+            QCOMPARE(instrument.whyNot(channel, which, 1) == QString("field locked"), locked);
+    }
+
     void unknownModelAndClosedPort()
     {
         SimProcess sim;
