@@ -4,8 +4,11 @@
 #include "PlotReducer.h"
 
 #include <QCategoryAxis>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QValueAxis>
 
@@ -409,6 +412,28 @@ QLineSeries *GraphView::piece(int plot, std::size_t index)
         pieces.push_back(line);
     }
     return pieces[index];
+}
+
+void GraphView::renderLaidOut(QPainter &painter, const QRectF &target, double scale)
+{
+    if (!(scale > 0) || target.isEmpty())
+        return;
+    const QSizeF shown = m_chart->size();
+    const QRectF laidOut(m_chart->pos(), target.size() / scale);
+    const auto layOut = [this](const QSizeF &size) {
+        m_chart->resize(size);
+        if (QGraphicsLayout *layout = m_chart->layout())
+            layout->activate();
+        // The traces reduced for the plot area of that size.
+        m_redrawTimer.stop();
+        redraw();
+    };
+    layOut(laidOut.size());
+    painter.save();
+    painter.fillRect(target, m_chart->backgroundBrush());
+    scene()->render(&painter, target, laidOut, Qt::KeepAspectRatio);
+    painter.restore();
+    layOut(shown);
 }
 
 void GraphView::resizeEvent(QResizeEvent *event)

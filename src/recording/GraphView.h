@@ -12,6 +12,7 @@
 
 class QCategoryAxis;
 class QLineSeries;
+class QPainter;
 class QValueAxis;
 
 namespace qle {
@@ -104,6 +105,12 @@ public:
     [[nodiscard]] int redrawCount() const { return m_redraws; }
     // Pixel columns of the plot area the reduction spreads the points over.
     [[nodiscard]] int plotColumns() const;
+
+    // Draws the graph into `target` laid out afresh at target's size divided
+    // by `scale`, and scaled by `scale` alike in both directions: axis text
+    // and lines keep their proportions whatever the target's shape. The
+    // graph on screen is laid out as before when this returns.
+    void renderLaidOut(QPainter &painter, const QRectF &target, double scale);
 
 signals:
     void redrawn();
