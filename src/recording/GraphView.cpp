@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScatterSeries>
 #include <QScopedValueRollback>
 #include <QValueAxis>
 
@@ -69,6 +70,16 @@ GraphView::GraphView(QWidget *parent)
         series->attachAxis(m_time);
         series->attachAxis(axisOf(plot));
         m_series[static_cast<std::size_t>(plot)] = series;
+    }
+    for (int plot = 0; plot < Plots; ++plot) {
+        auto *marks = new QScatterSeries(m_chart);
+        marks->setObjectName(QStringLiteral("Plot%1Points").arg(plot + 1));
+        marks->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+        marks->setMarkerSize(PointMarkSize);
+        m_chart->addSeries(marks);
+        marks->attachAxis(m_time);
+        marks->attachAxis(axisOf(plot));
+        m_marks[static_cast<std::size_t>(plot)] = marks;
     }
     setChart(m_chart);
 
@@ -150,6 +161,8 @@ void GraphView::clearPoints()
     for (const std::vector<QLineSeries *> &pieces : m_pieces)
         for (QLineSeries *piece : pieces)
             piece->clear();
+    for (QScatterSeries *marks : m_marks)
+        marks->clear();
     m_redrawTimer.stop();
 }
 
@@ -195,6 +208,11 @@ QLineSeries *GraphView::series(int plot) const
     return m_series.at(static_cast<std::size_t>(plot));
 }
 
+QScatterSeries *GraphView::pointMarks(int plot) const
+{
+    return m_marks.at(static_cast<std::size_t>(plot));
+}
+
 QValueAxis *GraphView::axisOf(int plot) const
 {
     return plot % 2 == 0 ? m_voltage : m_current;
@@ -207,6 +225,7 @@ void GraphView::setPlotVisible(int plot, bool visible)
     series(plot)->setVisible(visible);
     for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
         piece->setVisible(visible);
+    pointMarks(plot)->setVisible(visible);
     scheduleRedraw();
 }
 
@@ -226,6 +245,9 @@ void GraphView::setPlotColor(int plot, const QColor &color)
     series(plot)->setPen(tracePen(plot, color));
     for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
         piece->setPen(series(plot)->pen());
+    QScatterSeries *marks = pointMarks(plot);
+    marks->setPen(QPen(color, 1));
+    marks->setBrush(color);
 }
 
 QColor GraphView::plotColor(int plot) const
@@ -382,6 +404,10 @@ void GraphView::redraw()
 void GraphView::showPieces(int plot, const QList<QPointF> &points)
 {
     std::vector<QLineSeries *> &pieces = m_pieces.at(static_cast<std::size_t>(plot));
+    // A piece of one point draws no line: its reading gets a mark. The
+    // reduction hands over the nearest points outside the range too; those
+    // stay unmarked.
+    QList<QPointF> alone;
     std::size_t used = 0;
     qsizetype begin = 0;
     while (begin <= points.size()) {
@@ -391,12 +417,17 @@ void GraphView::showPieces(int plot, const QList<QPointF> &points)
         QLineSeries *line = used == 0 ? series(plot) : piece(plot, used - 1);
         if (end > begin || line->count() > 0)
             line->replace(begin == 0 && end == points.size() ? points : points.mid(begin, end - begin));
+        if (end - begin == 1 && points.at(begin).x() >= timeMin() && points.at(begin).x() <= timeMax())
+            alone.append(points.at(begin));
         ++used;
         begin = end + 1;
     }
     for (std::size_t i = used == 0 ? 0 : used - 1; i < pieces.size(); ++i)
         if (pieces[i]->count() > 0)
             pieces[i]->clear();
+    QScatterSeries *marks = pointMarks(plot);
+    if (!alone.isEmpty() || marks->count() > 0)
+        marks->replace(alone);
 }
 
 QLineSeries *GraphView::piece(int plot, std::size_t index)

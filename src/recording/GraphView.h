@@ -13,6 +13,7 @@
 class QCategoryAxis;
 class QLineSeries;
 class QPainter;
+class QScatterSeries;
 class QValueAxis;
 
 namespace qle {
@@ -26,11 +27,15 @@ namespace qle {
 // the visible range, rebuilt on a coalescing timer after points arrive, the
 // axes change or the view is resized, so that adding a point costs the same
 // at any length and a redraw depends on the width, not on the length.
+// A reading with gaps on both sides, which no line can show, is drawn as a
+// small round mark in its trace's colour.
 class GraphView final : public QChartView {
     Q_OBJECT
 public:
     static constexpr int Plots = 6;
     static constexpr int RedrawDelayMs = 100;
+    // Diameter of the mark of a reading standing alone, in pixels.
+    static constexpr double PointMarkSize = 5;
 
     // The colours the graph is drawn in and whether its frame shows.
     struct Look {
@@ -73,6 +78,8 @@ public:
     // pattern of its own, so that traces tell apart in black print too.
     [[nodiscard]] static Qt::PenStyle lineStyle(int plot);
     [[nodiscard]] QLineSeries *series(int plot) const;
+    // The marks of the trace's readings that stand alone between gaps.
+    [[nodiscard]] QScatterSeries *pointMarks(int plot) const;
     // The Y axis of a trace: voltage for even indices, current for odd ones.
     [[nodiscard]] QValueAxis *axisOf(int plot) const;
 
@@ -138,6 +145,7 @@ private:
     // The pieces of a trace after its first gap, each a line of its own in
     // the trace's pen; created as gaps need them and kept for later redraws.
     std::array<std::vector<QLineSeries *>, Plots> m_pieces;
+    std::array<QScatterSeries *, Plots> m_marks{};
     std::array<std::vector<double>, Plots> m_values;
     double m_step = 1.0 / 86400;
     QString m_labelFormat;

@@ -383,6 +383,36 @@ private slots:
         QCOMPARE(view.series(0)->points(), pointsBefore);
     }
 
+    // A reading with gaps on both sides is in the picture as a mark in its
+    // trace's colour, where the screen shows it.
+    void aReadingBetweenGapsIsInThePicture()
+    {
+        GraphRig rig(1, 2);
+        QVERIFY(rig.storeRows({"5.0", "5.5", "", "9.0", ""}, {"1", "1", "1", "1", "1"}));
+        rig.graph->resize(900, 600);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        GraphView &view = *rig.graph->CWGraph1;
+        const QPointF reading(3 * 5.0 / 86400, 9.0);
+        const QPoint at = view.mapFromScene(view.chart()->mapToPosition(reading, view.series(0)));
+
+        QTemporaryDir out;
+        QString error;
+        const QString png = out.filePath("graph.png");
+        QVERIFY2(saveGraphImage(view, png, view.size(), &error), qPrintable(error));
+        const QImage image(png);
+        QCOMPARE(image.size(), view.size());
+        int inked = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QColor pixel = image.pixelColor(at + QPoint(dx, dy));
+                inked += std::abs(pixel.red() - 0) + std::abs(pixel.green() - 192) + std::abs(pixel.blue() - 0) < 40;
+            }
+        QVERIFY2(inked >= 5, qPrintable(QString::number(inked)));
+    }
+
     // A folder that does not exist, or a name of no picture type: said, no file.
     void pictureErrorsAreShown()
     {
