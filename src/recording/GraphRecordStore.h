@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -21,6 +22,22 @@ class WorkingExtremes;
 // Values are bound; a routine returns false on a database error, which
 // lastError() then describes.
 class GraphRecordStore {
+    // The six reading columns of the working table as numbers, as of the
+    // last read.
+    struct KeptTraces {
+        std::array<std::vector<double>, 6> values;
+        qint64 lastRowId = 0;
+        qint64 lastSeqNo = std::numeric_limits<qint64>::min();
+        quint64 generation = 0;
+        QString connection;
+        bool valid = false;
+
+        // One row's readings as numbers (NaN, a gap, for a blank or
+        // unreadable one), handed to `extremes` too when there is one.
+        void take(qint64 rowId, qint64 seqNo, const std::array<QByteArrayView, 6> &readings,
+                  graph::WorkingExtremes *extremes);
+    };
+
 public:
     explicit GraphRecordStore(QSqlDatabase db);
 
@@ -33,6 +50,7 @@ public:
     // (its generation is unchanged), the next call reads those rows alone.
     bool workingValues(int channels, std::array<std::vector<double>, 6> *values,
                        graph::WorkingExtremes *extremes = nullptr);
+
     // The record's ShowStyle; empty when the record or the value is missing.
     bool showStyle(const QString &recNo, std::optional<int> *position);
     // The record's rows, then its header, all or nothing.
@@ -41,20 +59,7 @@ public:
     [[nodiscard]] const QSqlError &lastError() const { return m_error; }
 
 private:
-    // The six reading columns of the working table as numbers, as of the
-    // last read.
-    struct KeptTraces {
-        std::array<std::vector<double>, 6> values;
-        qint64 lastRowId = 0;
-        qint64 lastSeqNo = std::numeric_limits<qint64>::min();
-        quint64 generation = 0;
-        QString connection;
-        bool valid = false;
-    };
-
     bool run(QSqlQuery &query, const QString &sql, const QString &recNo);
-    bool readingsOfRow(qint64 rowId, std::array<QString, 6> *texts);
-    bool readRows(QSqlQuery &query, bool appendedOnly, graph::WorkingExtremes *extremes, bool *inOrder);
     bool readAll(graph::WorkingExtremes *extremes);
     bool readAppended(graph::WorkingExtremes *extremes, bool *inOrder);
 

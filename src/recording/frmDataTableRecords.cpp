@@ -18,6 +18,9 @@
 namespace qle {
 namespace {
 
+// The table's texts of a row are packed in their order.
+static_assert(int{WorkingRowView::TextCount} == PackedRecordRow::TextCount, "the texts of a row in one order");
+
 // Characters of the start time in a line of this window's record list: all
 // of "2024/03/01 10:00:00".
 constexpr int ListStartWidth = 19;
@@ -149,9 +152,9 @@ void frmDataTable::CmbSample_Click()
     rebuildHeader();
     const ReasonFilter filter = filterAt(CmbSample->currentIndex());
     const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
-    // Packed as they are read: a day of rows is never held unpacked. The
-    // list is sized once, since each doubling would leave the last one's
-    // megabytes behind in the heap.
+    // Packed as they are read, from the bytes the table holds: a day of
+    // rows is never held unpacked. The list is sized once, since each
+    // doubling would leave the last one's megabytes behind in the heap.
     QList<PackedRecordRow> packed;
     qint64 count = 0;
     if (!m_records.countWorking(&count)) {
@@ -159,9 +162,11 @@ void frmDataTable::CmbSample_Click()
         return;
     }
     packed.reserve(static_cast<qsizetype>(count));
-    if (!m_records.forEachWorkingRow(filter, [&](RecordRow &row) {
-            row.reason[0] = label;
-            packed.append(PackedRecordRow(row));
+    const QByteArray reason = label.toUtf8();
+    if (!m_records.readWorkingRows(filter, [&](const WorkingRowView &row) {
+            std::array<QByteArrayView, PackedRecordRow::TextCount> texts = row.texts;
+            texts[WorkingRowView::Reason] = reason;
+            packed.append(PackedRecordRow(row.seqNo, row.timeTick, row.diffLastTime, texts));
         })) {
         showError();
         return;
