@@ -133,6 +133,45 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
     return true;
 }
 
+GraphRecordStore::WholeRead::WholeRead(GraphRecordStore &store, graph::WorkingExtremes *extremes)
+    : m_store(&store), m_extremes(extremes)
+{
+    m_read.generation = RecordDatabase::workingTableGeneration();
+    m_read.connection = store.m_db.connectionName();
+    if (m_extremes)
+        m_extremes->beginPass();
+}
+
+void GraphRecordStore::WholeRead::reserve(qsizetype rows)
+{
+    for (std::vector<double> &trace : m_read.values)
+        trace.reserve(static_cast<std::size_t>(std::max<qsizetype>(rows, 0)));
+}
+
+void GraphRecordStore::WholeRead::add(const WorkingRowView &row)
+{
+    std::array<QByteArrayView, Columns> readings;
+    for (int column = 0; column < Columns; ++column)
+        readings.at(static_cast<std::size_t>(column)) = row.reading(column);
+    m_read.take(row.rowId, row.seqNo, readings, m_extremes);
+}
+
+void GraphRecordStore::WholeRead::finish()
+{
+    if (m_extremes)
+        m_extremes->endPass(m_read.lastRowId, m_read.generation, m_read.connection);
+    m_read.valid = true;
+    m_store->m_kept = std::move(m_read);
+}
+
+std::optional<GraphRecordStore::WholeRead> GraphRecordStore::wholeRead(const QSqlDatabase &db,
+                                                                       graph::WorkingExtremes *extremes)
+{
+    if (db.connectionName() != m_db.connectionName())
+        return std::nullopt;
+    return WholeRead(*this, extremes);
+}
+
 bool GraphRecordStore::showStyle(const QString &recNo, std::optional<int> *position)
 {
     position->reset();

@@ -12,6 +12,8 @@
 
 namespace qle {
 
+struct WorkingRowView;
+
 namespace graph {
 class WorkingExtremes;
 }
@@ -50,6 +52,28 @@ public:
     // (its generation is unchanged), the next call reads those rows alone.
     bool workingValues(int channels, std::array<std::vector<double>, 6> *values,
                        graph::WorkingExtremes *extremes = nullptr);
+
+    // A read of every working row in SeqNo order made by someone else (the
+    // table recorder filling its grid), handed over row by row: once
+    // finished, its numbers are the kept ones, as if workingValues had read
+    // them, and `extremes` has had its pass. Unfinished, it changes nothing
+    // kept.
+    class WholeRead {
+    public:
+        void reserve(qsizetype rows);
+        void add(const WorkingRowView &row);
+        void finish();
+
+    private:
+        friend class GraphRecordStore;
+        WholeRead(GraphRecordStore &store, graph::WorkingExtremes *extremes);
+
+        GraphRecordStore *m_store;
+        graph::WorkingExtremes *m_extremes;
+        KeptTraces m_read;
+    };
+    // Nothing when `db` is not this store's connection.
+    [[nodiscard]] std::optional<WholeRead> wholeRead(const QSqlDatabase &db, graph::WorkingExtremes *extremes);
 
     // The record's ShowStyle; empty when the record or the value is missing.
     bool showStyle(const QString &recNo, std::optional<int> *position);

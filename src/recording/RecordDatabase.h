@@ -108,6 +108,7 @@ public:
     // The record number a line made by listLine begins with.
     [[nodiscard]] static QString recordNumberOfListLine(const QString &line);
 
+    [[nodiscard]] const QSqlDatabase &connection() const { return m_db; }
     [[nodiscard]] const QSqlError &lastError() const { return m_error; }
     [[nodiscard]] QString errorNumber() const { return m_error.nativeErrorCode(); }
     [[nodiscard]] QString errorDescription() const;

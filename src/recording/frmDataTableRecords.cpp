@@ -162,15 +162,26 @@ void frmDataTable::CmbSample_Click()
         return;
     }
     packed.reserve(static_cast<qsizetype>(count));
+    // Every row read here is the graph's whole read too: its next ReDraw
+    // reads none of them again.
+    frmGraphicRecord *graph = filter == ReasonFilter::All ? m_host.graphWindow() : nullptr;
+    std::optional<GraphRecordStore::WholeRead> graphRead =
+        graph ? graph->wholeReadFor(m_records.connection()) : std::nullopt;
+    if (graphRead)
+        graphRead->reserve(static_cast<qsizetype>(count));
     const QByteArray reason = label.toUtf8();
     if (!m_records.readWorkingRows(filter, [&](const WorkingRowView &row) {
             std::array<QByteArrayView, PackedRecordRow::TextCount> texts = row.texts;
             texts[WorkingRowView::Reason] = reason;
             packed.append(PackedRecordRow(row.seqNo, row.timeTick, row.diffLastTime, texts));
+            if (graphRead)
+                graphRead->add(row);
         })) {
         showError();
         return;
     }
+    if (graphRead)
+        graphRead->finish();
     packed.squeeze();
     iCurrentRow = static_cast<qint32>(packed.size());
     m_model->setRows(std::move(packed));

@@ -69,6 +69,11 @@ public:
     void expectPoints(qint64 count);
     // Rebuilds every trace from the working table.
     void ReDraw();
+    // A reader of every working row of `db` in SeqNo order (the table
+    // recorder filling its grid) hands the rows over here as well, so that
+    // the next ReDraw need not read them again; nothing for another
+    // connection.
+    [[nodiscard]] std::optional<GraphRecordStore::WholeRead> wholeReadFor(const QSqlDatabase &db);
     // New channel colours, each a decimal 0x00BBGGRR colour number.
     void ChangeCursorColor(const QString &ch1, const QString &ch2, const QString &ch3);
     // Whole seconds as "h:m:s" or "dD h:m:s".
