@@ -2,30 +2,34 @@
 // (Interface > RS232, the serial dialog answered, the initial read run for
 // real): idle CPU with the three-output panel open and the output off, and
 // the resident memory once a 33,000-row record (or --rows N) is loaded into
-// the table recorder.
-// --memory-only skips the idle measurement, so that each record size can be
-// measured in a fresh process.
+// the table recorder. The record is written by a child process of its own
+// (--write-record), so that the process measured has never held those rows
+// before it loads them, once. --memory-only skips the idle measurement, so
+// that each record size can be measured in a fresh process.
 #include "BenchSupport.h"
 #include "ConnectedWindow.h"
 #include "SampleRows.h"
 
 #include "dialogs/dlgConfigRS232.h"
 #include "panels/Panel.h"
+#include "platform/SqliteFile.h"
 #include "platform/widgets/ModalRunner.h"
 #include "recording/frmDataTable.h"
 #include "recording/RecordDatabase.h"
 #include "recording/RecordTableModel.h"
 #include "recording/RecordTime.h"
-#include "shell/DataForm.h"
 #include "shell/MDIForm1.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDialog>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QListWidget>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QTimer>
@@ -47,6 +51,42 @@ std::size_t heapInUse()
     return info.uordblks + info.hblkhd;
 }
 
+// A data folder whose mtype.mdb holds one saved record of `rows` rows and
+// an empty working table, as a recording saved and cleared leaves it.
+bool writeRecord(const QString &folder, int rows, QString *error)
+{
+    const QString path = folder + "/mtype.mdb";
+    QDir().mkpath(folder);
+    QFile::remove(path);
+    if (!QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE), path) ||
+        !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner)) {
+        *error = "cannot copy the catalogue";
+        return false;
+    }
+    if (!sqlite::open("record", path, error))
+        return false;
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database("record");
+        RecordDatabase records(db);
+        const QDateTime start(QDate(2024, 3, 1), QTime(8, 0, 0));
+        ok = sqlite::enableWriteAheadLog(db) && records.clearWorking() && db.transaction();
+        for (qint64 n = 0; ok && n < rows; ++n)
+            ok = records.addSample(sampleRow(n, start));
+        ok = ok && db.commit();
+        RecordHeader header;
+        header.startTime = formatRecordTime(start);
+        header.endTime = formatRecordTime(start.addSecs(rows));
+        header.comment = "bench";
+        QString recNo;
+        ok = ok && records.saveRecord(header, &recNo) && records.clearWorking();
+        if (!ok)
+            *error = records.errorDescription();
+    }
+    sqlite::close("record");
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -58,15 +98,24 @@ int main(int argc, char *argv[])
     const QCommandLineOption idleOption("idle-seconds", "Length of the idle measurement (default 30).", "S", "30");
     const QCommandLineOption rowsOption("rows", "Rows of the record loaded (default 33000).", "N", "33000");
     const QCommandLineOption memoryOption("memory-only", "Only the resident memory of the loaded record.");
+    const QCommandLineOption writeOption("write-record", "Only write the record into the data folder DIR.", "DIR");
     parser.addHelpOption();
     parser.addOption(idleOption);
     parser.addOption(rowsOption);
     parser.addOption(memoryOption);
+    parser.addOption(writeOption);
     parser.process(app);
     const int idleMs = std::max(1, parser.value(idleOption).toInt()) * 1000;
     const int Rows = std::max(1, parser.value(rowsOption).toInt());
     const QString rowsText = QLocale(QLocale::English).toString(Rows);
     const bool memoryOnly = parser.isSet(memoryOption);
+    if (parser.isSet(writeOption)) {
+        QString error;
+        if (writeRecord(parser.value(writeOption), Rows, &error))
+            return 0;
+        std::fprintf(stderr, "bench_mainwindow: %s\n", qPrintable(error));
+        return 1;
+    }
 
     const QByteArray title =
         (memoryOnly ? "main window connected to psu-sim: resident memory, " + rowsText + "-row record"
@@ -80,6 +129,17 @@ int main(int argc, char *argv[])
     if (!sim.start({"--model", "KMA-3303T", "--control", "stdin"})) {
         printNotAvailable("idle CPU", "failed: psu-sim did not start");
         return 1;
+    }
+    // The record first, by a process of its own.
+    {
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedChannels);
+        writer.start(QCoreApplication::applicationFilePath(),
+                     {"--write-record", tmp.filePath("data"), "--rows", QString::number(Rows)});
+        if (!writer.waitForFinished(600000) || writer.exitStatus() != QProcess::NormalExit || writer.exitCode() != 0) {
+            printNotAvailable("VmRSS with a " + rowsText + "-row record", "failed: the record was not written");
+            return 1;
+        }
     }
     auto window = connectedWindow(tmp.filePath("data"), sim.link());
     if (!window || window->currentPanel()->channelCount() != 3 || window->currentPanel()->IsOutput) {
@@ -98,30 +158,11 @@ int main(int argc, char *argv[])
                QStringLiteral("%1 s, % of one core").arg(idleMs / 1000)});
     }
 
-    // ---- resident memory: a 33,000-row record loaded into the table recorder
+    // ---- resident memory: the record loaded into the table recorder
     frmDataTable *table = w.tableRecorder();
     if (!table) {
         printNotAvailable("VmRSS with a " + rowsText + "-row record", "failed: no table recorder");
         return 1;
-    }
-    {
-        RecordDatabase records(QSqlDatabase::database(DataForm::ConnectionName));
-        QSqlDatabase db = QSqlDatabase::database(DataForm::ConnectionName);
-        const QDateTime start(QDate(2024, 3, 1), QTime(8, 0, 0));
-        bool ok = records.clearWorking() && db.transaction();
-        for (qint64 n = 0; ok && n < Rows; ++n)
-            ok = records.addSample(sampleRow(n, start));
-        ok = ok && db.commit();
-        RecordHeader header;
-        header.startTime = formatRecordTime(start);
-        header.endTime = formatRecordTime(start.addSecs(Rows));
-        header.comment = "bench";
-        QString recNo;
-        ok = ok && records.saveRecord(header, &recNo) && records.clearWorking();
-        if (!ok) {
-            printNotAvailable("VmRSS with a " + rowsText + "-row record", "failed: " + records.errorDescription());
-            return 1;
-        }
     }
     w.mnuTableData_Click();
     pause(500);
