@@ -110,16 +110,16 @@ std::optional<std::pair<qsizetype, qsizetype>> numberSpan(qsizetype size, At at,
 
 // Plain ASCII, as numberSpan found it, converted without a locale, which
 // costs a tenth of QLocale::toDouble on a day of readings.
+// Most readings are a few digits with a point ("12.345"). Their digits as a
+// whole number and the power of ten to divide by are both exact in a
+// double, and the quotient of two exact doubles is the correctly rounded
+// value, as from_chars gives it, for a fraction of its cost.
+constexpr std::array<double, 23> PowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr quint64 ExactLimit = quint64{1} << 53;
+
 std::optional<double> asciiNumber(const char *first, const char *last)
 {
-    // Most readings are a few digits with a point ("12.345"). Their digits
-    // as a whole number and the power of ten to divide by are both exact in
-    // a double, and the quotient of two exact doubles is the correctly
-    // rounded value, as from_chars gives it, for a fraction of its cost.
-    static constexpr std::array<double, 23> PowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr quint64 ExactLimit = quint64{1} << 53;
     const bool negative = first < last && *first == '-';
     quint64 digits = 0;
     int places = -1; // digits after the point, -1 before one
@@ -152,6 +152,45 @@ bool isAsciiSpace(char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// A reading of the common kind decided in one pass: blank, or ASCII
+// whitespace, a sign, digits with at most one point and no exponent, whose
+// digits are exact in a double. False leaves the text to the full rules.
+bool plainReading(QByteArrayView text, std::optional<double> *value)
+{
+    const char *at = text.data();
+    const char *const end = at + text.size();
+    while (at < end && isAsciiSpace(*at))
+        ++at;
+    if (at == end) {
+        value->reset();
+        return true;
+    }
+    const bool negative = *at == '-';
+    if (negative || *at == '+')
+        ++at;
+    quint64 digits = 0;
+    int count = 0;
+    int places = -1; // digits after the point, -1 before one
+    for (; at < end; ++at) {
+        if (*at >= '0' && *at <= '9') {
+            digits = digits * 10 + static_cast<quint64>(*at - '0');
+            ++count;
+            places += places >= 0 ? 1 : 0;
+            if (digits > ExactLimit)
+                return false;
+        } else if (*at == '.' && places < 0) {
+            places = 0;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || (at < end && (*at == 'e' || *at == 'E')) || places >= static_cast<int>(PowersOfTen.size()))
+        return false;
+    const double magnitude = static_cast<double>(digits) / PowersOfTen[static_cast<std::size_t>(std::max(places, 0))];
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 } // namespace
 
 std::optional<double> readingValue(QStringView text)
@@ -177,6 +216,9 @@ std::optional<double> readingValue(QStringView text)
 
 std::optional<double> readingValue(QByteArrayView utf8)
 {
+    std::optional<double> value;
+    if (plainReading(utf8, &value))
+        return value;
     qsizetype lead = 0;
     while (lead < utf8.size() && isAsciiSpace(utf8[lead]))
         ++lead;
