@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,8 @@ double leadingNumber(const QString &text);
 // The same number, or nothing when the text does not start with one: a
 // blank or unreadable reading, drawn as a gap.
 std::optional<double> readingValue(QStringView text);
+// The same for a text in UTF-8, read where it lies.
+std::optional<double> readingValue(QByteArrayView utf8);
 // The value a trace plots for a stored reading: its number, or NaN (a gap).
 double plotValue(QStringView text);
 

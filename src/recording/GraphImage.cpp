@@ -18,14 +18,16 @@ QString cannotWrite(const QString &path)
     return QStringLiteral("Cannot write the file ") + QDir::toNativeSeparators(path);
 }
 
-// Draws the graph's viewport over the whole of `target`.
+// Draws the graph laid out afresh over the whole of `target`, one pixel a
+// pixel of the screen: at another shape than the screen's its text keeps
+// its proportions.
 bool draw(GraphView &graph, QPaintDevice &device, const QRectF &target)
 {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
     painter.setRenderHint(QPainter::Antialiasing);
-    graph.render(&painter, target, graph.viewport()->rect(), Qt::IgnoreAspectRatio);
+    graph.renderLaidOut(painter, target, 1.0);
     return painter.end();
 }
 

@@ -4,6 +4,8 @@
 #include "GraphStatistics.h"
 #include "RecordDatabase.h"
 
+#include "platform/SqliteRows.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -32,107 +34,54 @@ bool GraphRecordStore::run(QSqlQuery &query, const QString &sql, const QString &
 
 namespace {
 
-// The six readings of a row joined by a unit separator: one value a row
-// instead of six, which is most of the cost of reading a day of rows.
-const QString JoinedReadingsColumns = QStringLiteral(
-    "select rowid, SeqNo, ifnull(PVal,'')||char(31)||ifnull(SVal,'')||char(31)||ifnull(PVal2,'')||char(31)||"
-    "ifnull(SVal2,'')||char(31)||ifnull(PVal3,'')||char(31)||ifnull(SVal3,'') from datatemp ");
-const QString AllReadings = JoinedReadingsColumns + QStringLiteral("order by SeqNo asc");
-const QString AppendedReadings = JoinedReadingsColumns + QStringLiteral("where rowid > ? order by rowid");
-// The same row column by column, for a reading that holds the separator itself.
-const QString RowReadings = QStringLiteral("select PVal,SVal,PVal2,SVal2,PVal3,SVal3 from datatemp where rowid=?");
-constexpr QChar Separator(0x1f);
+const char *const AllReadings =
+    "select rowid, SeqNo, PVal, SVal, PVal2, SVal2, PVal3, SVal3 from datatemp order by SeqNo asc";
+const char *const AppendedReadings =
+    "select rowid, SeqNo, PVal, SVal, PVal2, SVal2, PVal3, SVal3 from datatemp where rowid > ? order by rowid";
 constexpr int Columns = 6;
+
+std::array<QByteArrayView, Columns> readingsOf(const sqlite::Rows &rows)
+{
+    std::array<QByteArrayView, Columns> texts;
+    for (int column = 0; column < Columns; ++column)
+        texts.at(static_cast<std::size_t>(column)) = rows.text(2 + column);
+    return texts;
+}
 
 } // namespace
 
-bool GraphRecordStore::readingsOfRow(qint64 rowId, std::array<QString, 6> *texts)
+void GraphRecordStore::KeptTraces::take(qint64 rowId, qint64 seqNo, const std::array<QByteArrayView, 6> &readings,
+                                        graph::WorkingExtremes *extremes)
 {
-    QSqlQuery query(m_db);
-    if (!query.prepare(RowReadings)) {
-        m_error = query.lastError();
-        return false;
+    lastRowId = std::max(lastRowId, rowId);
+    lastSeqNo = std::max(lastSeqNo, seqNo);
+    for (int column = 0; column < Columns; ++column) {
+        const QByteArrayView text = readings.at(static_cast<std::size_t>(column));
+        const std::optional<double> value = graph::readingValue(text);
+        values.at(static_cast<std::size_t>(column)).push_back(value.value_or(std::numeric_limits<double>::quiet_NaN()));
+        if (extremes)
+            extremes->add(column, rowId, text, value);
     }
-    query.addBindValue(rowId);
-    if (!query.exec() || !query.next()) {
-        m_error = query.lastError();
-        return false;
-    }
-    for (int column = 0; column < Columns; ++column)
-        (*texts)[static_cast<std::size_t>(column)] = query.value(column).toString();
-    return true;
-}
-
-// Reads the rows of `query` into the kept traces. With `appendedOnly` a row
-// that does not come after the kept ones in SeqNo order ends the read with
-// *inOrder false, and the caller reads the whole table instead.
-bool GraphRecordStore::readRows(QSqlQuery &query, bool appendedOnly, graph::WorkingExtremes *extremes, bool *inOrder)
-{
-    *inOrder = true;
-    std::array<QStringView, Columns> texts;
-    std::array<QString, Columns> separateTexts;
-    while (query.next()) {
-        const qint64 rowId = query.value(0).toLongLong();
-        const QVariant seqValue = query.value(1);
-        const qint64 seqNo = seqValue.toLongLong();
-        if (appendedOnly && (seqValue.isNull() || seqNo <= m_kept.lastSeqNo)) {
-            *inOrder = false;
-            return true;
-        }
-        m_kept.lastRowId = std::max(m_kept.lastRowId, rowId);
-        m_kept.lastSeqNo = std::max(m_kept.lastSeqNo, seqNo);
-        const QString joined = query.value(2).toString();
-        int found = 0;
-        qsizetype from = 0;
-        for (; found < Columns; ++found) {
-            const qsizetype end = joined.indexOf(Separator, from);
-            const qsizetype stop = end < 0 ? joined.size() : end;
-            texts.at(static_cast<std::size_t>(found)) = QStringView(joined).mid(from, stop - from);
-            from = stop + 1;
-            if (end < 0)
-                break;
-        }
-        if (found != Columns - 1) {
-            if (!readingsOfRow(rowId, &separateTexts))
-                return false;
-            for (int column = 0; column < Columns; ++column)
-                texts.at(static_cast<std::size_t>(column)) = separateTexts.at(static_cast<std::size_t>(column));
-        }
-        for (int column = 0; column < Columns; ++column) {
-            const QStringView text = texts.at(static_cast<std::size_t>(column));
-            const std::optional<double> value = graph::readingValue(text);
-            m_kept.values[static_cast<std::size_t>(column)].push_back(
-                value.value_or(std::numeric_limits<double>::quiet_NaN()));
-            if (extremes)
-                extremes->add(column, rowId, text, value);
-        }
-    }
-    if (query.lastError().isValid()) {
-        m_error = query.lastError();
-        return false;
-    }
-    return true;
 }
 
 bool GraphRecordStore::readAppended(graph::WorkingExtremes *extremes, bool *inOrder)
 {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(AppendedReadings)) {
-        m_error = query.lastError();
+    *inOrder = true;
+    sqlite::Rows rows(m_db, AppendedReadings);
+    rows.bind(1, m_kept.lastRowId);
+    while (rows.next()) {
+        // A row that does not come after the kept ones in SeqNo order: the
+        // caller reads the whole table afresh, the rows taken before it too.
+        if (rows.isNull(1) || rows.integer(1) <= m_kept.lastSeqNo) {
+            *inOrder = false;
+            return true;
+        }
+        m_kept.take(rows.integer(0), rows.integer(1), readingsOf(rows), nullptr);
+    }
+    if (!rows.isValid() || rows.error().isValid()) {
+        m_error = rows.error();
         return false;
     }
-    query.addBindValue(m_kept.lastRowId);
-    if (!query.exec()) {
-        m_error = query.lastError();
-        return false;
-    }
-    if (!readRows(query, true, nullptr, inOrder))
-        return false;
-    // The rows taken before one out of order go with the rest: the caller
-    // reads the whole table afresh.
-    if (!*inOrder)
-        return true;
     // The extremes keep their own account of appended rows.
     return !extremes || extremes->update(m_db);
 }
@@ -143,19 +92,16 @@ bool GraphRecordStore::readAll(graph::WorkingExtremes *extremes)
     const quint64 generation = RecordDatabase::workingTableGeneration();
     if (extremes)
         extremes->beginPass();
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(AllReadings) || !query.exec()) {
-        m_error = query.lastError();
-        return false;
-    }
-    bool inOrder = true;
-    if (!readRows(query, false, extremes, &inOrder)) {
+    sqlite::Rows rows(m_db, AllReadings);
+    while (rows.next())
+        m_kept.take(rows.integer(0), rows.integer(1), readingsOf(rows), extremes);
+    if (!rows.isValid() || rows.error().isValid()) {
+        m_error = rows.error();
         m_kept = {};
         return false;
     }
     if (extremes)
-        extremes->endPass(m_kept.lastRowId, generation);
+        extremes->endPass(m_kept.lastRowId, generation, m_db.connectionName());
     m_kept.generation = generation;
     m_kept.connection = m_db.connectionName();
     m_kept.valid = true;
@@ -185,6 +131,45 @@ bool GraphRecordStore::workingValues(int channels, std::array<std::vector<double
     for (int trace = 0; trace < traces; ++trace)
         (*values)[static_cast<std::size_t>(trace)] = m_kept.values.at(static_cast<std::size_t>(trace));
     return true;
+}
+
+GraphRecordStore::WholeRead::WholeRead(GraphRecordStore &store, graph::WorkingExtremes *extremes)
+    : m_store(&store), m_extremes(extremes)
+{
+    m_read.generation = RecordDatabase::workingTableGeneration();
+    m_read.connection = store.m_db.connectionName();
+    if (m_extremes)
+        m_extremes->beginPass();
+}
+
+void GraphRecordStore::WholeRead::reserve(qsizetype rows)
+{
+    for (std::vector<double> &trace : m_read.values)
+        trace.reserve(static_cast<std::size_t>(std::max<qsizetype>(rows, 0)));
+}
+
+void GraphRecordStore::WholeRead::add(const WorkingRowView &row)
+{
+    std::array<QByteArrayView, Columns> readings;
+    for (int column = 0; column < Columns; ++column)
+        readings.at(static_cast<std::size_t>(column)) = row.reading(column);
+    m_read.take(row.rowId, row.seqNo, readings, m_extremes);
+}
+
+void GraphRecordStore::WholeRead::finish()
+{
+    if (m_extremes)
+        m_extremes->endPass(m_read.lastRowId, m_read.generation, m_read.connection);
+    m_read.valid = true;
+    m_store->m_kept = std::move(m_read);
+}
+
+std::optional<GraphRecordStore::WholeRead> GraphRecordStore::wholeRead(const QSqlDatabase &db,
+                                                                       graph::WorkingExtremes *extremes)
+{
+    if (db.connectionName() != m_db.connectionName())
+        return std::nullopt;
+    return WholeRead(*this, extremes);
 }
 
 bool GraphRecordStore::showStyle(const QString &recNo, std::optional<int> *position)

@@ -3,26 +3,31 @@
 #include "GraphFormat.h"
 #include "RecordDatabase.h"
 
-#include <QSqlQuery>
-#include <QVariant>
+#include "platform/SqliteRows.h"
 
 #include <algorithm>
 
 namespace qle::graph {
 
-void ColumnExtremes::add(qint64 rowId, QStringView text, std::optional<double> value)
+void ColumnExtremes::add(qint64 rowId, QByteArrayView utf8, std::optional<double> value)
 {
     if (!value)
         return;
-    if (!max || *value > *max || (*value == *max && rowId < maxRow)) {
+    const bool above = !max || *value > *max || (*value == *max && rowId < maxRow);
+    const bool below = !min || *value < *min || (*value == *min && rowId < minRow);
+    if (!above && !below)
+        return;
+    // The text only for a new extreme: most readings are none.
+    const QString text = QString::fromUtf8(utf8).trimmed();
+    if (above) {
         max = value;
         maxRow = rowId;
-        maxText = text.trimmed().toString();
+        maxText = text;
     }
-    if (!min || *value < *min || (*value == *min && rowId < minRow)) {
+    if (below) {
         min = value;
         minRow = rowId;
-        minText = text.trimmed().toString();
+        minText = text;
     }
 }
 
@@ -32,16 +37,17 @@ void WorkingExtremes::beginPass()
     m_valid = false;
 }
 
-void WorkingExtremes::add(int column, qint64 rowId, QStringView text, std::optional<double> value)
+void WorkingExtremes::add(int column, qint64 rowId, QByteArrayView utf8, std::optional<double> value)
 {
     if (column >= 0 && column < Columns)
-        m_columns.at(static_cast<std::size_t>(column)).add(rowId, text, value);
+        m_columns.at(static_cast<std::size_t>(column)).add(rowId, utf8, value);
 }
 
-void WorkingExtremes::endPass(qint64 lastRowId, quint64 generation)
+void WorkingExtremes::endPass(qint64 lastRowId, quint64 generation, const QString &connection)
 {
     m_lastRowId = lastRowId;
     m_generation = generation;
+    m_connection = connection;
     m_valid = true;
 }
 
@@ -50,10 +56,9 @@ bool WorkingExtremes::update(QSqlDatabase db)
     const quint64 generation = RecordDatabase::workingTableGeneration();
     if (!m_valid || generation != m_generation || db.connectionName() != m_connection) {
         beginPass();
-        m_connection = db.connectionName();
         if (!read(db, 0))
             return false;
-        endPass(m_lastRowId, generation);
+        endPass(m_lastRowId, generation, db.connectionName());
         return true;
     }
     if (read(db, m_lastRowId))
@@ -66,25 +71,18 @@ bool WorkingExtremes::update(QSqlDatabase db)
 bool WorkingExtremes::read(QSqlDatabase db, qint64 afterRowId)
 {
     m_lastRowId = afterRowId;
-    if (!db.isOpen())
-        return false;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral(
-            "select rowid,pval,sval,pval2,sval2,pval3,sval3 from datatemp where rowid > ? order by rowid")))
-        return false;
-    query.addBindValue(afterRowId);
-    if (!query.exec())
-        return false;
-    while (query.next()) {
-        const qint64 rowId = query.value(0).toLongLong();
+    sqlite::Rows rows(db,
+                      "select rowid,pval,sval,pval2,sval2,pval3,sval3 from datatemp where rowid > ? order by rowid");
+    rows.bind(1, afterRowId);
+    while (rows.next()) {
+        const qint64 rowId = rows.integer(0);
         for (int i = 0; i < Columns; ++i) {
-            const QString text = query.value(i + 1).toString();
+            const QByteArrayView text = rows.text(i + 1);
             add(i, rowId, text, readingValue(text));
         }
         m_lastRowId = rowId;
     }
-    return !query.lastError().isValid();
+    return rows.isValid() && !rows.error().isValid();
 }
 
 QStringList statisticsLines(const WorkingExtremes &extremes, int channels, int timeSlice, qint32 points)

@@ -20,7 +20,8 @@ struct ColumnExtremes {
     QString maxText;
     QString minText;
 
-    void add(qint64 rowId, QStringView text, std::optional<double> value);
+    // The reading of row `rowId` stored as `utf8`, its number `value`.
+    void add(qint64 rowId, QByteArrayView utf8, std::optional<double> value);
 };
 
 // The extremes of the six reading columns of the working table, kept between
@@ -38,10 +39,11 @@ public:
     void forget() { m_valid = false; }
 
     void beginPass();
-    void add(int column, qint64 rowId, QStringView text, std::optional<double> value);
+    void add(int column, qint64 rowId, QByteArrayView utf8, std::optional<double> value);
     // lastRowId: the highest rowid the pass read; generation: the working
-    // table's generation when the pass began.
-    void endPass(qint64 lastRowId, quint64 generation);
+    // table's generation when the pass began; connection: the database
+    // connection it read.
+    void endPass(qint64 lastRowId, quint64 generation, const QString &connection);
 
     [[nodiscard]] const ColumnExtremes &column(int index) const
     {

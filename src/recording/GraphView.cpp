@@ -4,8 +4,12 @@
 #include "PlotReducer.h"
 
 #include <QCategoryAxis>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScatterSeries>
 #include <QScopedValueRollback>
 #include <QValueAxis>
 
@@ -66,6 +70,16 @@ GraphView::GraphView(QWidget *parent)
         series->attachAxis(m_time);
         series->attachAxis(axisOf(plot));
         m_series[static_cast<std::size_t>(plot)] = series;
+    }
+    for (int plot = 0; plot < Plots; ++plot) {
+        auto *marks = new QScatterSeries(m_chart);
+        marks->setObjectName(QStringLiteral("Plot%1Points").arg(plot + 1));
+        marks->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+        marks->setMarkerSize(PointMarkSize);
+        m_chart->addSeries(marks);
+        marks->attachAxis(m_time);
+        marks->attachAxis(axisOf(plot));
+        m_marks[static_cast<std::size_t>(plot)] = marks;
     }
     setChart(m_chart);
 
@@ -147,6 +161,8 @@ void GraphView::clearPoints()
     for (const std::vector<QLineSeries *> &pieces : m_pieces)
         for (QLineSeries *piece : pieces)
             piece->clear();
+    for (QScatterSeries *marks : m_marks)
+        marks->clear();
     m_redrawTimer.stop();
 }
 
@@ -192,6 +208,11 @@ QLineSeries *GraphView::series(int plot) const
     return m_series.at(static_cast<std::size_t>(plot));
 }
 
+QScatterSeries *GraphView::pointMarks(int plot) const
+{
+    return m_marks.at(static_cast<std::size_t>(plot));
+}
+
 QValueAxis *GraphView::axisOf(int plot) const
 {
     return plot % 2 == 0 ? m_voltage : m_current;
@@ -204,6 +225,7 @@ void GraphView::setPlotVisible(int plot, bool visible)
     series(plot)->setVisible(visible);
     for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
         piece->setVisible(visible);
+    pointMarks(plot)->setVisible(visible);
     scheduleRedraw();
 }
 
@@ -223,6 +245,9 @@ void GraphView::setPlotColor(int plot, const QColor &color)
     series(plot)->setPen(tracePen(plot, color));
     for (QLineSeries *piece : m_pieces.at(static_cast<std::size_t>(plot)))
         piece->setPen(series(plot)->pen());
+    QScatterSeries *marks = pointMarks(plot);
+    marks->setPen(QPen(color, 1));
+    marks->setBrush(color);
 }
 
 QColor GraphView::plotColor(int plot) const
@@ -379,6 +404,10 @@ void GraphView::redraw()
 void GraphView::showPieces(int plot, const QList<QPointF> &points)
 {
     std::vector<QLineSeries *> &pieces = m_pieces.at(static_cast<std::size_t>(plot));
+    // A piece of one point draws no line: its reading gets a mark. The
+    // reduction hands over the nearest points outside the range too; those
+    // stay unmarked.
+    QList<QPointF> alone;
     std::size_t used = 0;
     qsizetype begin = 0;
     while (begin <= points.size()) {
@@ -388,12 +417,17 @@ void GraphView::showPieces(int plot, const QList<QPointF> &points)
         QLineSeries *line = used == 0 ? series(plot) : piece(plot, used - 1);
         if (end > begin || line->count() > 0)
             line->replace(begin == 0 && end == points.size() ? points : points.mid(begin, end - begin));
+        if (end - begin == 1 && points.at(begin).x() >= timeMin() && points.at(begin).x() <= timeMax())
+            alone.append(points.at(begin));
         ++used;
         begin = end + 1;
     }
     for (std::size_t i = used == 0 ? 0 : used - 1; i < pieces.size(); ++i)
         if (pieces[i]->count() > 0)
             pieces[i]->clear();
+    QScatterSeries *marks = pointMarks(plot);
+    if (!alone.isEmpty() || marks->count() > 0)
+        marks->replace(alone);
 }
 
 QLineSeries *GraphView::piece(int plot, std::size_t index)
@@ -409,6 +443,28 @@ QLineSeries *GraphView::piece(int plot, std::size_t index)
         pieces.push_back(line);
     }
     return pieces[index];
+}
+
+void GraphView::renderLaidOut(QPainter &painter, const QRectF &target, double scale)
+{
+    if (!(scale > 0) || target.isEmpty())
+        return;
+    const QSizeF shown = m_chart->size();
+    const QRectF laidOut(m_chart->pos(), target.size() / scale);
+    const auto layOut = [this](const QSizeF &size) {
+        m_chart->resize(size);
+        if (QGraphicsLayout *layout = m_chart->layout())
+            layout->activate();
+        // The traces reduced for the plot area of that size.
+        m_redrawTimer.stop();
+        redraw();
+    };
+    layOut(laidOut.size());
+    painter.save();
+    painter.fillRect(target, m_chart->backgroundBrush());
+    scene()->render(&painter, target, laidOut, Qt::KeepAspectRatio);
+    painter.restore();
+    layOut(shown);
 }
 
 void GraphView::resizeEvent(QResizeEvent *event)

@@ -12,6 +12,8 @@
 
 class QCategoryAxis;
 class QLineSeries;
+class QPainter;
+class QScatterSeries;
 class QValueAxis;
 
 namespace qle {
@@ -25,11 +27,15 @@ namespace qle {
 // the visible range, rebuilt on a coalescing timer after points arrive, the
 // axes change or the view is resized, so that adding a point costs the same
 // at any length and a redraw depends on the width, not on the length.
+// A reading with gaps on both sides, which no line can show, is drawn as a
+// small round mark in its trace's colour.
 class GraphView final : public QChartView {
     Q_OBJECT
 public:
     static constexpr int Plots = 6;
     static constexpr int RedrawDelayMs = 100;
+    // Diameter of the mark of a reading standing alone, in pixels.
+    static constexpr double PointMarkSize = 5;
 
     // The colours the graph is drawn in and whether its frame shows.
     struct Look {
@@ -72,6 +78,8 @@ public:
     // pattern of its own, so that traces tell apart in black print too.
     [[nodiscard]] static Qt::PenStyle lineStyle(int plot);
     [[nodiscard]] QLineSeries *series(int plot) const;
+    // The marks of the trace's readings that stand alone between gaps.
+    [[nodiscard]] QScatterSeries *pointMarks(int plot) const;
     // The Y axis of a trace: voltage for even indices, current for odd ones.
     [[nodiscard]] QValueAxis *axisOf(int plot) const;
 
@@ -105,6 +113,12 @@ public:
     // Pixel columns of the plot area the reduction spreads the points over.
     [[nodiscard]] int plotColumns() const;
 
+    // Draws the graph into `target` laid out afresh at target's size divided
+    // by `scale`, and scaled by `scale` alike in both directions: axis text
+    // and lines keep their proportions whatever the target's shape. The
+    // graph on screen is laid out as before when this returns.
+    void renderLaidOut(QPainter &painter, const QRectF &target, double scale);
+
 signals:
     void redrawn();
 
@@ -131,6 +145,7 @@ private:
     // The pieces of a trace after its first gap, each a line of its own in
     // the trace's pen; created as gaps need them and kept for later redraws.
     std::array<std::vector<QLineSeries *>, Plots> m_pieces;
+    std::array<QScatterSeries *, Plots> m_marks{};
     std::array<std::vector<double>, Plots> m_values;
     double m_step = 1.0 / 86400;
     QString m_labelFormat;

@@ -143,6 +143,25 @@ PackedRecordRow::PackedRecordRow(const RecordRow &row)
     }
 }
 
+PackedRecordRow::PackedRecordRow(qint64 seqNo, qint64 timeTick, qint64 diffLastTime,
+                                 const std::array<QByteArrayView, TextCount> &utf8)
+{
+    const std::array<quint64, NumberCount> numbers{zigzag(seqNo), zigzag(timeTick), zigzag(diffLastTime)};
+    qsizetype size = 0;
+    for (const quint64 number : numbers)
+        size += lengthOfLength(number);
+    for (const QByteArrayView text : utf8)
+        size += lengthOfLength(static_cast<quint64>(text.size())) + text.size();
+    m_block = SharedBytes(size);
+    char *at = m_block.data();
+    for (const quint64 number : numbers)
+        at = putLength(at, number);
+    for (const QByteArrayView text : utf8) {
+        at = putLength(at, static_cast<quint64>(text.size()));
+        at = std::copy(text.begin(), text.end(), at);
+    }
+}
+
 qint64 PackedRecordRow::number(int index) const
 {
     qsizetype at = 0;

@@ -2,8 +2,10 @@
 
 #include "RecordRow.h"
 
+#include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <atomic>
 
 namespace qle {
@@ -43,8 +45,15 @@ private:
 // RecordRow, and a copy shares the block.
 class PackedRecordRow {
 public:
+    // The texts of a row in their order: RecTime, then voltage, current and
+    // reason of channels 1 to 3, then the comment.
+    static constexpr int TextCount = 11;
+
     PackedRecordRow() = default;
     explicit PackedRecordRow(const RecordRow &row);
+    // The same from texts in UTF-8, taken as they are.
+    PackedRecordRow(qint64 seqNo, qint64 timeTick, qint64 diffLastTime,
+                    const std::array<QByteArrayView, TextCount> &utf8);
 
     [[nodiscard]] RecordRow unpacked() const;
 
@@ -58,7 +67,7 @@ public:
 
 private:
     // RecTime, then voltage, current and reason of channels 1 to 3, then the comment.
-    enum Field { RecTime = 0, FirstChannelField = 1, Comment = 10, FieldCount = 11 };
+    enum Field { RecTime = 0, FirstChannelField = 1, Comment = 10, FieldCount = TextCount };
     static int channelField(int channel, int which) { return FirstChannelField + channel * 3 + which; }
 
     // SeqNo, TimeTick and DiffLastTime lead the block.

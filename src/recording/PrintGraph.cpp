@@ -104,7 +104,9 @@ bool printGraph(GraphView &graph, QPrinter &printer, const PrintSheet &sheet, QS
     painter.setPen(Qt::black);
     painter.drawText(QRectF(area.left(), area.top(), area.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
                      sheet.header);
-    graph.render(&painter, box, graph.viewport()->rect(), Qt::IgnoreAspectRatio);
+    // Laid out afresh for the page: the graph's text as large on paper as
+    // it is on screen, not stretched to the page's shape.
+    graph.renderLaidOut(painter, box, printer.resolution() / static_cast<double>(graph.logicalDpiY()));
     const double footerTop = box.bottom() + 0.5 * lineHeight;
     drawStatistics(painter, sheet, QRectF(area.left(), footerTop, area.width(), StatisticsRows * lineHeight),
                    lineHeight);

@@ -24,8 +24,9 @@ struct PrintSheet {
 };
 
 // Prints the graph on one landscape page filling its printable area: the
-// header line on top, the graph, then the statistics and the legend. Black
-// on white, grey grids, no frame, the traces keeping their line styles,
+// header line on top, the graph, then the statistics and the legend. The
+// graph is laid out afresh for its place on the page, its text at the size
+// it has on screen and never stretched. Black on white, grey grids, no frame, the traces keeping their line styles,
 // drawn as vectors. The graph's screen look is back when this returns,
 // whatever happened. False on a printer error, *error then holds its
 // description.

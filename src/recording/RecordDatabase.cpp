@@ -1,6 +1,6 @@
 #include "RecordDatabase.h"
 
-#include <QSqlRecord>
+#include "platform/SqliteRows.h"
 
 namespace qle {
 namespace {
@@ -10,8 +10,14 @@ const QString CountWorking = QStringLiteral("select count(*) from datatemp");
 const QString AddSample = QStringLiteral(
     "insert into DataTemp (SeqNo,RecTime,PVal,SVal,Reason,PVal2,SVal2,Reason2,PVal3,SVal3,Reason3,Comment,TimeTick,"
     "DiffLastTime) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-const QString ShowAll = QStringLiteral("select * from datatemp order by seqno asc");
-const QString ShowReason = QStringLiteral("select * from datatemp where reason=? order by seqno asc");
+// Every column of the working rows, in WorkingRowView's order.
+const char *const ShowAll =
+    "select rowid, SeqNo, TimeTick, DiffLastTime, RecTime, PVal, SVal, Reason, PVal2, SVal2, Reason2, PVal3, SVal3, "
+    "Reason3, Comment from datatemp order by seqno asc";
+const char *const ShowReason =
+    "select rowid, SeqNo, TimeTick, DiffLastTime, RecTime, PVal, SVal, Reason, PVal2, SVal2, Reason2, PVal3, SVal3, "
+    "Reason3, Comment from datatemp where reason=? order by seqno asc";
+constexpr int FirstTextColumn = 4;
 const QString SetComment = QStringLiteral("update DataTemp set Comment =?  where rectime=?");
 // Record numbers are text; the highest is taken as a number, so that 10 comes after 9.
 const QString MaxRecNo = QStringLiteral("select max(CAST(RecNo AS INTEGER)) from datamain");
@@ -37,40 +43,6 @@ const QString LoadRows = QStringLiteral(
     "Comment,timetick,difflasttime from datadetail where recno=?");
 
 quint64 workingGeneration = 0;
-
-// Column positions of a datatemp result, looked up once per result.
-struct RowColumns {
-    explicit RowColumns(const QSqlRecord &record)
-        : seqNo(record.indexOf("SeqNo")),
-          recTime(record.indexOf("RecTime")), pval{record.indexOf("PVal"), record.indexOf("PVal2"),
-                                                   record.indexOf("PVal3")},
-          sval{record.indexOf("SVal"), record.indexOf("SVal2"), record.indexOf("SVal3")},
-          reason{record.indexOf("Reason"), record.indexOf("Reason2"), record.indexOf("Reason3")},
-          comment(record.indexOf("Comment")), timeTick(record.indexOf("TimeTick")),
-          diffLastTime(record.indexOf("DiffLastTime"))
-    {
-    }
-
-    [[nodiscard]] RecordRow read(const QSqlQuery &query) const
-    {
-        RecordRow row;
-        row.seqNo = query.value(seqNo).toLongLong();
-        row.recTime = query.value(recTime).toString();
-        for (std::size_t ch = 0; ch < 3; ++ch) {
-            row.pval[ch] = query.value(pval[ch]).toString();
-            row.sval[ch] = query.value(sval[ch]).toString();
-            row.reason[ch] = query.value(reason[ch]).toString();
-        }
-        row.comment = query.value(comment).toString();
-        row.timeTick = query.value(timeTick).toLongLong();
-        row.diffLastTime = query.value(diffLastTime).toLongLong();
-        return row;
-    }
-
-    int seqNo, recTime;
-    std::array<int, 3> pval, sval, reason;
-    int comment, timeTick, diffLastTime;
-};
 
 // Empty text is stored as '' like every other text, not as NULL.
 QString stored(const QString &text)
@@ -224,22 +196,44 @@ bool RecordDatabase::workingRows(ReasonFilter filter, QList<RecordRow> *rows)
 
 bool RecordDatabase::forEachWorkingRow(ReasonFilter filter, const std::function<void(RecordRow &)> &take)
 {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (filter == ReasonFilter::All) {
-        if (!prepare(query, ShowAll))
-            return false;
-    } else {
-        if (!prepare(query, ShowReason))
-            return false;
-        query.addBindValue(reasonCode(filter));
-    }
-    if (!exec(query))
-        return false;
-    const RowColumns columns(query.record());
-    while (query.next()) {
-        RecordRow row = columns.read(query);
+    return readWorkingRows(filter, [&take](const WorkingRowView &view) {
+        RecordRow row;
+        row.seqNo = view.seqNo;
+        row.recTime = QString::fromUtf8(view.texts[WorkingRowView::RecTime]);
+        for (std::size_t ch = 0; ch < 3; ++ch) {
+            const std::size_t first = WorkingRowView::PVal + 3 * ch;
+            row.pval[ch] = QString::fromUtf8(view.texts.at(first));
+            row.sval[ch] = QString::fromUtf8(view.texts.at(first + 1));
+            row.reason[ch] = QString::fromUtf8(view.texts.at(first + 2));
+        }
+        row.comment = QString::fromUtf8(view.texts[WorkingRowView::Comment]);
+        row.timeTick = view.timeTick;
+        row.diffLastTime = view.diffLastTime;
         take(row);
+    });
+}
+
+bool RecordDatabase::readWorkingRows(ReasonFilter filter, const std::function<void(const WorkingRowView &)> &take)
+{
+    ++m_statements;
+    sqlite::Rows rows(m_db, filter == ReasonFilter::All ? ShowAll : ShowReason);
+    if (filter != ReasonFilter::All)
+        rows.bind(1, reasonCode(filter).toUtf8());
+    WorkingRowView view;
+    while (rows.next()) {
+        view.rowId = rows.integer(0);
+        view.seqNoNull = rows.isNull(1);
+        view.seqNo = rows.integer(1);
+        view.timeTick = rows.integer(2);
+        view.diffLastTime = rows.integer(3);
+        for (int text = 0; text < WorkingRowView::TextCount; ++text)
+            view.texts.at(static_cast<std::size_t>(text)) = rows.text(FirstTextColumn + text);
+        take(view);
+    }
+    if (rows.error().isValid()) {
+        m_error = rows.error();
+        ++workingGeneration;
+        return false;
     }
     return true;
 }

@@ -19,6 +19,9 @@
 namespace qle {
 namespace {
 
+// The table's texts of a row are packed in their order.
+static_assert(int{WorkingRowView::TextCount} == PackedRecordRow::TextCount, "the texts of a row in one order");
+
 // Characters of the start time in a line of this window's record list: all
 // of "2024/03/01 10:00:00".
 constexpr int ListStartWidth = 19;
@@ -151,9 +154,9 @@ void frmDataTable::CmbSample_Click()
     rebuildHeader();
     const ReasonFilter filter = filterAt(CmbSample->currentIndex());
     const QString label = RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter));
-    // Packed as they are read: a day of rows is never held unpacked. The
-    // list is sized once, since each doubling would leave the last one's
-    // megabytes behind in the heap.
+    // Packed as they are read, from the bytes the table holds: a day of
+    // rows is never held unpacked. The list is sized once, since each
+    // doubling would leave the last one's megabytes behind in the heap.
     QList<PackedRecordRow> packed;
     qint64 count = 0;
     if (!m_records.countWorking(&count)) {
@@ -161,13 +164,26 @@ void frmDataTable::CmbSample_Click()
         return;
     }
     packed.reserve(static_cast<qsizetype>(count));
-    if (!m_records.forEachWorkingRow(filter, [&](RecordRow &row) {
-            row.reason[0] = label;
-            packed.append(PackedRecordRow(row));
+    // Every row read here is the graph's whole read too: its next ReDraw
+    // reads none of them again.
+    frmGraphicRecord *graph = filter == ReasonFilter::All ? m_host.graphWindow() : nullptr;
+    std::optional<GraphRecordStore::WholeRead> graphRead =
+        graph ? graph->wholeReadFor(m_records.connection()) : std::nullopt;
+    if (graphRead)
+        graphRead->reserve(static_cast<qsizetype>(count));
+    const QByteArray reason = label.toUtf8();
+    if (!m_records.readWorkingRows(filter, [&](const WorkingRowView &row) {
+            std::array<QByteArrayView, PackedRecordRow::TextCount> texts = row.texts;
+            texts[WorkingRowView::Reason] = reason;
+            packed.append(PackedRecordRow(row.seqNo, row.timeTick, row.diffLastTime, texts));
+            if (graphRead)
+                graphRead->add(row);
         })) {
         showError();
         return;
     }
+    if (graphRead)
+        graphRead->finish();
     packed.squeeze();
     iCurrentRow = static_cast<qint32>(packed.size());
     m_model->setRows(std::move(packed));

@@ -72,6 +72,11 @@ public:
     // Draws unsaved rows kept from an earlier recording at the sample
     // interval they were recorded with.
     void showKeptRows(int scale);
+    // A reader of every working row of `db` in SeqNo order (the table
+    // recorder filling its grid) hands the rows over here as well, so that
+    // the next ReDraw need not read them again; nothing for another
+    // connection.
+    [[nodiscard]] std::optional<GraphRecordStore::WholeRead> wholeReadFor(const QSqlDatabase &db);
     // New channel colours, each a decimal 0x00BBGGRR colour number.
     void ChangeCursorColor(const QString &ch1, const QString &ch2, const QString &ch3);
     // Whole seconds as "h:m:s" or "dD h:m:s".

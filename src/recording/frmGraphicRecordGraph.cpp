@@ -108,8 +108,15 @@ void frmGraphicRecord::ReDraw()
     for (int plot = 0; plot < Plots; ++plot)
         CWGraph1->setPoints(plot, std::move(values.at(static_cast<std::size_t>(plot))));
     showPlots();
-    // The extremes came with the values; the list follows with the redraw.
-    scheduleStatistics();
+    // The traces were replaced whole: nothing to wait for before drawing
+    // them. The extremes came with the values.
+    refreshStatistics();
+    CWGraph1->redrawNow();
+}
+
+std::optional<GraphRecordStore::WholeRead> frmGraphicRecord::wholeReadFor(const QSqlDatabase &db)
+{
+    return m_store.wholeRead(db, &m_extremes);
 }
 
 void frmGraphicRecord::cmbXLength_Click()

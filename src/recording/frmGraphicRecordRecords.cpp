@@ -5,6 +5,7 @@
 #include "frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
+#include "GraphView.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "SampleInterval.h"
@@ -223,8 +224,10 @@ void frmGraphicRecord::showLoadedRecord(const QString &recNo)
             length.reset();
     }
     ReDraw();
-    if (length && *length >= 0 && *length < cmbXLength->count())
+    if (length && *length >= 0 && *length < cmbXLength->count()) {
         cmbXLength->setCurrentIndex(*length);
+        CWGraph1->redrawNow();
+    }
 }
 
 void frmGraphicRecord::cmdDel_Click()

@@ -3,6 +3,7 @@
 
 #include "recording/ExportCsv.h"
 #include "recording/ExportFileDialog.h"
+#include "recording/GraphImage.h"
 #include "recording/GraphView.h"
 #include "ScriptedModalRunner.h"
 
@@ -11,11 +12,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineSeries>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace qle;
 using namespace qle::testing;
@@ -316,6 +321,96 @@ private slots:
             QVERIFY(info.waitForFinished(30000));
             QVERIFY2(info.readAllStandardOutput().contains("640 x 360 pts"), "page size");
         }
+    }
+
+    // At a shape other than the screen's the picture is laid out afresh at
+    // its size, one pixel a pixel of the screen: every text and line is drawn
+    // at the same scale in both directions, the plot area fills the picture,
+    // and the graph on screen is laid out as it was.
+    void picturesAreLaidOutAtTheirSize_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("wide") << QSize(1800, 360);
+        QTest::newRow("tall") << QSize(360, 1000);
+    }
+    void picturesAreLaidOutAtTheirSize()
+    {
+        QFETCH(QSize, size);
+        GraphRig rig(2, 0);
+        QVERIFY(rig.storeRows({"5.00", "6.00", "7.00"}, {"1.000", "2.000", "3.000"}));
+        rig.graph->resize(900, 600);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        GraphView &view = *rig.graph->CWGraph1;
+        const QSizeF chartBefore = view.chart()->size();
+        const QRectF plotBefore = view.chart()->plotArea();
+        const QList<QPointF> pointsBefore = view.series(0)->points();
+
+        QTemporaryDir out;
+        QString error;
+        const QString svg = out.filePath("graph.svg");
+        QVERIFY2(saveGraphImage(view, svg, size, &error), qPrintable(error));
+        const QString drawing = QString::fromUtf8(contents(svg));
+        QVERIFY(drawing.contains("Elapsed Time"));
+        const QRegularExpression matrix(QStringLiteral("transform=\"matrix\\(([^)]*)\\)\""));
+        int transforms = 0;
+        for (const QRegularExpressionMatch &match : matrix.globalMatch(drawing)) {
+            const QStringList m = match.captured(1).split(',');
+            QCOMPARE(m.size(), 6);
+            const double sx = std::hypot(m[0].toDouble(), m[1].toDouble());
+            const double sy = std::hypot(m[2].toDouble(), m[3].toDouble());
+            QVERIFY2(std::abs(sx - 1) < 1e-6 && std::abs(sy - 1) < 1e-6, qPrintable(match.captured(0)));
+            ++transforms;
+        }
+        QVERIFY(transforms > 0);
+
+        const QString png = out.filePath("graph.png");
+        QVERIFY2(saveGraphImage(view, png, size, &error), qPrintable(error));
+        const QImage image(png);
+        QCOMPARE(image.size(), size);
+        QRect plotArea;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == QColor(255, 255, 224))
+                    plotArea = plotArea.united(QRect(x, y, 1, 1));
+        QVERIFY2(plotArea.width() > 0.6 * size.width() && plotArea.height() > 0.5 * size.height(),
+                 qPrintable(QString("%1x%2").arg(plotArea.width()).arg(plotArea.height())));
+
+        QCOMPARE(view.chart()->size(), chartBefore);
+        QCOMPARE(view.chart()->plotArea(), plotBefore);
+        QCOMPARE(view.series(0)->points(), pointsBefore);
+    }
+
+    // A reading with gaps on both sides is in the picture as a mark in its
+    // trace's colour, where the screen shows it.
+    void aReadingBetweenGapsIsInThePicture()
+    {
+        GraphRig rig(1, 2);
+        QVERIFY(rig.storeRows({"5.0", "5.5", "", "9.0", ""}, {"1", "1", "1", "1", "1"}));
+        rig.graph->resize(900, 600);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        GraphView &view = *rig.graph->CWGraph1;
+        const QPointF reading(3 * 5.0 / 86400, 9.0);
+        const QPoint at = view.mapFromScene(view.chart()->mapToPosition(reading, view.series(0)));
+
+        QTemporaryDir out;
+        QString error;
+        const QString png = out.filePath("graph.png");
+        QVERIFY2(saveGraphImage(view, png, view.size(), &error), qPrintable(error));
+        const QImage image(png);
+        QCOMPARE(image.size(), view.size());
+        int inked = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QColor pixel = image.pixelColor(at + QPoint(dx, dy));
+                inked += std::abs(pixel.red() - 0) + std::abs(pixel.green() - 192) + std::abs(pixel.blue() - 0) < 40;
+            }
+        QVERIFY2(inked >= 5, qPrintable(QString::number(inked)));
     }
 
     // A folder that does not exist, or a name of no picture type: said, no file.

@@ -4,7 +4,10 @@
 
 #include <QTest>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <optional>
 
 using namespace qle;
 using namespace qle::graph;
@@ -89,12 +92,40 @@ private slots:
         QTest::newRow("nearest double") << "0.1" << 0.1;
         QTest::newRow("overflow is no reading") << "1e999" << 0.0;
         QTest::newRow("seventy digits") << QString(70, u'1') << 1.1111111111111111e69;
+        QTest::newRow("past 2^53: rounded to even") << "9007199254740993" << 9007199254740992.0;
+        QTest::newRow("twenty-two places") << "0.0000000000000000000001" << 1e-22;
+        QTest::newRow("no-break space first") << QString::fromUtf8("\u00a05.5") << 5.5;
+        QTest::newRow("ideographic space first") << QString::fromUtf8("\u30001.25") << 1.25;
+        QTest::newRow("letter beyond ASCII first") << QString::fromUtf8("\u00e95") << 0.0;
     }
+    // The same number from the text and from its UTF-8 bytes, to the bit.
     void leadingNumbers()
     {
         QFETCH(QString, text);
         QFETCH(double, value);
         QCOMPARE(leadingNumber(text), value);
+        const std::optional<double> fromText = readingValue(text);
+        const std::optional<double> fromBytes = readingValue(QByteArrayView(text.toUtf8()));
+        QCOMPARE(fromBytes.has_value(), fromText.has_value());
+        if (fromText)
+            QCOMPARE(std::bit_cast<quint64>(*fromBytes), std::bit_cast<quint64>(*fromText));
+    }
+
+    // Readings as a panel writes them are converted without from_chars, to
+    // the same double to the bit.
+    void readingsAsFromChars()
+    {
+        quint64 state = 12345;
+        for (int i = 0; i < 20000; ++i) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            const int places = static_cast<int>(state >> 60) % 10;
+            const double drawn = static_cast<double>(state >> 11) / 9007199254740992.0 * 1000 - 500;
+            const QByteArray text = QByteArray::number(drawn, 'f', places);
+            double expected = 0;
+            std::from_chars(text.constData(), text.constData() + text.size(), expected);
+            const std::optional<double> value = readingValue(QByteArrayView(text));
+            QVERIFY2(value && std::bit_cast<quint64>(*value) == std::bit_cast<quint64>(expected), text.constData());
+        }
     }
 
     void clockTexts_data()

@@ -2,10 +2,14 @@
 #include "tst_graphfixture.h"
 
 #include "recording/GraphView.h"
+#include "recording/RecordTableModel.h"
 
 #include <QComboBox>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QTest>
+
+#include <cmath>
 
 using namespace qle;
 using namespace qle::testing;
@@ -150,6 +154,66 @@ private slots:
         QCOMPARE(rig.graph->lIdx, 3);
         QCOMPARE(int{rig.graph->iXTime}, 30);
         QCOMPARE(rig.graph->cmbXLength->currentIndex(), 1);
+    }
+
+    // A record chosen in either list is read once: the graph takes its traces
+    // and statistics from the table recorder's read of every row, and is
+    // drawn at once, the same as a window reading the table itself.
+    void aLoadedRecordIsReadOnce()
+    {
+        GraphRig rig(2, 0);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        // Out of SeqNo order, a gap, equal maxima stored in two ways.
+        QVERIFY(rig.storeRows({"5.0", "", "7.25", "7.250"}, {"1.0", "x", "0.5", "0.25"}, 10));
+        QVERIFY(rig.storeRows({"2.5"}, {"0.75"}, 3));
+        RecordDatabase records(rig.file.db());
+        RecordHeader header;
+        QString recNo;
+        QVERIFY(records.saveRecord(header, &recNo) && records.clearWorking() && rig.storeRows({"1"}, {"1"}));
+        rig.graph->ReDraw();
+
+        const auto trace = [](const frmGraphicRecord &graph, int plot) {
+            QStringList texts;
+            for (const double value : graph.CWGraph1->values(plot))
+                texts.append(std::isnan(value) ? QStringLiteral("gap") : QString::number(value));
+            return texts;
+        };
+        const auto statistics = [](const frmGraphicRecord &graph) {
+            QStringList lines;
+            for (int i = 0; i < graph.lstWave->count(); ++i)
+                lines.append(graph.lstWave->item(i)->text());
+            return lines;
+        };
+        for (const bool viaTable : {true, false}) {
+            if (viaTable) {
+                rig.table->cmdLoadRecord_Click();
+                rig.table->List1_Click(0);
+            } else {
+                rig.graph->cmdLoad_Click();
+                rig.graph->List1_Click(0);
+            }
+            QVERIFY(!rig.graph->CWGraph1->isRedrawPending());
+            QCOMPARE(rig.graph->CWGraph1->series(0)->count(), 2); // up to the gap
+            GraphRig fresh(2, 0);
+            frmGraphicRecord other(fresh.host, rig.file.db());
+            other.txtChannels->setText("2");
+            other.ReDraw();
+            for (int plot = 0; plot < 4; ++plot)
+                QCOMPARE(trace(*rig.graph, plot), trace(other, plot));
+            QCOMPARE(trace(*rig.graph, 0), QStringList({"2.5", "5", "gap", "7.25", "7.25"}));
+            QCOMPARE(statistics(*rig.graph), statistics(other));
+            QCOMPARE(statistics(*rig.graph).at(3), QString("CH1 Max:7.25V 1.0A"));
+        }
+
+        // The table recorder's read is the graph's: a change that no reader
+        // is told of (made behind the program's back) is not read again.
+        QVERIFY(records.loadRecord(recNo));
+        rig.table->CmbSample_Click();
+        QVERIFY(rig.file.exec("update datatemp set PVal = '99'"));
+        rig.graph->ReDraw();
+        QCOMPARE(trace(*rig.graph, 0), QStringList({"2.5", "5", "gap", "7.25", "7.25"}));
+        QCOMPARE(rig.table->gridModel().row(0).pval(0), QString("2.5"));
     }
 
     void deleteAsksAndRemovesTheRecord()

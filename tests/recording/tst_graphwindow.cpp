@@ -10,9 +10,11 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QShowEvent>
 #include <QTest>
 #include <QValueAxis>
@@ -303,6 +305,43 @@ private slots:
                 after += line->points();
         }
         QCOMPARE(after, QList<QPointF>({QPointF(4 * step, 5.2)}));
+    }
+
+    // A reading with gaps on both sides draws no line: it gets a round mark
+    // in its trace's colour, on screen. Readings in a line get none.
+    void aReadingBetweenGapsIsMarked()
+    {
+        GraphRig rig(1, 2);
+        rig.graph->resize(1000, 640);
+        rig.graph->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
+        QVERIFY(rig.storeRows({"5.0", "5.5", "", "9.0", "?", "20.0", ""}, {"1", "1", "1", "1", "1", "1", "1"}));
+        rig.graph->ReDraw();
+        rig.graph->updateNow();
+        GraphView &view = *rig.graph->CWGraph1;
+        const double step = 5.0 / 86400;
+        QCOMPARE(view.pointMarks(0)->points(), QList<QPointF>({QPointF(3 * step, 9.0), QPointF(5 * step, 20.0)}));
+        QVERIFY(view.pointMarks(0)->isVisible());
+        QCOMPARE(view.pointMarks(0)->color(), view.plotColor(0));
+        // The current's readings form one line: no mark.
+        QCOMPARE(view.pointMarks(1)->count(), 0);
+
+        // Painted where the reading lies, in the trace's colour.
+        const QImage shown = view.grab().toImage();
+        const QPoint at = view.mapFromScene(view.chart()->mapToPosition(QPointF(3 * step, 9.0), view.series(0)));
+        int inked = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                inked += shown.pixelColor(at + QPoint(dx, dy)) == view.plotColor(0) ? 1 : 0;
+        QVERIFY2(inked >= 5, qPrintable(QString::number(inked)));
+
+        // Hidden with its trace; gone when the gaps are.
+        view.setPlotVisible(0, false);
+        QVERIFY(!view.pointMarks(0)->isVisible());
+        view.setPlotVisible(0, true);
+        view.setPoints(0, {5.0, 5.5, 6.0, 9.0});
+        view.redrawNow();
+        QCOMPARE(view.pointMarks(0)->count(), 0);
     }
 
     // Points are appended from the rows the table recorder writes; text that

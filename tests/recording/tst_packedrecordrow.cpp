@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include <array>
 #include <limits>
 
 using namespace qle;
@@ -45,6 +46,25 @@ private slots:
             *fields[field] = text;
 
             const PackedRecordRow packed(row);
+            // Packed from the UTF-8 bytes as a table holds them: the same row.
+            std::array<QByteArray, PackedRecordRow::TextCount> utf8;
+            std::array<QByteArrayView, PackedRecordRow::TextCount> views;
+            for (std::size_t f = 0; f < utf8.size(); ++f) {
+                utf8.at(f) = fields[f]->toUtf8();
+                views.at(f) = utf8.at(f);
+            }
+            const PackedRecordRow fromBytes(row.seqNo, row.timeTick, row.diffLastTime, views);
+            QCOMPARE(fromBytes.unpacked().recTime, row.recTime);
+            QCOMPARE(fromBytes.comment(), row.comment);
+            QCOMPARE(fromBytes.seqNo(), row.seqNo);
+            QCOMPARE(fromBytes.unpacked().timeTick, row.timeTick);
+            QCOMPARE(fromBytes.unpacked().diffLastTime, row.diffLastTime);
+            for (int ch = 0; ch < 3; ++ch) {
+                const auto i = static_cast<std::size_t>(ch);
+                QCOMPARE(fromBytes.pval(ch), row.pval[i]);
+                QCOMPARE(fromBytes.sval(ch), row.sval[i]);
+                QCOMPARE(fromBytes.reason(ch), row.reason[i]);
+            }
             const RecordRow back = packed.unpacked();
             QCOMPARE(back.seqNo, row.seqNo);
             QCOMPARE(back.timeTick, row.timeTick);

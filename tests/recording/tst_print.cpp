@@ -8,7 +8,9 @@
 #include "recording/PrintGraph.h"
 #include "ScriptedModalRunner.h"
 
+#include <QCategoryAxis>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -85,8 +87,23 @@ void compareLooks(const GraphView::Look &actual, const GraphView::Look &expected
     QCOMPARE(actual.frameVisible, expected.frameVisible);
 }
 
+// The box of the first word `word` on the page, in points; empty when absent.
+QRectF pdfWordBox(const QString &pdf, const QString &word)
+{
+    bool ok = false;
+    const QString words = QString::fromUtf8(run("pdftotext", {"-bbox", pdf, "-"}, &ok));
+    const QRegularExpression box(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">") +
+        QRegularExpression::escape(word) + QStringLiteral("</word>"));
+    const QRegularExpressionMatch match = box.match(words);
+    if (!ok || !match.hasMatch())
+        return {};
+    return QRectF(QPointF(match.captured(1).toDouble(), match.captured(2).toDouble()),
+                  QPointF(match.captured(3).toDouble(), match.captured(4).toDouble()));
+}
+
 // A three-channel recording of 240 rows, drawn on a shown window.
-void drawRecording(GraphRig &rig)
+void drawRecording(GraphRig &rig, QSize window = QSize(1000, 640))
 {
     QStringList volts, amps;
     for (int i = 0; i < 240; ++i) {
@@ -94,7 +111,7 @@ void drawRecording(GraphRig &rig)
         amps.append(QString::number(2.5 + 2 * std::cos(i / 15.0), 'f', 3));
     }
     QVERIFY(rig.storeRows(volts, amps));
-    rig.graph->resize(1000, 640);
+    rig.graph->resize(window);
     rig.graph->show();
     QVERIFY(QTest::qWaitForWindowExposed(rig.graph.get()));
     rig.graph->ReDraw();
@@ -189,6 +206,40 @@ private slots:
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
         // Graph first, then the statistics: they are below the graph's time axis.
         QVERIFY(text.indexOf("Elapsed Time") < text.indexOf("Total Time:"));
+    }
+
+    // The graph is laid out afresh for its place on the page: its text is the
+    // same on paper whatever the window's shape, and never stretched: the
+    // time axis's caption is as wide for its height as its font makes it.
+    void printedTextKeepsItsProportions()
+    {
+        QList<QRectF> captions;
+        double fontAspect = 0;
+        for (const QSize window : {QSize(1700, 420), QSize(520, 1000)}) {
+            GraphRig rig(3, 0);
+            drawRecording(rig, window);
+            QTemporaryDir out;
+            const QString pdf = out.filePath("graph.pdf");
+            QVERIFY(printToPdf(rig, pdf));
+            QVERIFY(rig.boxes.texts().isEmpty());
+            captions.append(pdfWordBox(pdf, "Elapsed"));
+            QVERIFY(!captions.last().isEmpty());
+            const QFontMetricsF metrics(rig.graph->CWGraph1->timeAxis()->titleFont());
+            fontAspect = metrics.horizontalAdvance("Elapsed") / metrics.height();
+        }
+        const QString shown = QString("%1x%2 and %3x%4 pt")
+                                  .arg(captions[0].width())
+                                  .arg(captions[0].height())
+                                  .arg(captions[1].width())
+                                  .arg(captions[1].height());
+        QVERIFY2(std::abs(captions[0].width() - captions[1].width()) < 0.5 &&
+                     std::abs(captions[0].height() - captions[1].height()) < 0.5,
+                 qPrintable(shown));
+        for (const QRectF &caption : captions) {
+            const double aspect = caption.width() / caption.height();
+            QVERIFY2(std::abs(aspect / fontAspect - 1) < 0.2,
+                     qPrintable(QString("%1 against %2 of the font").arg(aspect).arg(fontAspect)));
+        }
     }
 
     // Without a saved record the header says so.

@@ -355,6 +355,63 @@ private slots:
         QCOMPARE(RecordDatabase::reasonLabel(RecordDatabase::reasonCode(filter)), label);
     }
 
+    // Rows as they are read: every column, texts as the bytes stored (any
+    // text, NUL inside included), NULL as empty, a NULL SeqNo told apart,
+    // in SeqNo order with their rowids.
+    void workingRowViews()
+    {
+        RecordFile file;
+        RecordDatabase records(file.db());
+        const QString text = QString::fromUtf8("超過上限 µA\0x", 12);
+        RecordRow row = sample(7, "5");
+        row.pval[1] = text;
+        QVERIFY(records.addSample(sample(9, "5")) && records.addSample(row));
+        QVERIFY(file.exec("insert into datatemp (SeqNo, RecTime, Comment) values (NULL, NULL, ?)", {text}));
+        struct Seen {
+            qint64 rowId, seqNo;
+            bool seqNoNull;
+            qint64 timeTick, diffLastTime;
+            QList<QByteArray> texts;
+        };
+        QList<Seen> seen;
+        QVERIFY(records.readWorkingRows(ReasonFilter::All, [&](const WorkingRowView &view) {
+            QList<QByteArray> texts;
+            for (const QByteArrayView t : view.texts)
+                texts.append(t.toByteArray());
+            seen.append({view.rowId, view.seqNo, view.seqNoNull, view.timeTick, view.diffLastTime, texts});
+        }));
+        QCOMPARE(seen.size(), 3);
+        // NULL sorts first, then 7 (stored second), then 9.
+        QVERIFY(seen[0].seqNoNull);
+        QCOMPARE(seen[0].rowId, 3);
+        QCOMPARE(seen[0].texts[WorkingRowView::RecTime], QByteArray());
+        QCOMPARE(seen[0].texts[WorkingRowView::Comment], text.toUtf8());
+        QVERIFY(!seen[1].seqNoNull);
+        QCOMPARE(seen[1].rowId, 2);
+        QCOMPARE(seen[1].seqNo, 7);
+        QCOMPARE(seen[1].timeTick, 35);
+        QCOMPARE(seen[1].diffLastTime, 5);
+        QCOMPARE(seen[1].texts[WorkingRowView::RecTime], QByteArray("2024/03/01 10:00:07"));
+        QCOMPARE(seen[1].texts[WorkingRowView::PVal2], text.toUtf8());
+        QCOMPARE(seen[1].texts[WorkingRowView::Reason3], QByteArray("3"));
+        QCOMPARE(seen[2].seqNo, 9);
+        QCOMPARE(seen[2].rowId, 1);
+
+        // The same rows as texts.
+        QList<RecordRow> rows;
+        QVERIFY(records.workingRows(ReasonFilter::All, &rows));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1].pval[1], text);
+        QCOMPARE(rows[0].comment, text);
+        QCOMPARE(rows[0].seqNo, 0);
+
+        // A database error is reported, not an empty table.
+        QVERIFY(file.exec("drop table datatemp"));
+        QVERIFY(!records.readWorkingRows(ReasonFilter::All, [](const WorkingRowView &) {}));
+        QVERIFY(records.errorDescription().contains("datatemp"));
+        QVERIFY(!records.errorNumber().isEmpty());
+    }
+
     // One prepared insert serves the whole recording: each row costs one
     // execution, at row 3000 as at row 10.
     void sampleInsertIsPreparedOnce()
