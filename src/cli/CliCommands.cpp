@@ -1,5 +1,7 @@
 #include "CliCommands.h"
 
+#include "instrument/Instrument.h"
+
 #include "platform/FormatPattern.h"
 #include "protocol/Catalogue.h"
 #include "protocol/DeviceCommands.h"
@@ -249,24 +251,23 @@ bool runSet(Context &context, const QStringList &arguments, Failure *failure)
         if (ch < 1 || ch > id.channels)
             return usage(
                 QStringLiteral("%1 has no channel %2 (channels 1 to %3)").arg(id.model).arg(ch).arg(id.channels));
-        const bool legacy = context.session.family() == CommandFamily::Legacy;
-        if (what == QLatin1String("ovp") && legacy)
+        const ChannelSetting setting = what == QLatin1String("volt")   ? ChannelSetting::Voltage
+                                       : what == QLatin1String("curr") ? ChannelSetting::Current
+                                                                       : ChannelSetting::OverVoltage;
+        // The model's limits, as every front end checks them.
+        Instrument model(context.session.engine());
+        model.useModel(id.model, [&](const QString &mtype) { return FindCatalogueRow(context.catalogue, mtype); });
+        const std::optional<Instrument::Range> range = model.range(ch - 1, setting);
+        if (!range)
             return usage(id.model + " has no over-voltage setting");
-        const int field = what == QLatin1String("volt")   ? FieldVoltage
-                          : what == QLatin1String("curr") ? FieldCurrent
-                                                          : FieldOvp;
-        const CatalogueRow *row = ChannelCatalogueRow(
-            [&](const QString &mtype) { return FindCatalogueRow(context.catalogue, mtype); }, id.model, ch - 1);
-        const double maximum = row ? row->maximum(field) : 0;
-        if (value < 0 || value > maximum)
-            return usage(
-                QStringLiteral("%1 %2 is outside the limits of %3 channel %4: 0 to %5 %2")
-                    .arg(arguments.at(2), field == FieldCurrent ? QStringLiteral("A") : QStringLiteral("V"), id.model)
-                    .arg(ch)
-                    .arg(maximum));
-        const ChannelSetting setting = field == FieldVoltage   ? ChannelSetting::Voltage
-                                       : field == FieldCurrent ? ChannelSetting::Current
-                                                               : ChannelSetting::OverVoltage;
+        if (!(value >= range->minimum && value <= range->maximum))
+            return usage(QStringLiteral("%1 %2 is outside the limits of %3 channel %4: %5 to %6 %2")
+                             .arg(arguments.at(2),
+                                  setting == ChannelSetting::Current ? QStringLiteral("A") : QStringLiteral("V"),
+                                  id.model)
+                             .arg(ch)
+                             .arg(range->minimum)
+                             .arg(range->maximum));
         return send(context, ChannelCommand(context.session.family(), ch, setting, SetValueText(id.layout, value)),
                     failure);
     }
