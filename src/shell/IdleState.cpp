@@ -44,6 +44,7 @@ void MDIForm1::createStartPage()
     connect(m_startPage, &StartPage::connectClicked, this, [this] { connectRemembered(); });
     connect(m_startPage, &StartPage::serialClicked, this, &MDIForm1::mnuRS232_Click);
     connect(m_startPage, &StartPage::gpibClicked, this, &MDIForm1::mnuGPIB_Click);
+    connect(m_startPage, &StartPage::lanClicked, this, &MDIForm1::mnuLan_Click);
     connect(m_startPage, &StartPage::viewKeptClicked, this, &MDIForm1::viewKeptRows);
     m_linkEnd = {"No instrument is connected.", QString()};
 }

@@ -10,7 +10,8 @@ namespace qle {
 StartPage::StartPage(QWidget *parent)
     : QWidget(parent), lblHeadline(new QLabel(this)), lblDetail(new QLabel(this)), lblKept(new QLabel(this)),
       cmdConnect(new QPushButton(this)), cmdSerial(new QPushButton("Serial port (RS232)...", this)),
-      cmdGpib(new QPushButton("GPIB...", this)), cmdViewKept(new QPushButton("View and save them...", this))
+      cmdGpib(new QPushButton("GPIB...", this)), cmdLan(new QPushButton("LAN (TCP)...", this)),
+      cmdViewKept(new QPushButton("View and save them...", this))
 {
     setObjectName("StartPage");
     lblHeadline->setObjectName("lblHeadline");
@@ -19,6 +20,7 @@ StartPage::StartPage(QWidget *parent)
     cmdConnect->setObjectName("cmdConnect");
     cmdSerial->setObjectName("cmdSerial");
     cmdGpib->setObjectName("cmdGpib");
+    cmdLan->setObjectName("cmdLan");
     cmdViewKept->setObjectName("cmdViewKept");
     QFont big = lblHeadline->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
@@ -32,6 +34,7 @@ StartPage::StartPage(QWidget *parent)
     auto *links = new QHBoxLayout;
     links->addWidget(cmdSerial);
     links->addWidget(cmdGpib);
+    links->addWidget(cmdLan);
     links->addStretch(1);
     auto *kept = new QHBoxLayout;
     kept->addWidget(lblKept, 1);
@@ -56,6 +59,7 @@ StartPage::StartPage(QWidget *parent)
     connect(cmdConnect, &QPushButton::clicked, this, &StartPage::connectClicked);
     connect(cmdSerial, &QPushButton::clicked, this, &StartPage::serialClicked);
     connect(cmdGpib, &QPushButton::clicked, this, &StartPage::gpibClicked);
+    connect(cmdLan, &QPushButton::clicked, this, &StartPage::lanClicked);
     connect(cmdViewKept, &QPushButton::clicked, this, &StartPage::viewKeptClicked);
 }
 

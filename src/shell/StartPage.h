@@ -30,12 +30,14 @@ public:
     QPushButton *cmdConnect;
     QPushButton *cmdSerial;
     QPushButton *cmdGpib;
+    QPushButton *cmdLan;
     QPushButton *cmdViewKept;
 
 signals:
     void connectClicked();
     void serialClicked();
     void gpibClicked();
+    void lanClicked();
     void viewKeptClicked();
 };
 

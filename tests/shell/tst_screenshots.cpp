@@ -1,6 +1,7 @@
 #include "Checked.h"
 #include "comm/CommTasker.h"
 #include "dialogs/dlgGPIB.h"
+#include "dialogs/dlgLan.h"
 #include "dialogs/dlgPolling.h"
 #include "dialogs/frmTerminal.h"
 #include "ManualClock.h"
@@ -202,6 +203,9 @@ private slots:
         save(*terminal, "terminal" + scaleSuffix() + ".png");
         dlgGPIB gpib;
         save(gpib, "gpib-dialog" + scaleSuffix() + ".png", {150, 100});
+        dlgLan lan;
+        lan.hostField()->setText("192.168.1.50");
+        save(lan, "lan-dialog" + scaleSuffix() + ".png", {150, 60});
     }
 
     // A recording cut short by a lost link: the start page says what
