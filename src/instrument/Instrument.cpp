@@ -425,11 +425,19 @@ void Instrument::setCoupling(Coupling coupling, ChangeSource source, OutcomeHand
     sendCommand(CouplingCommand(m_family, coupling), std::move(done), [=, this] { noteCoupling(coupling, source); });
 }
 
+std::optional<QString> Instrument::whyNoMemory(int memory) const
+{
+    if (m_layout == 2)
+        return QStringLiteral("no memories");
+    if (memory < FirstMemory || memory > LastMemory)
+        return QStringLiteral("memory %1 to %2").arg(FirstMemory).arg(LastMemory);
+    return std::nullopt;
+}
+
 void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done)
 {
-    if (m_layout == 2 || memory < FirstMemory || memory > LastMemory) {
-        done(Outcome::refused(m_layout == 2 ? QStringLiteral("no memories")
-                                            : QStringLiteral("memory %1 to %2").arg(FirstMemory).arg(LastMemory)));
+    if (const std::optional<QString> why = whyNoMemory(memory)) {
+        done(Outcome::refused(*why));
         return;
     }
     sendCommand(SaveMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });
@@ -437,9 +445,8 @@ void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done
 
 void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler done)
 {
-    if (m_layout == 2 || memory < FirstMemory || memory > LastMemory) {
-        done(Outcome::refused(m_layout == 2 ? QStringLiteral("no memories")
-                                            : QStringLiteral("memory %1 to %2").arg(FirstMemory).arg(LastMemory)));
+    if (const std::optional<QString> why = whyNoMemory(memory)) {
+        done(Outcome::refused(*why));
         return;
     }
     sendCommand(RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });

@@ -182,6 +182,7 @@ private:
     // A query whose reply goes to `take`; false when the engine refused it.
     bool ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost);
     [[nodiscard]] std::optional<QString> cannotSend() const;
+    [[nodiscard]] std::optional<QString> whyNoMemory(int memory) const;
     [[nodiscard]] const CatalogueRow *channelRow(int channel) const;
 
     std::unique_ptr<CommTasker> m_ownEngine;

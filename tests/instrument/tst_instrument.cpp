@@ -122,8 +122,15 @@ private slots:
                  QString("no such channel"));
         QCOMPARE(wait([&](OutcomeHandler done) { b.setCoupling(Coupling::Track, ChangeSource::Script, done); }).kind,
                  Outcome::Kind::Refused);
+        QCOMPARE(wait([&](OutcomeHandler done) { a.saveMemory(12, ChangeSource::Script, done); }).text,
+                 QString("memory 1 to 9"));
+        QCOMPARE(wait([&](OutcomeHandler done) { b.recallMemory(1, ChangeSource::Script, done); }).text,
+                 QString("no memories"));
         QTest::qWait(100);
         QCOMPARE(threeOutputs.received().size(), sent);
+        QVERIFY(wait([&](OutcomeHandler done) { a.recallMemory(2, ChangeSource::Script, done); }).done());
+        QVERIFY(threeOutputs.received().contains(RecallMemoryCommand(CommandFamily::Colon, 2)));
+        QCOMPARE(a.memory(), std::optional(2));
 
         // The instrument's own refusal comes back with its text; a query's reply too.
         const Outcome refused = wait([&](OutcomeHandler done) { a.sendLine(":FOO:BAR", ChangeSource::Script, done); });
