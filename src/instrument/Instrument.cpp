@@ -350,6 +350,8 @@ std::optional<QString> Instrument::cannotSend() const
 {
     if (m_engine->isLinkGivenUp())
         return QStringLiteral("link lost");
+    if (m_engine->IsRejectAnyTask)
+        return QStringLiteral("no instrument: nothing is sent in testing mode");
     if (m_state != ConnectionState::Running)
         return QStringLiteral("not connected");
     return std::nullopt;

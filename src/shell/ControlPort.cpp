@@ -357,9 +357,8 @@ ControlPort::Outcome ControlPort::setOutput(const QString &arguments)
     if (!running())
         return {notRunningError()};
     const bool on = state == "ON" || state == "1";
-    if (m_window.outputOn() != on)
-        m_window.mnuOutput_Click();
-    return {m_window.outputOn() == on ? errorOr(Ok) : errorOr("ERR output not switched")};
+    Instrument &model = m_window.model();
+    return byModel([&model, on](OutcomeHandler done) { model.setOutput(on, ChangeSource::Script, std::move(done)); });
 }
 
 ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)

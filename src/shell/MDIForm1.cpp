@@ -68,6 +68,13 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     m_mdiArea = new QMdiArea(this);
     setCentralWidget(m_mdiArea);
     createStartPage();
+    // What a script changes through the model shows as if done here.
+    connect(m_instrument.get(), &Instrument::outputChanged, this, [this](bool on, ChangeSource source) {
+        if (source != ChangeSource::Script || MainFormState != 3)
+            return;
+        showOutputState(on);
+        CheckOutput();
+    });
     statusBar()->setObjectName("StatusBar1");
     m_menu = new MainMenu(menuBar(), this);
     m_toolbar = new MainToolbar(addToolBar("Toolbar1"), this);
