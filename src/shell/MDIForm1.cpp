@@ -356,6 +356,10 @@ void MDIForm1::ResetAll()
     if (MainFormState == 3 && !m_reportingLinkLoss)
         noteLinkEnd("Disconnected from " + MachineType + ".", QString());
     keepRecordingOfLostLink();
+    // An initial read still waiting ends now: its dialog's loop must not be
+    // running still when the next connection starts its own read.
+    if (m_dlgQueryInitial && m_dlgQueryInitial->isVisible())
+        m_dlgQueryInitial->reject();
     m_engine->ResetAll();
     m_engine->linkGivenUp();
     m_instrument->forget();

@@ -339,6 +339,8 @@ private:
     std::unique_ptr<QLockFile> m_dataFolderLock;
     // A lost link is being reported: a second notice of it shows nothing.
     bool m_reportingLinkLoss = false;
+    // Counts the connections begun.
+    quint64 m_connectionCount = 0;
     StartPage *m_startPage = nullptr;
     // What the start page says of the last link: headline and detail.
     std::pair<QString, QString> m_linkEnd;

@@ -123,6 +123,7 @@ void MDIForm1::mnuQLEItem_Click(int Index)
 
 void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &DefaultMachineType)
 {
+    ++m_connectionCount;
     m_engine->ResetTasks();
     m_engine->ResetTimeoutTask();
     m_menu->mnuGPIB->setEnabled(false);
@@ -182,7 +183,13 @@ void MDIForm1::OkGetMachineType()
     SetupCommTasker();
     SetupToolBar();
     SetupMenu();
-    if (QueryInitialValues()) {
+    const quint64 connection = m_connectionCount;
+    const bool cancelled = QueryInitialValues();
+    // A reset during the read (a script's DISC, a lost link) may have been
+    // followed by a new connection at once: this one is over either way.
+    if (connection != m_connectionCount)
+        return;
+    if (cancelled) {
         Trace("QueryInitialValues cancelled");
         ResetAll();
         return;

@@ -546,6 +546,20 @@ private slots:
         QCOMPARE(answer, std::optional(IMessageBox::Answer::Yes));
         QVERIFY(fx->boxes.texts().contains("Keep the bench log?"));
 
+        // A script that disconnects while the initial read still runs, and
+        // connects again: the new connection reads afresh and opens its panel.
+        QVERIFY(sim->control("fault delay 100"));
+        fx->scriptRealRun();
+        fx->scriptRealRun();
+        client.write("DISC\nCONN\nDISC\nCONN\n");
+        QCOMPARE(replyLine(), QString("OK"));
+        QCOMPARE(replyLine(), QString("OK KMA-3303T"));
+        QCOMPARE(replyLine(), QString("OK"));
+        QCOMPARE(replyLine(), QString("OK KMA-3303T"));
+        QVERIFY(sim->control("fault clear"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->currentPanel() && w->currentPanel()->isVisibleTo(w.get()), 20000);
+        QCOMPARE(w->MainFormState, 3);
+
         // While the box of a lost link waits for OK, nothing is said to
         // reach the instrument.
         fx->boxes.whileShown([&](const ScriptedMessageBox::Shown &box) {
