@@ -372,21 +372,13 @@ ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)
         return {"ERR expected INDEP, TRACK or PAR"};
     if (!running())
         return {notRunningError()};
-    const Instrument &model = m_window.model();
+    Instrument &model = m_window.model();
     if (model.layout() == 2)
         return {"ERR no coupling on this model"};
     if (model.autoRun().value_or(false))
         return {"ERR coupling locked"};
-    if (model.coupling() != wanted) {
-        // The main window's own routine: menus, panel locks and polling follow.
-        if (*wanted == Coupling::Independent)
-            m_window.mnuIndep_Click();
-        else if (*wanted == Coupling::Track)
-            m_window.mnuTrack_Click();
-        else
-            m_window.mnuParallel_Click();
-    }
-    return {errorOr(Ok)};
+    return byModel(
+        [&model, wanted](OutcomeHandler done) { model.setCoupling(*wanted, ChangeSource::Script, std::move(done)); });
 }
 
 ControlPort::Outcome ControlPort::setupRecording(const QString &arguments)

@@ -75,6 +75,13 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
         showOutputState(on);
         CheckOutput();
     });
+    connect(m_instrument.get(), &Instrument::couplingChanged, this, [this](Coupling coupling, ChangeSource source) {
+        if (source != ChangeSource::Script || MainFormState != 3)
+            return;
+        // Replies to queries asked before the change would undo it.
+        m_engine->ResetQueryTasks();
+        showCoupling(coupling);
+    });
     statusBar()->setObjectName("StatusBar1");
     m_menu = new MainMenu(menuBar(), this);
     m_toolbar = new MainToolbar(addToolBar("Toolbar1"), this);

@@ -546,6 +546,18 @@ private slots:
         QCOMPARE(answer, std::optional(IMessageBox::Answer::Yes));
         QVERIFY(fx->boxes.texts().contains("Keep the bench log?"));
 
+        // Coupling and output set by a script show in the windows as if
+        // chosen there.
+        client.write("COUP TRACK\nVOLT 1,3\nOUTP ON\n");
+        QCOMPARE(replyLine(), QString("OK"));
+        QCOMPARE(replyLine(), QString("ERR field locked"));
+        QCOMPARE(replyLine(), QString("OK"));
+        QVERIFY(w->menu().mnuTrack->isChecked());
+        QVERIFY(static_cast<frmLayout1 *>(w->currentPanel())->optTrack->isChecked());
+        QVERIFY(!w->currentPanel()->findChild<CWNumEdit *>("numVoltage")->isEnabled());
+        QVERIFY(w->menu().mnuOutput->isChecked() && w->QueryTimer.isActive());
+        QTRY_VERIFY(sim->received().contains(":OUTP:COUP:TRAC 1") && sim->received().contains(":OUTP:STAT 1"));
+
         // A script that disconnects while the initial read still runs, and
         // connects again: the new connection reads afresh and opens its panel.
         QVERIFY(sim->control("fault delay 100"));
