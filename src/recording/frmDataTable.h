@@ -39,6 +39,22 @@ public:
     // Recording, driven by the main window and the graph window.
     void RecordPeriod(qint16 Days, qint16 Hours, qint16 Miniutes, qint16 Seconds, qint16 iScale, qint16 iOpmode);
     void BeginRecordData();
+    // What to do with rows no record holds when a recording starts or a
+    // record is loaded: ask (the windows), keep them and refuse (a script
+    // without FORCE), or discard them (FORCE).
+    enum class UnsavedRows { Ask, Keep, Discard };
+    // Starts a recording; the reason when it cannot (empty when the person
+    // asked chose to keep the rows).
+    [[nodiscard]] std::optional<QString> startRecording(UnsavedRows unsaved);
+    // Saves the rows as a new record with `comment`, or replaces the record
+    // they were loaded from; the record number, or the reason it failed.
+    struct Saved {
+        QString recNo;
+        QString error;
+    };
+    [[nodiscard]] Saved saveRows(const QString &comment);
+    // Loads record `recNo` into the working table; the reason when it cannot.
+    [[nodiscard]] std::optional<QString> loadRecord(const QString &recNo, UnsavedRows unsaved);
     void EndRecordData(int index);
     // One tick of TimerRecordData.
     void TimerRecordData_Timer();
@@ -147,6 +163,8 @@ private:
     [[nodiscard]] int channelsShown() const;
     [[nodiscard]] const PackedRecordRow *recordedRow(qint32 index) const;
     void showSystemError();
+    [[nodiscard]] QString systemErrorText() const;
+    [[nodiscard]] QString errorText() const;
     void showError();
     void startTimeEdited(const QString &text);
 

@@ -46,22 +46,33 @@ void frmDataTable::RecordPeriod(qint16 Days, qint16 Hours, qint16 Miniutes, qint
 
 void frmDataTable::BeginRecordData()
 {
+    if (const std::optional<QString> refusal = startRecording(UnsavedRows::Ask)) {
+        if (!refusal->isEmpty())
+            platform::messageBox().show(*refusal, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
+    }
+}
+
+std::optional<QString> frmDataTable::startRecording(UnsavedRows unsaved)
+{
     // A start that cannot record leaves the rows there are as they are.
     if (m_host.mainFormState() != ConnectedState) {
         stopRecording();
-        platform::messageBox().show("Please check connection with device and then try again!", QString(),
-                                    IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
-        return;
+        return QStringLiteral("Please check connection with device and then try again!");
     }
     const Panel *panel = m_host.currentPanel();
     if (!panel || !panel->IsOutput) {
         stopRecording();
-        platform::messageBox().show("Please setup Device into Auto Run mode and then try again!", QString(),
-                                    IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
-        return;
+        return QStringLiteral("Please setup Device into Auto Run mode and then try again!");
     }
-    if (!mayDiscardWorkingRows())
-        return;
+    if (unsaved == UnsavedRows::Ask && !mayDiscardWorkingRows())
+        return QString();
+    if (unsaved == UnsavedRows::Keep) {
+        qint64 count = 0;
+        if (!m_records.unsavedWorkingRows(&count))
+            return m_records.errorDescription();
+        if (count > 0)
+            return QStringLiteral("unsaved recording");
+    }
     ClearData();
     m_rowsRecStyle = QString::number(m_host.recordScaleSetting());
     // Rows kept after a lost link are saved with the interval they were
@@ -83,6 +94,7 @@ void frmDataTable::BeginRecordData()
     m_reducer.reset();
     TimerRecordData.start();
     setRecordingControls(true);
+    return std::nullopt;
 }
 
 void frmDataTable::EndRecordData(int /*index*/)

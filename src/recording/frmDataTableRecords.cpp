@@ -229,32 +229,45 @@ void frmDataTable::cmdSave_Click()
                                     IMessageBox::Buttons::Ok, IMessageBox::Icon::Information);
         return;
     }
-    if (txtRecno->text().trimmed().isEmpty()) {
-        if (ask("Do you want to save this record data?") != IMessageBox::Answer::Yes)
-            return;
-        RecordHeader header;
-        header.startTime = txtStartTime->text();
-        header.endTime = txtEndTime->text();
-        header.comment = txtDataDesc->text();
-        header.recStyle = rowsRecStyle();
-        const frmGraphicRecord *graph = m_host.graphWindow();
-        header.showStyle = QString::number(graph ? graph->xLengthIndex() : 0);
-        QString recNo;
-        if (!m_records.saveRecord(header, &recNo)) {
-            showSystemError();
-            return;
+    const bool isNew = txtRecno->text().trimmed().isEmpty();
+    if (ask(isNew ? "Do you want to save this record data?" : "Do you replace existing data with current record?") !=
+        IMessageBox::Answer::Yes)
+        return;
+    const Saved saved = saveRows(txtDataDesc->text());
+    if (!saved.error.isEmpty())
+        platform::messageBox().show(saved.error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+frmDataTable::Saved frmDataTable::saveRows(const QString &comment)
+{
+    qint64 count = 0;
+    if (!m_records.countWorking(&count))
+        return {{}, systemErrorText()};
+    if (count == 0)
+        return {{}, QStringLiteral("You need do record first and then try this again!")};
+    txtDataDesc->setText(comment);
+    const QString loaded = txtRecno->text().trimmed();
+    if (!loaded.isEmpty()) {
+        if (!m_records.replaceRecord(loaded, comment)) {
+            const QString error = systemErrorText();
+            forgetDeletedRecord(loaded);
+            return {{}, error};
         }
-        // The number is shown once the record is there, so a failed save is not "replaced" later.
-        txtRecno->setText(recNo);
-        return;
+        return {loaded, {}};
     }
-    if (ask("Do you replace existing data with current record?") != IMessageBox::Answer::Yes)
-        return;
-    const QString recNo = txtRecno->text().trimmed();
-    if (!m_records.replaceRecord(recNo, txtDataDesc->text())) {
-        showSystemError();
-        forgetDeletedRecord(recNo);
-    }
+    RecordHeader header;
+    header.startTime = txtStartTime->text();
+    header.endTime = txtEndTime->text();
+    header.comment = comment;
+    header.recStyle = rowsRecStyle();
+    const frmGraphicRecord *graph = m_host.graphWindow();
+    header.showStyle = QString::number(graph ? graph->xLengthIndex() : 0);
+    QString recNo;
+    if (!m_records.saveRecord(header, &recNo))
+        return {{}, systemErrorText()};
+    // The number is shown once the record is there, so a failed save is not "replaced" later.
+    txtRecno->setText(recNo);
+    return {recNo, {}};
 }
 
 void frmDataTable::forgetDeletedRecord(const QString &recNo)
@@ -287,19 +300,37 @@ void frmDataTable::List1_Click(int line)
         return;
     }
     const QString recNo = RecordDatabase::recordNumberOfListLine(List1->item(line)->text());
-    std::optional<RecordHeader> header;
-    if (!m_records.readHeader(recNo, &header)) {
-        showError();
-    } else if (header) {
-        showRecordHeader(*header);
-        if (m_records.loadRecord(txtRecno->text())) {
-            CmbSample_Click();
-            emit recordLoaded();
-        } else {
-            showError();
-        }
-    }
     List1->hide();
+    // Asked when the list was opened.
+    const std::optional<QString> error = loadRecord(recNo, UnsavedRows::Discard);
+    if (error && !error->isEmpty() && *error != QLatin1String("no such record"))
+        platform::messageBox().show(*error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+std::optional<QString> frmDataTable::loadRecord(const QString &recNo, UnsavedRows unsaved)
+{
+    if (isRecording())
+        return QStringLiteral("recording: stop it first");
+    if (unsaved == UnsavedRows::Ask && !mayDiscardWorkingRows())
+        return QString();
+    if (unsaved == UnsavedRows::Keep) {
+        qint64 count = 0;
+        if (!m_records.unsavedWorkingRows(&count))
+            return errorText();
+        if (count > 0)
+            return QStringLiteral("unsaved recording");
+    }
+    std::optional<RecordHeader> header;
+    if (!m_records.readHeader(recNo, &header))
+        return errorText();
+    if (!header)
+        return QStringLiteral("no such record");
+    showRecordHeader(*header);
+    if (!m_records.loadRecord(txtRecno->text()))
+        return errorText();
+    CmbSample_Click();
+    emit recordLoaded();
+    return std::nullopt;
 }
 
 void frmDataTable::cmdClear_Click()
@@ -326,19 +357,25 @@ void frmDataTable::cmdGenerateMin_Click()
         showError();
 }
 
+QString frmDataTable::systemErrorText() const
+{
+    return "System Error caused by " + m_records.errorNumber() + ":" + m_records.errorDescription();
+}
+
+QString frmDataTable::errorText() const
+{
+    const QString number = m_records.errorNumber();
+    return number.isEmpty() ? m_records.errorDescription() : number + ":" + m_records.errorDescription();
+}
+
 void frmDataTable::showSystemError()
 {
-    platform::messageBox().show("System Error caused by " + m_records.errorNumber() + ":" +
-                                    m_records.errorDescription(),
-                                QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+    platform::messageBox().show(systemErrorText(), QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
 }
 
 void frmDataTable::showError()
 {
-    const QString number = m_records.errorNumber();
-    platform::messageBox().show(number.isEmpty() ? m_records.errorDescription()
-                                                 : number + ":" + m_records.errorDescription(),
-                                QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+    platform::messageBox().show(errorText(), QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
 }
 
 } // namespace qle

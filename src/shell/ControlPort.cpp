@@ -9,11 +9,8 @@
 #include "platform/Platform.h"
 #include "protocol/ReplyReaders.h"
 #include "recording/frmDataTable.h"
-#include "recording/RecordDatabase.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QLocale>
 
 #include <cmath>
@@ -407,13 +404,11 @@ ControlPort::Outcome ControlPort::startRecording(const QString &arguments)
     const bool force = arguments.trimmed().compare("FORCE", Qt::CaseInsensitive) == 0;
     if (!force && !arguments.trimmed().isEmpty())
         return {"ERR expected nothing or FORCE"};
-    m_boxes->agree = force;
-    m_window.mnuRecordStart_Click();
-    if (table->isRecording())
-        return {Ok};
-    if (!m_boxes->asked.isEmpty())
-        return {"ERR unsaved recording"};
-    return {errorOr("ERR recording not started")};
+    if (table->CountRecordCount <= 0)
+        return {"ERR Please Setup Record the period first."};
+    const std::optional<QString> refusal =
+        table->startRecording(force ? frmDataTable::UnsavedRows::Discard : frmDataTable::UnsavedRows::Keep);
+    return {refusal ? "ERR " + *refusal : Ok};
 }
 
 frmDataTable *ControlPort::stoppedRecorder(QString *error) const
@@ -432,13 +427,8 @@ ControlPort::Outcome ControlPort::saveRecording(const QString &arguments)
     frmDataTable *table = stoppedRecorder(&error);
     if (!table)
         return {error};
-    table->txtDataDesc->setText(unquoted(arguments));
-    m_boxes->agree = true;
-    table->cmdSave_Click();
-    const QString recNo = table->txtRecno->text().trimmed();
-    if (!m_boxes->shown.isEmpty() || recNo.isEmpty())
-        return {errorOr("ERR not saved")};
-    return {recNo};
+    const frmDataTable::Saved saved = table->saveRows(unquoted(arguments));
+    return {saved.error.isEmpty() ? saved.recNo : "ERR " + saved.error};
 }
 
 ControlPort::Outcome ControlPort::loadRecording(const QString &arguments)
@@ -450,19 +440,9 @@ ControlPort::Outcome ControlPort::loadRecording(const QString &arguments)
     const QString wanted = arguments.trimmed();
     if (!integer(wanted))
         return {"ERR not a number"};
-    table->cmdLoadRecord_Click();
-    if (!m_boxes->asked.isEmpty())
-        return {"ERR unsaved recording"};
-    if (!m_boxes->shown.isEmpty())
-        return {errorOr({})};
-    for (int line = 0; line < table->List1->count(); ++line) {
-        if (RecordDatabase::recordNumberOfListLine(table->List1->item(line)->text()) == wanted) {
-            table->List1_Click(line);
-            return {errorOr(QStringLiteral("%1").arg(table->iCurrentRow))};
-        }
-    }
-    table->List1->hide();
-    return {errorOr("ERR no such record")};
+    if (const std::optional<QString> refusal = table->loadRecord(wanted, frmDataTable::UnsavedRows::Keep))
+        return {"ERR " + *refusal};
+    return {QString::number(table->iCurrentRow)};
 }
 
 // A raw line for the instrument, through the engine's queue: a line ending
