@@ -33,6 +33,7 @@ void MDIForm1::Setup(const QString &aCommType, const QString &DefaultMachineType
         }
         return;
     }
+    m_connectionFailure.clear();
     LinkOptions link;
     if (aCommType == QLatin1String("RS232")) {
         if (!rs232Dialog().Execute(IsDirect))
@@ -81,6 +82,7 @@ void MDIForm1::openLink(const LinkOptions &link)
                 setStatusText("Getting the machine type...");
                 return;
             }
+            m_connectionFailure = error;
             if (waits) {
                 MainFormState = 0;
                 mainFormStateChanged();

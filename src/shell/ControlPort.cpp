@@ -20,40 +20,6 @@ namespace qle {
 // Stands in for the message boxes while a port command runs: what would
 // have been shown is kept for the reply, and each question gets the answer
 // the command chose (by default the one that changes nothing).
-class CapturedMessageBox final : public IMessageBox {
-public:
-    CapturedMessageBox() : m_previous(&platform::messageBox()) { platform::setMessageBox(this); }
-    ~CapturedMessageBox() override { platform::setMessageBox(m_previous); }
-    CapturedMessageBox(const CapturedMessageBox &) = delete;
-    CapturedMessageBox &operator=(const CapturedMessageBox &) = delete;
-
-    Answer show(const QString &text, const QString &title, Buttons buttons, Icon icon) override
-    {
-        // While a command waits, a box belongs to whoever is at the screen:
-        // it is shown there, and only noted for the command's reply.
-        if (passThrough) {
-            (buttons == Buttons::Ok ? shown : asked).append(text.simplified());
-            return m_previous->show(text, title, buttons, icon);
-        }
-        if (buttons == Buttons::Ok) {
-            shown.append(text.simplified());
-            return Answer::Ok;
-        }
-        asked.append(text.simplified());
-        if (buttons == Buttons::YesNo)
-            return agree ? Answer::Yes : Answer::No;
-        return agree ? Answer::Ok : Answer::Cancel;
-    }
-
-    QStringList shown;
-    QStringList asked;
-    bool agree = false;
-    bool passThrough = false;
-
-private:
-    IMessageBox *m_previous;
-};
-
 namespace {
 
 constexpr int ConnectedState = 3;
@@ -99,7 +65,7 @@ ControlPort::ControlPort(MDIForm1 &window, QObject *parent) : QObject(parent), m
             finish(m_doneReply());
     });
     m_limit.setSingleShot(true);
-    connect(&m_limit, &QTimer::timeout, this, [this] { finish(errorOr("ERR " + m_timeoutText)); });
+    connect(&m_limit, &QTimer::timeout, this, [this] { finish("ERR " + m_timeoutText); });
 }
 
 ControlPort::~ControlPort() = default;
@@ -115,12 +81,9 @@ void ControlPort::onLine(const QString &line)
     const qsizetype space = trimmed.indexOf(u' ');
     const QString word = (space < 0 ? trimmed : trimmed.left(space)).toUpper();
     const QString arguments = space < 0 ? QString() : trimmed.mid(space + 1).trimmed();
-    m_boxes = std::make_unique<CapturedMessageBox>();
     const Outcome outcome = run(word, arguments);
     if (!outcome.deferred)
         finish(outcome.reply);
-    else if (m_boxes)
-        m_boxes->passThrough = true;
 }
 
 void ControlPort::finish(const QString &reply)
@@ -132,15 +95,7 @@ void ControlPort::finish(const QString &reply)
     m_done = nullptr;
     m_doneReply = nullptr;
     m_awaitingRaw = false;
-    m_boxes.reset();
     m_server.reply(reply);
-}
-
-QString ControlPort::errorOr(const QString &otherwise) const
-{
-    if (m_boxes && !m_boxes->shown.isEmpty())
-        return "ERR " + m_boxes->shown.first();
-    return otherwise;
 }
 
 ControlPort::Outcome ControlPort::waitUntil(std::function<bool()> done, std::function<QString()> reply, int limitMs,
@@ -197,7 +152,7 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return connectAgain();
     if (word == "DISC") {
         m_window.ResetAll();
-        return {errorOr(Ok)};
+        return {Ok};
     }
     if (word == "STAT?")
         return {QString::number(linkLost() ? 0 : m_window.MainFormState)};
@@ -234,7 +189,7 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return startRecording(arguments);
     if (word == "REC:STOP") {
         m_window.mnuRecordStop_Click();
-        return {errorOr(Ok)};
+        return {Ok};
     }
     if (word == "REC:STAT?") {
         const frmDataTable *table = m_window.tableRecorder();
@@ -263,8 +218,10 @@ ControlPort::Outcome ControlPort::connectAgain()
         return {"ERR no link remembered"};
     return waitUntil([this] { return m_window.MainFormState == ConnectedState || m_window.MainFormState == 0; },
                      [this] {
-                         return m_window.MainFormState == ConnectedState ? Ok + " " + m_window.MachineType
-                                                                         : errorOr("ERR connection failed");
+                         if (m_window.MainFormState == ConnectedState)
+                             return Ok + " " + m_window.MachineType;
+                         const QString why = m_window.connectionFailure();
+                         return why.isEmpty() ? QStringLiteral("ERR connection failed") : "ERR " + why;
                      },
                      ConnectLimitMs, "connection timed out");
 }
@@ -391,7 +348,7 @@ ControlPort::Outcome ControlPort::setupRecording(const QString &arguments)
         values.at(static_cast<std::size_t>(i)) = *value;
     }
     const QString refusal = m_window.setupRecording(values[0], values[1], values[2], values[3], values[4], values[5]);
-    return {refusal.isEmpty() ? errorOr(Ok) : "ERR " + refusal};
+    return {refusal.isEmpty() ? Ok : "ERR " + refusal};
 }
 
 ControlPort::Outcome ControlPort::startRecording(const QString &arguments)

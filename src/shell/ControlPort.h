@@ -15,16 +15,14 @@ namespace qle {
 
 class MDIForm1;
 class frmDataTable;
-class CapturedMessageBox;
 struct Outcome;
 
 // Scripts drive the running program over a local TCP port, one command a
 // line and one reply line each (see README). Every command goes through the
 // windows as a user's would: the panel's fields, limits and echo rule, the
-// record commands, the engine's queues. Questions the command itself makes
-// the windows ask are answered here and never shown; a message they would
-// show becomes an "ERR" reply. While a command waits (a connection, a
-// query's reply), boxes belong to whoever is at the screen and are shown.
+// record commands, the engine's queues. Every command's reply comes from
+// the outcome of what it called; no box is asked or answered for it, and a
+// box that comes up meanwhile belongs to whoever is at the screen.
 class ControlPort final : public QObject {
     Q_OBJECT
 public:
@@ -67,8 +65,6 @@ private:
     Outcome waitUntil(std::function<bool()> done, std::function<QString()> reply, int limitMs,
                       const QString &timeoutText);
     void finish(const QString &reply);
-    // The first message a window would have shown, as an ERR reply, or `otherwise`.
-    [[nodiscard]] QString errorOr(const QString &otherwise) const;
     [[nodiscard]] int channelArgument(const QString &text, QString *error) const;
     [[nodiscard]] bool linkLost() const;
     [[nodiscard]] bool running() const;
@@ -79,7 +75,6 @@ private:
 
     MDIForm1 &m_window;
     LineServer m_server;
-    std::unique_ptr<CapturedMessageBox> m_boxes;
     QTimer m_poll;
     QTimer m_limit;
     std::function<bool()> m_done;

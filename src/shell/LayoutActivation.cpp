@@ -49,6 +49,7 @@ bool MDIForm1::SetupLayout()
     default:
         // No panel for this model: the catalogue row is gone or names a layout
         // this program does not have.
+        m_connectionFailure = "no control panel for " + MachineType;
         platform::messageBox().show("The model " + MachineType + " has no control panel (layout " +
                                         QString::number(layout) + ").",
                                     QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);

@@ -196,6 +196,8 @@ public:
     dlgLan &lanDialog();
     // A real link to an instrument: serial, GPIB or TCP (not testing mode).
     [[nodiscard]] bool isInstrumentLink() const;
+    // Why the last connection ended before its panel ran; empty otherwise.
+    [[nodiscard]] QString connectionFailure() const { return m_connectionFailure; }
     void mnuExit_Click();
     void mnuKMAItem_Click(int Index);
     void mnuKMBItem_Click(int Index);
@@ -341,6 +343,7 @@ private:
     bool m_reportingLinkLoss = false;
     // Counts the connections begun.
     quint64 m_connectionCount = 0;
+    QString m_connectionFailure;
     StartPage *m_startPage = nullptr;
     // What the start page says of the last link: headline and detail.
     std::pair<QString, QString> m_linkEnd;

@@ -124,6 +124,7 @@ void MDIForm1::mnuQLEItem_Click(int Index)
 void MDIForm1::BeginGetMachineType(const QString &aCommType, const QString &DefaultMachineType)
 {
     ++m_connectionCount;
+    m_connectionFailure.clear();
     m_engine->ResetTasks();
     m_engine->ResetTimeoutTask();
     m_menu->mnuGPIB->setEnabled(false);
@@ -191,6 +192,7 @@ void MDIForm1::OkGetMachineType()
         return;
     if (cancelled) {
         Trace("QueryInitialValues cancelled");
+        m_connectionFailure = QStringLiteral("the initial read was cancelled");
         ResetAll();
         return;
     }
@@ -215,6 +217,7 @@ void MDIForm1::FailGetMachineType()
     // while it is shown opens no panel, and the engine's own time-out of the
     // same question shows no second box.
     MainFormState = 0;
+    m_connectionFailure = QStringLiteral("no answer to *IDN? from a known model");
     mainFormStateChanged();
     m_engine->DevTimer.stop();
     m_engine->ResetTasks();

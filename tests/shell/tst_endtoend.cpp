@@ -585,6 +585,12 @@ private slots:
         QCOMPARE(replyLine(), QString("0"));
         QCOMPARE(replyLine(), QString("ERR link lost"));
         QCOMPARE(replyLine(), QString("ERR link lost"));
+
+        // A connection that fails says why; its box is the screen's.
+        client.write("CONN\n");
+        const QString failed = replyLine();
+        QVERIFY2(failed.startsWith("ERR ") && failed != "ERR connection failed", qPrintable(failed));
+        QVERIFY(fx->boxes.texts().contains("Open RS232 Failed!"));
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and
