@@ -357,10 +357,13 @@ std::optional<QString> Instrument::cannotSend() const
     return std::nullopt;
 }
 
-bool Instrument::ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost)
+bool Instrument::ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost,
+                     bool errorsOfCommand)
 {
     auto *sink = new ReplySink(std::move(take), std::move(lost), this);
-    if (m_engine->ExecQueryTask(query, 5, sink, "take", 1, false))
+    const bool queued = errorsOfCommand ? readErrorsAfterCommand(*m_engine, query, sink, "take")
+                                        : m_engine->ExecQueryTask(query, 5, sink, "take", 1, false);
+    if (queued)
         return true;
     delete sink;
     return false;
@@ -384,12 +387,9 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
         done(Outcome::ok());
         return;
     }
-    // A read of the error queue queued by polling is cancelled: the
-    // command's own error is told here.
-    const QString errorQuery = m_commands.query(query::Error);
-    m_engine->cancelQueuedQueries(errorQuery);
+    // The command's own error is told here, never to polling.
     const bool asked = ask(
-        errorQuery,
+        m_commands.query(query::Error),
         [this, done](const QString &reply) {
             if (IsErrorReply(reply)) {
                 noteError(reply.trimmed());
@@ -398,7 +398,7 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
             }
             done(Outcome::ok());
         },
-        done);
+        done, true);
     if (!asked)
         done({Outcome::Kind::LinkLost, QStringLiteral("the engine refused the error query")});
 }

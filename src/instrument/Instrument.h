@@ -180,7 +180,10 @@ private:
     // Queues `command` and, on the colon family, the error read after it.
     void sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied);
     // A query whose reply goes to `take`; false when the engine refused it.
-    bool ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost);
+    // `errorsOfCommand`: the error-queue read right after a command, ahead of
+    // any polling has queued.
+    bool ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost,
+             bool errorsOfCommand = false);
     [[nodiscard]] std::optional<QString> cannotSend() const;
     [[nodiscard]] std::optional<QString> whyNoMemory(int memory) const;
     [[nodiscard]] const CatalogueRow *channelRow(int channel) const;

@@ -164,6 +164,17 @@ bool RecordDatabase::unsavedWorkingRows(qint64 *count)
     return true;
 }
 
+bool RecordDatabase::workingChannels(int *channels)
+{
+    QSqlQuery query(m_db);
+    if (!prepare(query, QStringLiteral("select max(length(PVal2)), max(length(PVal3)) from datatemp")) || !exec(query))
+        return false;
+    *channels = 1;
+    if (query.next())
+        *channels = query.value(1).toInt() > 0 ? 3 : query.value(0).toInt() > 0 ? 2 : 1;
+    return true;
+}
+
 bool RecordDatabase::addSample(const RecordRow &row)
 {
     // One prepared statement for the whole recording: a row costs one execution,

@@ -57,6 +57,9 @@ public:
     // How many working rows no saved record holds: all of them, or 0 when
     // there are none or a record holds an exact copy.
     bool unsavedWorkingRows(qint64 *count);
+    // The channels the working rows hold: the last one with a reading in
+    // any row (1 when there are none).
+    bool workingChannels(int *channels);
     // Stores the row's number, time, readings and seconds; the reason codes are
     // always "1", "2", "3" and the comment empty, as the sampler writes them.
     bool addSample(const RecordRow &row);

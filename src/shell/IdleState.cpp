@@ -17,24 +17,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTime>
 
 namespace qle {
-namespace {
-
-// The channels the kept rows hold: the last one with a reading in any row.
-int keptChannels()
-{
-    QSqlQuery query(QSqlDatabase::database(DataForm::ConnectionName));
-    if (!query.exec("select max(length(PVal2)), max(length(PVal3)) from datatemp") || !query.next())
-        return 1;
-    if (query.value(1).toInt() > 0)
-        return 3;
-    return query.value(0).toInt() > 0 ? 2 : 1;
-}
-
-} // namespace
 
 void MDIForm1::createStartPage()
 {
@@ -116,7 +101,10 @@ void MDIForm1::viewKeptRows()
     if (MainFormState != 0)
         return;
     if (!tableRecorder()) {
-        const auto last = static_cast<qint16>(keptChannels() - 1);
+        int channels = 1;
+        if (!RecordDatabase(QSqlDatabase::database(DataForm::ConnectionName)).workingChannels(&channels))
+            channels = 3;
+        const auto last = static_cast<qint16>(channels - 1);
         NewTable1(last);
         NewWave1(last);
         if (frmDataTable *table = tableRecorder())

@@ -86,13 +86,13 @@ void MDIForm1::onQueryTimer()
 void MDIForm1::reportLiveHealth(Panel &panel)
 {
     const int period = m_polling.periodMs;
+    const int every = panel.liveReadingPeriodMs(period);
     const qint64 silent = panel.liveSilenceMs();
-    if (silent > 2 * static_cast<qint64>(std::max(period, panel.liveReadingPeriodMs(period)))) {
+    if (silent > 2 * static_cast<qint64>(std::max(period, every))) {
         // Shown until the next tick renews it, gone with the first reply.
         ReportStatus("No reply from the instrument for " + QString::number(silent / 1000) + " s", 2 * period);
         return;
     }
-    const int every = panel.liveReadingPeriodMs(period);
     if (every != m_toldLiveReadingMs && every > period)
         ReportStatus("Live: readings every " + PollingChoice::periodText(every) + " on this link", 10000);
     m_toldLiveReadingMs = every;

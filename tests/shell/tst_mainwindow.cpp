@@ -423,6 +423,10 @@ private slots:
             QVERIFY(fx->boxes.shown().isEmpty());
             QVERIFY(w->startPage()->lblKept->text().startsWith("3 unsaved rows kept"));
             QVERIFY(!w->startPage()->cmdConnect->isVisibleTo(w.get()));
+            // Rows of one channel open recorders of one channel.
+            w->viewKeptRows();
+            QVERIFY(w->tableRecorder());
+            QCOMPARE(w->tableRecorder()->ContrlIdx, 0);
         }
 
         // No: the rows are cleared.
