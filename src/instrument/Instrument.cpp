@@ -116,6 +116,7 @@ Instrument::Instrument(CommTasker &engine, QObject *parent) : QObject(parent), m
 void Instrument::onTimeout()
 {
     const QString cause = m_engine->linkLostCause();
+    m_linkLossCause = cause;
     const Outcome lost{Outcome::Kind::LinkLost,
                        cause.isEmpty() ? QStringLiteral("no reply within %1 s").arg(m_engine->responseTimeoutSec())
                                        : cause};
@@ -219,6 +220,14 @@ std::optional<QString> Instrument::whyNot(int channel, ChannelSetting setting, d
 {
     if (channel < 0 || channel >= channelCount())
         return QStringLiteral("no such channel");
+    if (setting == ChannelSetting::OverCurrent) {
+        // A switch, on the colon family only.
+        if (m_family == CommandFamily::Legacy)
+            return QStringLiteral("no such setting");
+        if (isLocked(channel, setting))
+            return QStringLiteral("field locked");
+        return value == 0 || value == 1 ? std::nullopt : std::optional<QString>(QStringLiteral("on or off"));
+    }
     const std::optional<Range> limits = range(channel, setting);
     if (!limits)
         return QStringLiteral("no such setting");
@@ -369,7 +378,8 @@ bool Instrument::ask(const QString &query, std::function<void(const QString &)> 
     return false;
 }
 
-void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied)
+void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied,
+                             ErrorCheck check)
 {
     if (const std::optional<QString> why = cannotSend()) {
         done({*why == QLatin1String("link lost") ? Outcome::Kind::LinkLost : Outcome::Kind::Refused, *why});
@@ -383,7 +393,7 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
     }
     if (applied)
         applied();
-    if (m_family != CommandFamily::Colon) {
+    if (m_family != CommandFamily::Colon || check == ErrorCheck::ByPolling) {
         done(Outcome::ok());
         return;
     }
@@ -403,28 +413,35 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
         done({Outcome::Kind::LinkLost, QStringLiteral("the engine refused the error query")});
 }
 
-void Instrument::setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done)
+void Instrument::setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done,
+                            ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNot(channel, setting, value)) {
         done(Outcome::refused(*why));
         return;
     }
-    const QString command = ChannelCommand(m_family, channel + 1, setting, SetValueText(m_layout, value));
-    sendCommand(command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); });
+    // Over-current protection is a switch: 1 on, 0 off.
+    const QString text =
+        setting == ChannelSetting::OverCurrent ? QString(value != 0 ? u'1' : u'0') : SetValueText(m_layout, value);
+    const QString command = ChannelCommand(m_family, channel + 1, setting, text);
+    sendCommand(
+        command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); }, check);
 }
 
-void Instrument::setOutput(bool on, ChangeSource source, OutcomeHandler done)
+void Instrument::setOutput(bool on, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
-    sendCommand(OutputCommand(m_family, on), std::move(done), [=, this] { noteOutput(on, source); });
+    sendCommand(
+        OutputCommand(m_family, on), std::move(done), [=, this] { noteOutput(on, source); }, check);
 }
 
-void Instrument::setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done)
+void Instrument::setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (m_layout == 2) {
         done(Outcome::refused(QStringLiteral("one output: no coupling")));
         return;
     }
-    sendCommand(CouplingCommand(m_family, coupling), std::move(done), [=, this] { noteCoupling(coupling, source); });
+    sendCommand(
+        CouplingCommand(m_family, coupling), std::move(done), [=, this] { noteCoupling(coupling, source); }, check);
 }
 
 std::optional<QString> Instrument::whyNoMemory(int memory) const
@@ -436,22 +453,24 @@ std::optional<QString> Instrument::whyNoMemory(int memory) const
     return std::nullopt;
 }
 
-void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done)
+void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNoMemory(memory)) {
         done(Outcome::refused(*why));
         return;
     }
-    sendCommand(SaveMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });
+    sendCommand(
+        SaveMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); }, check);
 }
 
-void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler done)
+void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNoMemory(memory)) {
         done(Outcome::refused(*why));
         return;
     }
-    sendCommand(RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });
+    sendCommand(
+        RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); }, check);
 }
 
 void Instrument::measure(int channel, OutcomeHandler done)
