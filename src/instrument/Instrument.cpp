@@ -209,10 +209,14 @@ const CatalogueRow *Instrument::channelRow(int channel) const
 std::optional<Instrument::Range> Instrument::range(int channel, ChannelSetting setting) const
 {
     const CatalogueRow *row = channel >= 0 && channel < channelCount() ? channelRow(channel) : nullptr;
-    const int column = field(setting);
-    if (!row || column < 0 || (setting == ChannelSetting::OverVoltage && m_family == CommandFamily::Legacy))
+    // The protections are settings of the colon family only; over-current
+    // protection is a switch, 0 off and 1 on.
+    if (!row || (setting != ChannelSetting::Voltage && setting != ChannelSetting::Current &&
+                 m_family == CommandFamily::Legacy))
         return std::nullopt;
-    return Range{0, row->maximum(column)};
+    if (setting == ChannelSetting::OverCurrent)
+        return Range{0, 1};
+    return Range{0, row->maximum(field(setting))};
 }
 
 std::optional<QString> Instrument::whyNot(int channel, ChannelSetting setting, double value) const
@@ -409,7 +413,9 @@ void Instrument::setChannel(int channel, ChannelSetting setting, double value, C
         done(Outcome::refused(*why));
         return;
     }
-    const QString command = ChannelCommand(m_family, channel + 1, setting, SetValueText(m_layout, value));
+    const QString text = setting == ChannelSetting::OverCurrent ? QString(value != 0 ? u'1' : u'0')
+                                                                : SetValueText(m_layout, value);
+    const QString command = ChannelCommand(m_family, channel + 1, setting, text);
     sendCommand(command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); });
 }
 
