@@ -263,7 +263,7 @@ void SequenceRunner::advance()
         m_advanceWanted = false;
         const Step *step = m_cursor->next();
         if (!step) {
-            end(EndReason::Completed, QStringLiteral("done"));
+            end(EndReason::Completed, QStringLiteral("all steps done"));
             break;
         }
         runStep(*step);

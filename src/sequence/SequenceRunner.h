@@ -64,7 +64,8 @@ public:
     [[nodiscard]] State state() const { return m_state; }
     [[nodiscard]] bool isActive() const { return m_state == State::Running || m_state == State::Paused; }
     [[nodiscard]] EndReason endReason() const { return m_endReason; }
-    // Why the run ended: "done", "stopped by request", "refused on line 3: ...".
+    // Why the run ended: "all steps done", "stopped by request on line 2",
+    // "refused on line 3: field locked".
     [[nodiscard]] QString endText() const { return m_endText; }
     [[nodiscard]] int currentLine() const { return m_currentLine; }
     // Since the start, pauses included; frozen at the end.

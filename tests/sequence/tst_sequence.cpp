@@ -9,6 +9,7 @@
 #include "sequence/Units.h"
 #include "sequence/WaitCondition.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QTest>
 
@@ -577,6 +578,42 @@ private slots:
         QCOMPARE(run.elapsedAt(5), 15.0);
         QCOMPARE(run.msUntil(5), 2000);
         QCOMPARE(run.msUntil(2.5), 0);
+    }
+
+    // The examples of the README read, pass the check on a three-output
+    // model at 9600 baud and take what it says.
+    void readmeExamples()
+    {
+        QFile readme(QStringLiteral(QLE_README));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype from = text.indexOf("\n## Sequences\n");
+        QVERIFY(from >= 0);
+        const QString section = text.mid(from + 1, text.indexOf("\n## ", from + 1) - from);
+        QStringList examples;
+        QString block;
+        for (const QString &line : section.split('\n')) {
+            if (line.startsWith("    ")) {
+                block += line.mid(4) + '\n';
+            } else if (!line.isEmpty() && !block.isEmpty()) {
+                examples << block;
+                block.clear();
+            }
+        }
+        if (!block.isEmpty())
+            examples << block;
+        Instrument instrument;
+        identifiedAs(instrument, "KMA-3303T");
+        QStringList summaries;
+        for (const QString &example : examples) {
+            const LoadResult loaded = loadSequence(example);
+            QVERIFY2(loaded.ok(), qPrintable(example + formatDiagnostics(loaded.diagnostics)));
+            const CheckResult checked = checkSequence(loaded.program, instrument, serial(9600), true);
+            QVERIFY2(checked.ok(), qPrintable(example + checked.report()));
+            summaries << checked.summary();
+        }
+        QCOMPARE(summaries, (QStringList{"10 commands, about 200 ms", "125 commands, about 1 h",
+                                         "4 commands, at least 0 ms, at most 3 h", "202 commands, about 10 h"}));
     }
 
     void durations_data()

@@ -218,6 +218,10 @@ private slots:
         QTRY_VERIFY(entriesOf(runner, RunLogEntry::Kind::RampValue).size() == 4);
         runner.pause();
         QCOMPARE(runner.state(), SequenceRunner::State::Paused);
+        const DurationEstimate left = runner.remaining();
+        QVERIFY2(left.knownSec > 0.55 && left.knownSec < 0.75 && !left.open, qPrintable(left.text()));
+        QVERIFY2(runner.statusText().startsWith("paused, line 1, ") && runner.statusText().endsWith(" ms left"),
+                 qPrintable(runner.statusText()));
         QTest::qWait(100);
         const qsizetype heldAt = sim.received().filter(":CHAN2:CURR ").size();
         QTest::qWait(600);
