@@ -7,6 +7,10 @@
 namespace qle::sequence {
 namespace {
 
+// Commands the engine may hold before the run waits for the link.
+constexpr int CommandBacklog = 8;
+constexpr int BacklogCheckMs = 20;
+
 SequenceRunner::EndReason reasonOf(Outcome::Kind kind)
 {
     switch (kind) {
@@ -47,6 +51,11 @@ SequenceRunner::SequenceRunner(Instrument &instrument, ISequenceHost *host, QObj
     // coarse timer allows.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SequenceRunner::onArmedTimer);
+    m_backlogTimer.setSingleShot(true);
+    connect(&m_backlogTimer, &QTimer::timeout, this, [this] {
+        if (m_afterBacklog)
+            proceedAfterCommand(std::exchange(m_afterBacklog, nullptr));
+    });
     m_measureTimer.setSingleShot(true);
     connect(&m_measureTimer, &QTimer::timeout, this, &SequenceRunner::measureForWait);
     connect(&instrument, &Instrument::readingChanged, this, [this](int channel, bool) {
@@ -131,7 +140,16 @@ CheckResult SequenceRunner::start(const Program &program, const LinkPace &pace)
     m_pollingBegun = m_host != nullptr;
     setState(State::Running);
     note(RunLogEntry::Kind::Note, 0, QStringLiteral("start: %1").arg(result.summary()));
-    advance();
+    // The first step runs from the event loop, so that a caller sees every
+    // signal of the run after start returns, the end included.
+    m_advanceWanted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, id = m_activityId] {
+            if (m_activityId == id && m_state == State::Running && m_advanceWanted)
+                advance();
+        },
+        Qt::QueuedConnection);
     return result;
 }
 
@@ -237,6 +255,19 @@ void SequenceRunner::proceed(std::function<void()> next)
         next();
 }
 
+void SequenceRunner::proceedAfterCommand(std::function<void()> next)
+{
+    // The legacy family has no error queue: its commands are done once
+    // queued, and a file of commands without waits would fill the engine's
+    // queue faster than the link writes it.
+    if (m_instrument && m_instrument->engine().CmdTaskCount >= CommandBacklog) {
+        m_afterBacklog = std::move(next);
+        m_backlogTimer.start(BacklogCheckMs);
+        return;
+    }
+    proceed(std::move(next));
+}
+
 OutcomeHandler SequenceRunner::guarded(std::function<void(const Outcome &)> handler)
 {
     return [self = QPointer<SequenceRunner>(this), id = m_activityId, handler = std::move(handler)](const Outcome &o) {
@@ -279,6 +310,9 @@ void SequenceRunner::runStep(const Step &step)
     const QString passes = m_cursor->passes();
     note(RunLogEntry::Kind::Step, m_planSec, passes.isEmpty() ? step.source : step.source + "  [" + passes + "]");
     emit stepStarted(step.at.line);
+    // A slot of the signal may have stopped the run.
+    if (m_activity == Activity::Ending || !isActive())
+        return;
     Instrument *instrument = m_instrument;
     if (!instrument) {
         end(EndReason::LinkLost, QStringLiteral("link lost on line %1: the instrument is gone").arg(m_currentLine));
@@ -324,7 +358,7 @@ void SequenceRunner::runCommand(const std::function<void(OutcomeHandler)> &opera
             failWith(outcome);
             return;
         }
-        proceed([this] { advance(); });
+        proceedAfterCommand([this] { advance(); });
     }));
 }
 
@@ -350,8 +384,10 @@ void SequenceRunner::end(EndReason reason, const QString &text)
 {
     m_timer.stop();
     m_measureTimer.stop();
+    m_backlogTimer.stop();
     m_armed = nullptr;
     m_held = nullptr;
+    m_afterBacklog = nullptr;
     m_activity = Activity::Ending;
     ++m_activityId;
     m_endReason = reason;

@@ -47,7 +47,9 @@ public:
     [[nodiscard]] CheckResult check(const Program &program) const;
     [[nodiscard]] CheckResult check(const Program &program, const LinkPace &pace) const;
     // Checks `program` and, when it passes, the instrument is connected and
-    // nothing runs, starts it. Nothing is sent otherwise: the result tells why.
+    // nothing runs, starts it. Nothing is sent otherwise: the result tells
+    // why. The first step runs once the event loop is back: every signal of
+    // the run, finished included, comes after start returns.
     CheckResult start(const Program &program);
     CheckResult start(const Program &program, const LinkPace &pace);
     // Holds the run where it is (a wait, a ramp, a wait until and its
@@ -97,6 +99,8 @@ private:
     void runRecord(const RecordStep &record);
     // Goes on with `next` now, or on resume while paused.
     void proceed(std::function<void()> next);
+    // Goes on with `next` once the engine has few commands left to write.
+    void proceedAfterCommand(std::function<void()> next);
     // An outcome handler that is dropped once the activity it belongs to is over.
     OutcomeHandler guarded(std::function<void(const Outcome &)> handler);
     void failWith(const Outcome &outcome);
@@ -138,6 +142,8 @@ private:
     bool m_advancing = false;
     bool m_advanceWanted = false;
     std::function<void()> m_held; // what goes on at resume
+    QTimer m_backlogTimer;
+    std::function<void()> m_afterBacklog;
 
     QTimer m_timer; // the schedule's next time
     double m_armedAt = -1;
