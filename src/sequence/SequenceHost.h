@@ -7,7 +7,7 @@
 namespace qle::sequence {
 
 // What a front end offers a run beside the instrument: a recorder, a
-// timeline for marks, and its polling. Every part is optional; a run may
+// timeline for marks, and its polling. Each is optional; a run may
 // have no host at all.
 class ISequenceHost {
 public:

@@ -41,10 +41,10 @@ QString StepCursor::passes() const
 DurationEstimate StepCursor::remaining() const
 {
     DurationEstimate total;
-    const auto add = [&total](const DurationEstimate &part, double times) {
-        total.knownSec += part.knownSec * times;
-        total.atMostSec += part.atMostSec * times;
-        total.open = total.open || part.open;
+    const auto add = [&total](const DurationEstimate &piece, double times) {
+        total.knownSec += piece.knownSec * times;
+        total.atMostSec += piece.atMostSec * times;
+        total.open = total.open || piece.open;
     };
     for (const Frame &frame : m_frames) {
         for (std::size_t i = frame.index; i < frame.steps->size(); ++i)

@@ -90,13 +90,13 @@ QString baseUnit(Dimension dimension)
 std::optional<double> readDuration(const QString &text)
 {
     // The longer unit names first, so that "ms" is not read as "m".
-    static const QRegularExpression part(QStringLiteral("(\\d+(?:\\.\\d*)?|\\.\\d+)(ms|sec|min|s|m|h)"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression piece(QStringLiteral("(\\d+(?:\\.\\d*)?|\\.\\d+)(ms|sec|min|s|m|h)"),
+                                          QRegularExpression::CaseInsensitiveOption);
     double seconds = 0;
     qsizetype at = 0;
     while (at < text.size()) {
         const QRegularExpressionMatch match =
-            part.match(text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+            piece.match(text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
         if (!match.hasMatch())
             return std::nullopt;
         bool ok = false;
