@@ -211,8 +211,8 @@ std::optional<Instrument::Range> Instrument::range(int channel, ChannelSetting s
     const CatalogueRow *row = channel >= 0 && channel < channelCount() ? channelRow(channel) : nullptr;
     // The protections are settings of the colon family only; over-current
     // protection is a switch, 0 off and 1 on.
-    if (!row || (setting != ChannelSetting::Voltage && setting != ChannelSetting::Current &&
-                 m_family == CommandFamily::Legacy))
+    if (!row ||
+        (setting != ChannelSetting::Voltage && setting != ChannelSetting::Current && m_family == CommandFamily::Legacy))
         return std::nullopt;
     if (setting == ChannelSetting::OverCurrent)
         return Range{0, 1};
@@ -413,8 +413,8 @@ void Instrument::setChannel(int channel, ChannelSetting setting, double value, C
         done(Outcome::refused(*why));
         return;
     }
-    const QString text = setting == ChannelSetting::OverCurrent ? QString(value != 0 ? u'1' : u'0')
-                                                                : SetValueText(m_layout, value);
+    const QString text =
+        setting == ChannelSetting::OverCurrent ? QString(value != 0 ? u'1' : u'0') : SetValueText(m_layout, value);
     const QString command = ChannelCommand(m_family, channel + 1, setting, text);
     sendCommand(command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); });
 }
