@@ -395,6 +395,24 @@ private slots:
         QCOMPARE(commandsOnly(sim.received()), (QStringList{":OUTP:STAT 1", ":OUTP:COUP:TRAC 1", ":OUTP:STAT 0"}));
     }
 
+    // The instrument's own refusal, here of a supply that became a 5 V
+    // model after it was identified, ends the run with its error text.
+    void instrumentErrorEndsTheRun()
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        Instrument instrument;
+        CHECKED(connectTo(instrument, sim));
+        QVERIFY(sim.control("model KMC-0505"));
+        SequenceRunner runner(instrument);
+        CHECKED(runToEnd(runner, "output on\nset ch1 voltage 12\nwait 1s"));
+        QCOMPARE(runner.state(), SequenceRunner::State::Stopped);
+        QCOMPARE(runner.endReason(), SequenceRunner::EndReason::InstrumentError);
+        QVERIFY2(runner.endText().startsWith("instrument error on line 2: -222"), qPrintable(runner.endText()));
+        QCOMPARE(instrument.lastError(), runner.endText().mid(QString("instrument error on line 2: ").size()));
+        QTRY_COMPARE(commandsOnly(sim.received()), (QStringList{":OUTP:STAT 1", ":CHAN1:VOLT 12.", ":OUTP:STAT 0"}));
+    }
+
     void linkLossEndsTheRun_data()
     {
         QTest::addColumn<bool>("kill");
