@@ -86,6 +86,15 @@ double median(QList<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double percentile(QList<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<qsizetype>(std::ceil(p / 100.0 * static_cast<double>(values.size()))) - 1;
+    return values.at(std::clamp<qsizetype>(rank, 0, values.size() - 1));
+}
+
 double nowMs()
 {
     static const QElapsedTimer started = [] {

@@ -27,6 +27,8 @@ QString machineLine();
 void printHeader(const char *title);
 
 double median(QList<double> values);
+// The value at or below which p percent of the values lie (nearest rank).
+double percentile(QList<double> values, double p);
 // Seconds on a monotonic clock since the first call.
 double nowMs();
 
@@ -92,6 +94,9 @@ public:
     [[nodiscard]] QString link() const { return m_link; }
     // What the transcript gained since the previous call.
     Exchange takeExchange();
+    // "<ms> < line" received, "<ms> > line" sent, ms on the simulator's own
+    // monotonic clock.
+    [[nodiscard]] QString transcriptPath() const { return m_dir.filePath("transcript.txt"); }
     // A control-channel command ("set volt 1 5"), written without waiting
     // for its answer (it needs "--control stdin").
     void control(const QString &command);

@@ -28,15 +28,6 @@ using namespace qle::bench;
 
 namespace {
 
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<qsizetype>(std::ceil(p / 100.0 * static_cast<double>(values.size()))) - 1;
-    return values.at(std::clamp<qsizetype>(rank, 0, values.size() - 1));
-}
-
 // Reads the panel once a second for `seconds`, as the table recorder does,
 // and returns the age in seconds of each channel's older reading each time.
 QList<double> readingAges(const Panel &panel, int seconds)

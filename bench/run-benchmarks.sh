@@ -48,6 +48,7 @@ goals() {
       printf '%s\n' "reading age p95, Live 1 s, 9600 baud, 3 outputs" "CPU, Live 1 s, unpaced link, 3 outputs" \
         "engine's 10 ms tick, Live 1 s, unpaced link" "CPU, Live 0.25 s, unpaced link, 3 outputs" \
         "engine's 10 ms tick, Live 0.25 s, unpaced link" "change at the instrument to the panel, Live 0.25 s" ;;
+    bench_sequence) echo "ramp step start p95, 9600 baud" ;;
   esac
 }
 
@@ -76,7 +77,8 @@ status=0
   echo "# load before: $(cut -d' ' -f1-3 /proc/loadavg); build: $(grep -m1 CMAKE_BUILD_TYPE "$build/CMakeCache.txt" | cut -d= -f2)"
 } | tee "$results"
 
-for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow bench_mainwindow_day bench_live; do
+for program in bench_comm bench_recording bench_graph bench_startup bench_mainwindow bench_mainwindow_day bench_live \
+  bench_sequence; do
   echo | tee -a "$results"
   output="$out/$program.txt"
   : > "$output"

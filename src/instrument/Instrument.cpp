@@ -210,29 +210,27 @@ const CatalogueRow *Instrument::channelRow(int channel) const
 std::optional<Instrument::Range> Instrument::range(int channel, ChannelSetting setting) const
 {
     const CatalogueRow *row = channel >= 0 && channel < channelCount() ? channelRow(channel) : nullptr;
-    const int column = field(setting);
-    if (!row || column < 0 || (setting == ChannelSetting::OverVoltage && m_family == CommandFamily::Legacy))
+    // The protections are settings of the colon family only; over-current
+    // protection is a switch, 0 off and 1 on.
+    if (!row ||
+        (setting != ChannelSetting::Voltage && setting != ChannelSetting::Current && m_family == CommandFamily::Legacy))
         return std::nullopt;
-    return Range{0, row->maximum(column)};
+    if (setting == ChannelSetting::OverCurrent)
+        return Range{0, 1};
+    return Range{0, row->maximum(field(setting))};
 }
 
 std::optional<QString> Instrument::whyNot(int channel, ChannelSetting setting, double value) const
 {
     if (channel < 0 || channel >= channelCount())
         return QStringLiteral("no such channel");
-    if (setting == ChannelSetting::OverCurrent) {
-        // A switch, on the colon family only.
-        if (m_family == CommandFamily::Legacy)
-            return QStringLiteral("no such setting");
-        if (isLocked(channel, setting))
-            return QStringLiteral("field locked");
-        return value == 0 || value == 1 ? std::nullopt : std::optional<QString>(QStringLiteral("on or off"));
-    }
     const std::optional<Range> limits = range(channel, setting);
     if (!limits)
         return QStringLiteral("no such setting");
     if (isLocked(channel, setting))
         return QStringLiteral("field locked");
+    if (setting == ChannelSetting::OverCurrent && value != 0 && value != 1)
+        return QStringLiteral("on or off");
     if (!(value >= limits->minimum && value <= limits->maximum))
         return QStringLiteral("out of range %1 to %2").arg(limits->minimum).arg(limits->maximum);
     return std::nullopt;

@@ -103,7 +103,8 @@ public:
     void setState(ConnectionState state);
 
     // The settable range of a channel's quantity (0-based channel); nothing
-    // when the model has no such setting.
+    // when the model has no such setting. Over-current protection is a
+    // switch: 0 off, 1 on.
     struct Range {
         double minimum = 0;
         double maximum = 0;
