@@ -203,6 +203,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return loadRecording(arguments);
     if (word == "SEND")
         return sendRaw(arguments);
+    if (word.startsWith("SEQ:"))
+        return sequenceCommand(word, unquoted(arguments));
     return {"ERR unknown command"};
 }
 

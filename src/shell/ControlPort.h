@@ -60,6 +60,9 @@ private:
     Outcome saveRecording(const QString &arguments);
     Outcome loadRecording(const QString &arguments);
     Outcome sendRaw(const QString &arguments);
+    // SEQ:LOAD, SEQ:CHEC?, SEQ:RUN, SEQ:PAUS, SEQ:STOP, SEQ:STAT?: the
+    // window's sequence, loaded, checked and run as its window does.
+    Outcome sequenceCommand(const QString &word, const QString &argument);
     // Waits (without blocking) until `done` holds, then replies with `reply()`;
     // after `limitMs`, with `ERR` and `timeoutText`.
     Outcome waitUntil(std::function<bool()> done, std::function<QString()> reply, int limitMs,

@@ -26,10 +26,12 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "recording/table/dlgRecordLength.h"
 #include "recording/table/frmDataTable.h"
-#include "recording/graph/frmGraphicRecord.h"
-#include "recording/database/RecordDatabase.h"
+#include "SequenceControl.h"
+#include "SequenceWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,10 +108,14 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     m_dlgWaitRsp = std::make_unique<dlgWaitRsp>(*m_engine, this);
     m_engine->setWaitRspDialog(m_dlgWaitRsp.get());
     dlgConfigRS232::setExtraDevicePaths(m_options.serialDevices);
+    m_sequence = std::make_unique<SequenceControl>(*this);
 }
 
 MDIForm1::~MDIForm1()
 {
+    // A run's host is this window: it goes first.
+    m_sequenceWindow.reset();
+    m_sequence.reset();
     // The recorders hold statements on the database: they go before it.
     for (QWidget *child : {static_cast<QWidget *>(OperatorForm.data()), tableDataForm1.data(), waveForm1.data()})
         delete child;
@@ -329,6 +335,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuReadTimes, &MDIForm1::mnuReadTimes_Click);
     onClick(m_menu->mnuPolling, &MDIForm1::mnuPolling_Click);
     onClick(m_menu->mnuTerminal, &MDIForm1::mnuTerminal_Click);
+    onClick(m_menu->mnuSequence, &MDIForm1::mnuSequence_Click);
     onClick(m_menu->mnuIndep, &MDIForm1::mnuIndep_Click);
     onClick(m_menu->mnuParallel, &MDIForm1::mnuParallel_Click);
     onClick(m_menu->mnuTrack, &MDIForm1::mnuTrack_Click);
@@ -513,6 +520,10 @@ constexpr int FarAway = 100000;
 
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
+    if (!mayCloseDuringSequence()) {
+        event->ignore();
+        return;
+    }
     platform::settings().SaveInt(WindowSection, "Left", pos().x());
     platform::settings().SaveInt(WindowSection, "Top", pos().y());
     QMainWindow::closeEvent(event);

@@ -24,6 +24,8 @@ namespace qle {
 
 class StartPage;
 class Instrument;
+class SequenceControl;
+class SequenceWindow;
 enum class ChangeSource;
 class dlgLan;
 struct TcpAddress;
@@ -73,6 +75,10 @@ public:
     // Interface > Terminal... and the toolbar's Terminal button.
     void mnuTerminal_Click();
     [[nodiscard]] frmTerminal *terminal() const { return m_terminal.get(); }
+    // Function > Sequence...: the window, made on first use.
+    void mnuSequence_Click();
+    [[nodiscard]] SequenceWindow *sequenceWindow() const { return m_sequenceWindow.get(); }
+    [[nodiscard]] SequenceControl &sequence() { return *m_sequence; }
     // Scripts over a local TCP port; false with *error when it cannot listen.
     bool startControlPort(quint16 port, QString *error);
     [[nodiscard]] quint16 controlPort() const;
@@ -257,6 +263,9 @@ protected:
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Asks before a running sequence is stopped by closing; a stop closes
+    // once the sequence's end state has been applied.
+    [[nodiscard]] bool mayCloseDuringSequence();
     void resizeEvent(QResizeEvent *event) override;
 
 public:
@@ -325,6 +334,10 @@ private:
     std::unique_ptr<dlgLan> m_dlgLan;
     std::unique_ptr<ControlPort> m_controlPort;
     std::unique_ptr<frmTerminal> m_terminal;
+    std::unique_ptr<SequenceControl> m_sequence;
+    std::unique_ptr<SequenceWindow> m_sequenceWindow;
+    // A close waiting for a stopped sequence to apply its end state.
+    bool m_closeAfterSequence = false;
     PollingChoice m_polling;
     // The polling interval to go back to after a shortened first period.
     int m_queryIntervalAfterShiftMs = 0;

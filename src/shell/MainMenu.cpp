@@ -62,6 +62,8 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     function->addSeparator();
     mnuReadTimes = addItem(function, "Read &Times", "mnuReadTimes");
     mnuPolling = addItem(function, "&Polling...", "mnuPolling");
+    function->addSeparator();
+    mnuSequence = addItem(function, "Se&quence...", "mnuSequence");
 
     QMenu *action = bar->addMenu("&Action");
     mnuOutMode = addSubmenu(action, "Out &Mode", "mnuOutMode");

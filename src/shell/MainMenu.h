@@ -44,6 +44,7 @@ public:
     QAction *mnuDelay = nullptr;
     QAction *mnuReadTimes = nullptr;
     QAction *mnuPolling = nullptr;
+    QAction *mnuSequence = nullptr; // always enabled: the window checks against what is connected
     QAction *mnuTerminal = nullptr; // always enabled: the window says when nothing can be sent
     // Action
     QMenu *mnuOutMode = nullptr;

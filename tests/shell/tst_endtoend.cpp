@@ -11,6 +11,9 @@
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "shell/SequenceControl.h"
+#include "shell/SequenceEditor.h"
+#include "shell/SequenceWindow.h"
 #include "shell/StartPage.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
@@ -20,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -29,6 +33,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "dialogs/frmTerminal.h"
@@ -591,6 +596,103 @@ private slots:
         const QString failed = replyLine();
         QVERIFY2(failed.startsWith("ERR ") && failed != "ERR connection failed", qPrintable(failed));
         QTRY_VERIFY(fx->boxes.texts().contains("Open RS232 Failed!"));
+    }
+
+    // One sequence, from the control port and from its window: the ramp on
+    // the wire, Live polling only while it runs, a stop applying the end
+    // state, faults at their lines with nothing sent, and a close during a
+    // run asking first.
+    void sequenceFromThePortAndTheWindow()
+    {
+        startSim({"--model", "KMA-3303T", "--no-noise"});
+        connectSerial();
+        QString error;
+        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, w->controlPort());
+        QVERIFY(client.waitForConnected(5000));
+        const auto ask = [&](const QString &line) {
+            client.write((line + "\n").toUtf8());
+            if (!QTest::qWaitFor([&] { return client.canReadLine(); }, 20000))
+                return QStringLiteral("<no reply>");
+            return QString::fromUtf8(client.readLine()).trimmed();
+        };
+        QTemporaryDir dir;
+        const auto file = [&](const QString &name, const QByteArray &text) {
+            QFile out(dir.filePath(name));
+            return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() ? out.fileName() : QString();
+        };
+        const sequence::SequenceRunner &runner = w->sequence().runner();
+        const bool liveBefore = w->polling().live;
+
+        const QString ramp =
+            file("ramp.seq", "set ch1 current 1\noutput on\nramp ch1 voltage 1 to 3 V over 1s steps 4\n");
+        QCOMPARE(ask("SEQ:LOAD \"" + ramp + '"'), QString("OK"));
+        QVERIFY2(ask("SEQ:CHEC?").startsWith("OK "), "check");
+        const qsizetype before = sim->received().size();
+        QCOMPARE(ask("SEQ:RUN"), QString("OK"));
+        QTRY_VERIFY(w->polling().live);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.state(), sequence::SequenceRunner::State::Done, 10000);
+        QVERIFY(ask("SEQ:STAT?").startsWith("done,"));
+        QCOMPARE(
+            sim->received().mid(before).filter(QRegularExpression("^:CHAN1:VOLT ")),
+            (QStringList{":CHAN1:VOLT 1.", ":CHAN1:VOLT 1.5", ":CHAN1:VOLT 2.", ":CHAN1:VOLT 2.5", ":CHAN1:VOLT 3."}));
+        QCOMPARE(w->polling().live, liveBefore);
+        QCOMPARE(w->model().channel(0).setVoltage, std::optional(3.0));
+
+        // Paused and stopped on its wait: output off, as the file asks by default.
+        const QString hour = file("hour.seq", "output on\nwait 1h\n");
+        QCOMPARE(ask("SEQ:LOAD " + hour), QString("OK"));
+        QCOMPARE(ask("SEQ:RUN"), QString("OK"));
+        QTRY_COMPARE(runner.currentLine(), 2);
+        QCOMPARE(ask("SEQ:LOAD " + ramp), QString("ERR a sequence is running"));
+        QCOMPARE(ask("SEQ:PAUS"), QString("OK"));
+        QVERIFY(ask("SEQ:STAT?").startsWith("paused,2,"));
+        const qsizetype offBefore = sim->received().filter(":OUTP:STAT 0").size();
+        QCOMPARE(ask("SEQ:STOP"), QString("OK"));
+        QTRY_COMPARE(sim->received().filter(":OUTP:STAT 0").size(), offBefore + 1);
+        const QString stopped = ask("SEQ:STAT?");
+        QVERIFY2(stopped.startsWith("stopped,2,") && stopped.contains("request"), qPrintable(stopped));
+        QCOMPARE(ask("SEQ:STOP"), QString("ERR no sequence running"));
+
+        // Faults: a file that cannot be read, one the instrument cannot
+        // run; nothing reaches the instrument.
+        QVERIFY(ask("SEQ:LOAD " + file("typo.seq", "output on\nwait 10 parsecs\n")).startsWith("ERR 2:"));
+        const QString unfit = file("unfit.seq", "set ch4 voltage 5\nset ch1 voltage 99\n");
+        QCOMPARE(ask("SEQ:LOAD " + unfit), QString("OK"));
+        const qsizetype sent =
+            sim->received()
+                .filter(QRegularExpression("^[^:]|^:(?!MEAS|SYST:ERR|CHAN.:(VOLT|CURR|PROT)[^ ]*\\?|OUTP[^ ]*\\?)"))
+                .size();
+        const QString unfitCheck = ask("SEQ:CHEC?");
+        QVERIFY2(unfitCheck.startsWith("ERR 1:") && unfitCheck.contains("; 2:"), qPrintable(unfitCheck));
+        QVERIFY(ask("SEQ:RUN").startsWith("ERR 1:"));
+
+        // The window shows the same file, its faults at their lines.
+        w->mnuSequence_Click();
+        SequenceWindow *window = w->sequenceWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->editor->toPlainText(), QString("set ch4 voltage 5\nset ch1 voltage 99\n"));
+        QVERIFY(!window->checkText());
+        QCOMPARE(window->editor->faults().keys(), (QList<int>{1, 2}));
+        QVERIFY(!window->lstMessages->findItems("2:", Qt::MatchStartsWith).isEmpty());
+        QTest::qWait(300);
+        QCOMPARE(
+            sim->received()
+                .filter(QRegularExpression("^[^:]|^:(?!MEAS|SYST:ERR|CHAN.:(VOLT|CURR|PROT)[^ ]*\\?|OUTP[^ ]*\\?)"))
+                .size(),
+            sent);
+
+        // Run from the window; closing asks, stops, applies the end state, closes.
+        window->editor->setPlainText("output on\nwait 1h\n");
+        window->cmdRun->click();
+        QTRY_COMPARE(runner.currentLine(), 2);
+        QVERIFY(!window->cmdRun->isEnabled() && window->cmdStop->isEnabled());
+        const qsizetype offs = sim->received().filter(":OUTP:STAT 0").size();
+        QVERIFY(!w->close());
+        QVERIFY(fx->boxes.texts().contains("A sequence is running. Stop it, apply its end state and close?"));
+        QTRY_COMPARE(sim->received().filter(":OUTP:STAT 0").size(), offs + 1);
+        QTRY_VERIFY(!w->isVisible());
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and

@@ -5,6 +5,17 @@
 #include <QFileDialog>
 
 namespace qle {
+
+QString IFileDialogs::openFileName(QWidget *parent, const QString &folder, const QString &filter)
+{
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (platform::modalRunner().exec(dialog) != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
 namespace {
 
 class WidgetFileDialogs final : public IFileDialogs {

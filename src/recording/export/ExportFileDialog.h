@@ -6,13 +6,15 @@ class QWidget;
 
 namespace qle {
 
-// The file-save dialog of the export. Tests install a scripted one so that no
+// The file dialogs of the export and of the files the program opens. Tests install a scripted one so that no
 // test waits on a real dialog.
 class IFileDialogs {
 public:
     virtual ~IFileDialogs() = default;
     // The chosen file, or empty text when the user cancelled.
     virtual QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) = 0;
+    // The file chosen to open, or empty text when the user cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &folder, const QString &filter);
 };
 
 namespace recording {
