@@ -112,11 +112,19 @@ private:
     QList<CatalogueRow> catalogue;
     MemorySettings settings;
 
+    // Each instrument on a TCP port of its own: the tests of the program's
+    // serial links running beside these keep the pseudo-terminals.
+    static bool startSim(SimProcess &sim, const QString &model)
+    {
+        return sim.start({"--model", model, "--no-noise", "--tcp", "0"});
+    }
+
     void connectTo(Instrument &instrument, const SimProcess &sim, double timeoutSec = 5)
     {
         LinkOptions link;
-        link.kind = LinkOptions::Kind::Serial;
-        link.port = sim.link();
+        link.kind = LinkOptions::Kind::Tcp;
+        link.host = sim.link().section(u':', 0, 0);
+        link.tcpPort = static_cast<quint16>(sim.link().section(u':', 1).toUInt());
         link.timeoutSec = timeoutSec;
         std::optional<QString> opened;
         instrument.open(link, settings, [&](const QString &error) { opened = error; });
@@ -164,7 +172,7 @@ private slots:
     void rampOnTheWire()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -209,7 +217,7 @@ private slots:
     void pauseHoldsARamp()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -245,7 +253,7 @@ private slots:
     void waitUntilMetByTheLoad()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         QVERIFY(sim.control("load 1 10"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
@@ -279,7 +287,7 @@ private slots:
         QFETCH(int, state);
         QFETCH(QString, lastCommand);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         QVERIFY(sim.control("load 1 10"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
@@ -309,7 +317,7 @@ private slots:
     void nestedRepeatSendsEachPass()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -331,7 +339,7 @@ private slots:
     void legacyCommandsKeepToTheLink()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "QLE-5505", "--no-noise"}));
+        QVERIFY(startSim(sim, "QLE-5505"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -357,7 +365,7 @@ private slots:
         QFETCH(QStringList, afterStop);
         QFETCH(QString, endNote);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -384,7 +392,7 @@ private slots:
     void refusalEndsTheRun()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
@@ -400,7 +408,7 @@ private slots:
     void instrumentErrorEndsTheRun()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         QVERIFY(sim.control("model KMC-0505"));
@@ -423,7 +431,7 @@ private slots:
     {
         QFETCH(bool, kill);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim, 1));
         SequenceRunner runner(instrument);
@@ -463,12 +471,16 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, diagnostic);
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         SequenceRunner runner(instrument);
         QSignalSpy changed(&runner, &SequenceRunner::stateChanged);
-        const CheckResult checked = runner.start(programOf(text));
+        // The pace of a 9600-baud line, whatever the link here.
+        LinkOptions serial;
+        serial.kind = LinkOptions::Kind::Serial;
+        serial.baud = 9600;
+        const CheckResult checked = runner.start(programOf(text), estimateLinkPace(serial, instrument.family()));
         QVERIFY(!checked.ok());
         QCOMPARE(checked.diagnostics.first().text(), diagnostic);
         QCOMPARE(runner.state(), SequenceRunner::State::Idle);
@@ -480,7 +492,7 @@ private slots:
     void hostRecordsAndMarks()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         HostDouble host;
@@ -505,7 +517,7 @@ private slots:
     void hostPollingFeedsTheWait()
     {
         SimProcess sim;
-        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(startSim(sim, "KMA-3303T"));
         Instrument instrument;
         CHECKED(connectTo(instrument, sim));
         HostDouble host;
