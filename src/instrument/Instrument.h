@@ -87,6 +87,9 @@ public:
     // Opens the link; `done` as openInstrumentLink.
     void open(const LinkOptions &link, const ISettingsStore &settings, std::function<void(const QString &)> done);
     [[nodiscard]] const LinkOptions &link() const { return m_link; }
+    // The link an owner's engine was opened on (the pace of a sequence
+    // depends on it).
+    void setLink(const LinkOptions &link) { m_link = link; }
 
     // "*IDN?", then the model looked up: Done with the model, or the reason.
     void identify(const CatalogueLookup &catalogue, OutcomeHandler done);

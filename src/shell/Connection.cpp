@@ -67,6 +67,7 @@ void MDIForm1::openLink(const LinkOptions &link)
 {
     constexpr double TcpConnectLimitSec = 10;
     LinkOptions opening = link;
+    m_instrument->setLink(link);
     const bool waits = link.kind == LinkOptions::Kind::Tcp;
     if (waits) {
         opening.timeoutSec = TcpConnectLimitSec;

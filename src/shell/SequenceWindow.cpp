@@ -95,7 +95,8 @@ SequenceWindow::SequenceWindow(SequenceControl &control, QWidget *parent)
     connect(&runner, &sequence::SequenceRunner::stateChanged, this, &SequenceWindow::showState);
     connect(&runner, &sequence::SequenceRunner::stepStarted, this, [this](int line) {
         editor->setRunningLine(line);
-        showState();
+        // Once the step has begun its wait or ramp, what is left counts it.
+        QTimer::singleShot(0, this, &SequenceWindow::showState);
     });
     connect(&runner, &sequence::SequenceRunner::logged, this, &SequenceWindow::showLogEntry);
     connect(&runner, &sequence::SequenceRunner::finished, this, &SequenceWindow::onFinished);

@@ -667,6 +667,11 @@ private slots:
         const QString unfitCheck = ask("SEQ:CHEC?");
         QVERIFY2(unfitCheck.startsWith("ERR 1:") && unfitCheck.contains("; 2:"), qPrintable(unfitCheck));
         QVERIFY(ask("SEQ:RUN").startsWith("ERR 1:"));
+        // The pace is the serial link's, not a guess.
+        QCOMPARE(ask("SEQ:LOAD " + file("fast.seq", "ramp ch1 voltage 0 to 5 over 1s steps 100\n")), QString("OK"));
+        const QString tooFast = ask("SEQ:CHEC?");
+        QVERIFY2(tooFast.contains("this link (9600 baud)"), qPrintable(tooFast));
+        QCOMPARE(ask("SEQ:LOAD " + unfit), QString("OK"));
 
         // The window shows the same file, its faults at their lines.
         w->mnuSequence_Click();

@@ -8,12 +8,15 @@
 #include "panels/Panel.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
-#include "recording/table/frmDataTable.h"
 #include "recording/graph/frmGraphicRecord.h"
 #include "recording/graph/GraphView.h"
 #include "recording/graph/ModeSlide.h"
 #include "recording/graph/PlotCursors.h"
+#include "recording/table/frmDataTable.h"
 #include "recording/table/RecordTableModel.h"
+#include "shell/SequenceControl.h"
+#include "shell/SequenceEditor.h"
+#include "shell/SequenceWindow.h"
 #include "shell/StartPage.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
@@ -206,6 +209,31 @@ private slots:
         dlgLan lan;
         lan.hostField()->setText("192.168.1.50");
         save(lan, "lan-dialog" + scaleSuffix() + ".png", {150, 60});
+    }
+
+    // The sequence window during a run: the running line, its log, and a
+    // fault of the check at its line.
+    void sequenceWindow()
+    {
+        ShellFixture::clearSettings();
+        ShellFixture fx;
+        SimProcess sim;
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {}, &w));
+        w->mnuSequence_Click();
+        SequenceWindow *window = w->sequenceWindow();
+        window->editor->setPlainText("# power-up order\nset ch1 voltage 5 V\nset ch2 voltage 12.5 V\noutput on\n"
+                                     "ramp ch1 voltage 5 to 6 V over 1h step 0.1 V\nset ch3 voltage 99\n");
+        QVERIFY(!window->checkText());
+        QCOMPARE(window->editor->faults().keys(), QList<int>{6});
+        save(*window, "sequence-fault" + scaleSuffix() + ".png", {300, 250});
+        window->editor->setPlainText("set ch1 current 1\noutput on\nwait 200ms\nwait 1h\n");
+        window->cmdRun->click();
+        QTRY_COMPARE(w->sequence().runner().currentLine(), 4);
+        QTRY_VERIFY(window->lblState->text().contains(" 1 h"));
+        save(*window, "sequence" + scaleSuffix() + ".png", {300, 250});
+        window->cmdStop->click();
+        QTRY_VERIFY(!w->sequence().isRunning());
     }
 
     // A recording cut short by a lost link: the start page says what
