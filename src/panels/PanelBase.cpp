@@ -147,6 +147,14 @@ ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool w
     c.txtCurrent->setAlignment(Qt::AlignRight);
     connect(c.txtVoltage, &TextBox::assigned, this, [this, index] { noteReading(index, false); });
     connect(c.txtCurrent, &TextBox::assigned, this, [this, index] { noteReading(index, true); });
+    c.txtPower = makeText("txtPower", QString(), true);
+    c.txtPower->setAlignment(Qt::AlignRight);
+    const auto showPower = [volts = c.txtVoltage, amps = c.txtCurrent, power = c.txtPower] {
+        power->setText(PowerText(volts->text(), amps->text()));
+    };
+    connect(c.txtVoltage, &QLineEdit::textChanged, this, showPower);
+    connect(c.txtCurrent, &QLineEdit::textChanged, this, showPower);
+    showPower();
     c.numVoltage = makeNumber("numVoltage");
     c.numCurrent = makeNumber("numCurrent");
     c.txtSetVolt = makeText("txtSetVolt", QString(), false);
@@ -156,6 +164,8 @@ ChannelControls &PanelBase::addChannel(int index, const QString &caption, bool w
     grid->addWidget(c.txtVoltage, row++, 1);
     grid->addWidget(new QLabel("Current [A]", c.Frame1), row, 0);
     grid->addWidget(c.txtCurrent, row++, 1);
+    grid->addWidget(new QLabel("Power [W]", c.Frame1), row, 0);
+    grid->addWidget(c.txtPower, row++, 1);
     grid->addWidget(new QLabel("Set Voltage", c.Frame1), row, 0);
     grid->addWidget(c.numVoltage, row++, 1);
     grid->addWidget(new QLabel("Set Current", c.Frame1), row, 0);

@@ -29,6 +29,7 @@ struct ChannelControls {
     QGroupBox *Frame1 = nullptr;
     TextBox *txtVoltage = nullptr;
     TextBox *txtCurrent = nullptr;
+    TextBox *txtPower = nullptr; // voltage times current, blank without both
     CWNumEdit *numVoltage = nullptr;
     CWNumEdit *numCurrent = nullptr;
     CWNumEdit *numOVP = nullptr; // none on the legacy panel

@@ -45,4 +45,15 @@ QString SetValueText(int layout, double value)
     return FormatPattern(value, "###0.###");
 }
 
+QString PowerText(const QString &volts, const QString &amps)
+{
+    bool voltsOk = false;
+    bool ampsOk = false;
+    const double v = ReadNumber(StripUnit(volts.trimmed(), u'V'), &voltsOk);
+    const double a = ReadNumber(StripUnit(amps.trimmed(), u'A'), &ampsOk);
+    if (!voltsOk || !ampsOk || volts.trimmed().isEmpty() || amps.trimmed().isEmpty())
+        return {};
+    return QString::number(v * a, 'f', 3);
+}
+
 } // namespace qle

@@ -32,4 +32,8 @@ namespace qle {
 // sends the shortest decimal form, the others "###0.###"; always a point.
 [[nodiscard]] QString SetValueText(int layout, double value);
 
+// The power of a pair of readings as shown: volts times amps with three
+// decimals, a trailing unit letter allowed; empty unless both are numbers.
+[[nodiscard]] QString PowerText(const QString &volts, const QString &amps);
+
 } // namespace qle

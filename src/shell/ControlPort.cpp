@@ -164,6 +164,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
     }
     if (word == "MEAS:VOLT?" || word == "MEAS:CURR?")
         return measure(word == "MEAS:CURR?", arguments);
+    if (word == "MEAS:POW?")
+        return measurePower(arguments);
     if (word == "VOLT")
         return setSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR")
@@ -301,8 +303,28 @@ ControlPort::Outcome ControlPort::measure(bool current, const QString &arguments
     const std::optional<Reading> &reading = current ? state.current : state.voltage;
     if (!reading)
         return {"ERR no reading"};
-    const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - reading->atMs;
-    return {reading->text + "," + QString::number(std::max<qint64>(age, 0))};
+    return {reading->text + "," + ageText(reading->atMs)};
+}
+
+// Volts times amps of channel n's last readings, aged by the older one.
+ControlPort::Outcome ControlPort::measurePower(const QString &arguments)
+{
+    QString error;
+    const int channel = channelArgument(arguments, &error);
+    if (channel < 0)
+        return {error};
+    const ChannelState &state = m_window.model().channel(channel);
+    const QString power =
+        state.voltage && state.current ? PowerText(state.voltage->text, state.current->text) : QString();
+    if (power.isEmpty())
+        return {"ERR no reading"};
+    return {power + "," + ageText(std::min(state.voltage->atMs, state.current->atMs))};
+}
+
+QString ControlPort::ageText(qint64 atMs)
+{
+    const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - atMs;
+    return QString::number(std::max<qint64>(age, 0));
 }
 
 ControlPort::Outcome ControlPort::setOutput(const QString &arguments)

@@ -53,6 +53,9 @@ private:
     Outcome byModel(const std::function<void(std::function<void(const qle::Outcome &)>)> &operation);
     Outcome readSetting(ChannelSetting setting, const QString &arguments);
     Outcome measure(bool current, const QString &arguments);
+    Outcome measurePower(const QString &arguments);
+    // Milliseconds since `atMs` on the monotonic clock.
+    [[nodiscard]] static QString ageText(qint64 atMs);
     Outcome setOutput(const QString &arguments);
     Outcome setCoupling(const QString &arguments);
     Outcome setupRecording(const QString &arguments);

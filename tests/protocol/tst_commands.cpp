@@ -1,5 +1,6 @@
 #include "protocol/Commands.h"
 #include "protocol/LivePlan.h"
+#include "protocol/ReplyReaders.h"
 
 #include <QTest>
 
@@ -59,6 +60,40 @@ private slots:
         switched.LoadScpiCommands();
         QCOMPARE(switched.query(28), QString("STATUS?"));
         QCOMPARE(switched.query(6), QString(":OUTP:STAT?"));
+    }
+
+    // Power beside the readings: both must be numbers; a legacy unit letter
+    // is allowed, a blank or a garbled reading gives no power.
+    void powerText_data()
+    {
+        QTest::addColumn<QString>("volts");
+        QTest::addColumn<QString>("amps");
+        QTest::addColumn<QString>("power");
+        QTest::newRow("colon") << "12.000"
+                               << "0.500"
+                               << "6.000";
+        QTest::newRow("legacy units") << "5.01V"
+                                      << "1.000A"
+                                      << "5.010";
+        QTest::newRow("rounded") << "3.333"
+                                 << "0.333"
+                                 << "1.110";
+        QTest::newRow("no current yet") << "5.000"
+                                        << ""
+                                        << "";
+        QTest::newRow("garbled") << "5.0x0"
+                                 << "1.000"
+                                 << "";
+        QTest::newRow("spaces") << " 2.000 "
+                                << " 0.250"
+                                << "0.500";
+    }
+    void powerText()
+    {
+        QFETCH(QString, volts);
+        QFETCH(QString, amps);
+        QFETCH(QString, power);
+        QCOMPARE(PowerText(volts, amps), power);
     }
 
     // How many rotating state queries a Live cycle takes, and that they

@@ -625,6 +625,7 @@ private slots:
         const sequence::SequenceRunner &runner = w->sequence().runner();
         const bool liveBefore = w->polling().live;
 
+        QVERIFY(sim->control("load 1 10"));
         const QString ramp =
             file("ramp.seq", "set ch1 current 1\noutput on\nramp ch1 voltage 1 to 3 V over 1s steps 4\n");
         QCOMPARE(ask("SEQ:LOAD \"" + ramp + '"'), QString("OK"));
@@ -639,6 +640,10 @@ private slots:
             (QStringList{":CHAN1:VOLT 1.", ":CHAN1:VOLT 1.5", ":CHAN1:VOLT 2.", ":CHAN1:VOLT 2.5", ":CHAN1:VOLT 3."}));
         QCOMPARE(w->polling().live, liveBefore);
         QCOMPARE(w->model().channel(0).setVoltage, std::optional(3.0));
+        // Power beside the readings: 3 V over 10 ohms.
+        QTRY_VERIFY_WITH_TIMEOUT(ask("MEAS:POW? 1").startsWith("0.900,"), 10000);
+        QCOMPARE(static_cast<frmLayout1 *>(w->currentPanel())->channel(0).txtPower->text(), QString("0.900"));
+        QCOMPARE(ask("MEAS:POW? 4"), ask("MEAS:VOLT? 4"));
 
         // Paused and stopped on its wait: output off, as the file asks by default.
         const QString hour = file("hour.seq", "output on\nwait 1h\n");
