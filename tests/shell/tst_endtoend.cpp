@@ -8,6 +8,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "recording/table/frmDataTable.h"
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
@@ -19,6 +20,7 @@
 #include "SimProcess.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -692,6 +694,19 @@ private slots:
                 .filter(QRegularExpression("^[^:]|^:(?!MEAS|SYST:ERR|CHAN.:(VOLT|CURR|PROT)[^ ]*\\?|OUTP[^ ]*\\?)"))
                 .size(),
             sent);
+
+        // Record while running: from the run's start (the output goes on in
+        // its first step) to its end.
+        QCOMPARE(ask("REC:SETUP 0,0,2,0,0,0"), QString("OK"));
+        window->chkRecord->setChecked(true);
+        window->editor->setPlainText("output on\nwait 2500ms\noutput off\n");
+        window->cmdRun->click();
+        QTRY_VERIFY(w->tableRecorder()->isRecording());
+        QTRY_COMPARE_WITH_TIMEOUT(runner.state(), sequence::SequenceRunner::State::Done, 10000);
+        QVERIFY(!w->tableRecorder()->isRecording());
+        QVERIFY(w->tableRecorder()->iCurrentRow >= 2);
+        QVERIFY(ask("REC:SAVE \"sequence\"").toInt() > 0);
+        window->chkRecord->setChecked(false);
 
         // Run from the window; closing asks, stops, applies the end state, closes.
         window->editor->setPlainText("output on\nwait 1h\n");
