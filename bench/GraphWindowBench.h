@@ -2,9 +2,9 @@
 
 // A graph window as the benchmarks drive it: a host that answers as a main
 // window with a panel would, three channels with every trace shown, on screen.
-#include "recording/frmGraphicRecord.h"
-#include "recording/GraphHost.h"
-#include "recording/GraphView.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/graph/GraphHost.h"
+#include "recording/graph/GraphView.h"
 
 #include <QApplication>
 #include <QCheckBox>

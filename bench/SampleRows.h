@@ -1,7 +1,7 @@
 #pragma once
 
-#include "recording/RecordRow.h"
-#include "recording/RecordTime.h"
+#include "recording/database/RecordRow.h"
+#include "recording/database/RecordTime.h"
 
 #include <QDateTime>
 #include <QString>

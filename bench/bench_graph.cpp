@@ -8,20 +8,20 @@
 #include "SampleRows.h"
 
 #include "platform/SqliteFile.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecordTime.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/database/RecordTime.h"
 
 #if QLE_BENCH_HAS_EXPORT
-#include "recording/ExportCsv.h"
+#include "recording/export/ExportCsv.h"
 #endif
 #if QLE_BENCH_GRAPH_HAS_REDRAW
 #include "GraphWindowBench.h"
 #include "panels/Panel.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/GraphStatistics.h"
-#include "recording/GraphView.h"
-#include "recording/RecordTableModel.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/graph/GraphStatistics.h"
+#include "recording/graph/GraphView.h"
+#include "recording/table/RecordTableModel.h"
 
 #include <QCheckBox>
 #include <QComboBox>

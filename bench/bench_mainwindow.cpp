@@ -14,10 +14,10 @@
 #include "panels/Panel.h"
 #include "platform/SqliteFile.h"
 #include "platform/widgets/ModalRunner.h"
-#include "recording/frmDataTable.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecordTableModel.h"
-#include "recording/RecordTime.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/table/RecordTableModel.h"
+#include "recording/database/RecordTime.h"
 #include "shell/MDIForm1.h"
 
 #include <QApplication>

@@ -12,12 +12,12 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/SqliteFile.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecorderHost.h"
-#include "recording/RecordTableModel.h"
-#include "recording/RecordTime.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/table/RecorderHost.h"
+#include "recording/table/RecordTableModel.h"
+#include "recording/database/RecordTime.h"
 
 #include <QApplication>
 #include <QComboBox>

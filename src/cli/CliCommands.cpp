@@ -18,9 +18,6 @@
 namespace qle::cli {
 namespace {
 
-// Memory numbers the instrument keeps, as the memory dialogs offer them.
-constexpr int FirstMemory = 1;
-constexpr int LastMemory = 4;
 // Reads of the error queue to empty it before a command; more than an
 // instrument keeps (16 on the colon family, as SCPI asks at least).
 constexpr int MostQueuedErrors = 32;
@@ -104,21 +101,21 @@ QJsonValue number(const QString &text)
 
 bool identify(Context &context, Identity *identity, Failure *failure)
 {
-    QString error;
-    const std::optional<QString> reply = context.session.query(context.session.commands().IdnCommand, &error);
-    if (!reply)
-        return fail(failure, LinkError, "*IDN?: " + error);
-    const QStringList fields = reply->split(u',');
+    const Outcome outcome =
+        context.session.identify([&](const QString &mtype) { return FindCatalogueRow(context.catalogue, mtype); });
+    const Instrument &model = context.session.instrument();
+    const QString reply = model.identity();
+    const QStringList fields = reply.split(u',');
     identity->maker = fields.value(0).trimmed();
-    identity->model = ParseMachineType(*reply).trimmed();
+    identity->model = ParseMachineType(reply).trimmed();
     identity->serial = fields.value(2).trimmed();
     identity->firmware = fields.value(3).trimmed();
-    const CatalogueRow *row = FindCatalogueRow(context.catalogue, identity->model);
-    if (identity->model.isEmpty() || !row)
-        return fail(failure, LinkError, "unknown model: \"" + identity->model + "\" (reply \"" + *reply + "\")");
-    identity->layout = row->layout();
-    identity->channels = ChannelCountOfLayout(identity->layout);
-    context.session.useModel(identity->model);
+    if (outcome.kind == Outcome::Kind::LinkLost)
+        return fail(failure, LinkError, "*IDN?: " + outcome.text);
+    if (!outcome.done())
+        return fail(failure, LinkError, outcome.text);
+    identity->layout = model.layout();
+    identity->channels = model.channelCount();
     return true;
 }
 
@@ -255,9 +252,7 @@ bool runSet(Context &context, const QStringList &arguments, Failure *failure)
                                        : what == QLatin1String("curr") ? ChannelSetting::Current
                                                                        : ChannelSetting::OverVoltage;
         // The model's limits, as every front end checks them.
-        Instrument model(context.session.engine());
-        model.useModel(id.model, [&](const QString &mtype) { return FindCatalogueRow(context.catalogue, mtype); });
-        const std::optional<Instrument::Range> range = model.range(ch - 1, setting);
+        const std::optional<Instrument::Range> range = context.session.instrument().range(ch - 1, setting);
         if (!range)
             return usage(id.model + " has no over-voltage setting");
         if (!(value >= range->minimum && value <= range->maximum))
@@ -300,8 +295,11 @@ bool runSet(Context &context, const QStringList &arguments, Failure *failure)
     if (what == QLatin1String("save") || what == QLatin1String("recall")) {
         bool ok = false;
         const int memory = arguments.value(1).toInt(&ok);
-        if (arguments.size() != 2 || !ok || memory < FirstMemory || memory > LastMemory)
-            return usage(QStringLiteral("set %1 N, N from %2 to %3").arg(what).arg(FirstMemory).arg(LastMemory));
+        if (arguments.size() != 2 || !ok || memory < Instrument::FirstMemory || memory > Instrument::LastMemory)
+            return usage(QStringLiteral("set %1 N, N from %2 to %3")
+                             .arg(what)
+                             .arg(Instrument::FirstMemory)
+                             .arg(Instrument::LastMemory));
         Identity id;
         if (!identify(context, &id, failure))
             return false;

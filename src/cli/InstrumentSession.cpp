@@ -9,16 +9,11 @@ namespace qle {
 
 InstrumentSession::InstrumentSession()
 {
-    m_engine.setHost(this);
-    m_engine.SetupTimeoutTask(this, "OnTimeout");
-    m_commands.LoadScpiCommands();
+    connect(&m_instrument, &Instrument::linkLost, this, &InstrumentSession::onLinkLost);
+    connect(&m_instrument, &Instrument::statusReported, this, [](const QString &text) { Trace("status: " + text); });
 }
 
-InstrumentSession::~InstrumentSession()
-{
-    m_engine.setHost(nullptr);
-    m_engine.setGpibDevice(nullptr);
-}
+InstrumentSession::~InstrumentSession() = default;
 
 bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &settings, QString *error)
 {
@@ -30,7 +25,7 @@ bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &sett
     // A program without windows may wait here: nothing else runs.
     QEventLoop loop;
     std::optional<QString> outcome;
-    openInstrumentLink(m_engine, link, settings, m_gpib, [&](const QString &cause) {
+    m_instrument.open(link, settings, [&](const QString &cause) {
         outcome = cause;
         loop.quit();
     });
@@ -40,28 +35,31 @@ bool InstrumentSession::open(const LinkOptions &link, const ISettingsStore &sett
     return outcome->isEmpty();
 }
 
-void InstrumentSession::useModel(const QString &model)
+Outcome InstrumentSession::await(const std::function<void(OutcomeHandler)> &operation)
 {
-    m_family = familyFor(model);
-    if (m_family == CommandFamily::Legacy)
-        m_commands.LoadLegacyCommands();
-    else
-        m_commands.LoadScpiCommands();
+    // Every operation of the model ends with an outcome, a lost link too.
+    std::optional<Outcome> outcome;
+    QEventLoop loop;
+    operation([&](const Outcome &o) {
+        outcome = o;
+        loop.quit();
+    });
+    if (!outcome)
+        loop.exec();
+    return *outcome;
 }
 
-void InstrumentSession::ReportStatus(const QString &msg, int)
+Outcome InstrumentSession::identify(const Instrument::CatalogueLookup &catalogue)
 {
-    Trace("status: " + msg);
+    return await([&](OutcomeHandler done) { m_instrument.identify(catalogue, std::move(done)); });
 }
 
-void InstrumentSession::OnTimeout()
+void InstrumentSession::onLinkLost()
 {
     m_timedOut = true;
-    m_lostCause = m_engine.linkLostCause();
+    m_lostCause = m_instrument.linkLossCause();
     if (m_waiting)
         m_waiting->quit();
-    // The time-out routine is taken on each use; the next exchange gets it back.
-    m_engine.SetupTimeoutTask(this, "OnTimeout");
 }
 
 void InstrumentSession::setReply(const QString &reply)
@@ -71,10 +69,10 @@ void InstrumentSession::setReply(const QString &reply)
 
 bool InstrumentSession::linkClosed() const
 {
-    if (m_engine.CommType == QLatin1String("TCP"))
-        return m_engine.MSTcp.state() != QAbstractSocket::ConnectedState;
-    if (m_engine.CommType == QLatin1String("RS232"))
-        return !m_engine.MSComm1.isOpen();
+    if (engine().CommType == QLatin1String("TCP"))
+        return engine().MSTcp.state() != QAbstractSocket::ConnectedState;
+    if (engine().CommType == QLatin1String("RS232"))
+        return !engine().MSComm1.isOpen();
     return false;
 }
 
@@ -87,7 +85,7 @@ QString InstrumentSession::failureText(Awaiting awaiting) const
         return "link closed: the instrument's link (" + m_link.describe() + ") was closed by the other end";
     if (!m_lostCause.isEmpty())
         return m_lostCause;
-    const QString seconds = QString::number(m_engine.responseTimeoutSec());
+    const QString seconds = QString::number(engine().responseTimeoutSec());
     return awaiting == Awaiting::Reply ? "no reply within " + seconds + " s"
                                        : "the link did not take the command within " + seconds + " s";
 }
@@ -95,7 +93,7 @@ QString InstrumentSession::failureText(Awaiting awaiting) const
 bool InstrumentSession::waitFor(const std::function<bool()> &done, Awaiting awaiting, QString *error)
 {
     QEventLoop loop;
-    const QMetaObject::Connection finished = connect(&m_engine, &CommTasker::taskFinished, &loop, [&] {
+    const QMetaObject::Connection finished = connect(&engine(), &CommTasker::taskFinished, &loop, [&] {
         if (done())
             loop.quit();
     });
@@ -106,7 +104,7 @@ bool InstrumentSession::waitFor(const std::function<bool()> &done, Awaiting awai
     disconnect(finished);
     if (m_timedOut) {
         *error = failureText(awaiting);
-        m_engine.ResetTasks();
+        engine().ResetTasks();
         m_timedOut = false;
         m_lostCause.clear();
         return false;
@@ -114,10 +112,24 @@ bool InstrumentSession::waitFor(const std::function<bool()> &done, Awaiting awai
     return true;
 }
 
+bool InstrumentSession::lostMeanwhile(Awaiting awaiting, QString *error)
+{
+    // A link that went between exchanges is given up: say why, not that the
+    // engine refused.
+    if (!m_timedOut && !engine().isLinkGivenUp())
+        return false;
+    *error = failureText(awaiting);
+    m_timedOut = false;
+    m_lostCause.clear();
+    return true;
+}
+
 std::optional<QString> InstrumentSession::query(const QString &text, QString *error)
 {
+    if (lostMeanwhile(Awaiting::Reply, error))
+        return std::nullopt;
     m_reply.reset();
-    if (!m_engine.ExecQueryTask(text, 5, this, "setReply", 1, false)) {
+    if (!engine().ExecQueryTask(text, 5, this, "setReply", 1, false)) {
         *error = "the engine refused the query";
         return std::nullopt;
     }
@@ -128,13 +140,15 @@ std::optional<QString> InstrumentSession::query(const QString &text, QString *er
 
 bool InstrumentSession::command(const QString &text, QString *error)
 {
-    const quint64 before = m_engine.commandsQueued();
-    m_engine.ExecCmdTask(text, 0, this, QString(), 1, false);
-    if (m_engine.commandsQueued() == before) {
+    if (lostMeanwhile(Awaiting::Write, error))
+        return false;
+    const quint64 before = engine().commandsQueued();
+    engine().ExecCmdTask(text, 0, this, QString(), 1, false);
+    if (engine().commandsQueued() == before) {
         *error = "the engine refused the command";
         return false;
     }
-    if (!waitFor([this] { return m_engine.CmdTaskCount == 0 && !m_engine.IsCommandPending; }, Awaiting::Write, error))
+    if (!waitFor([this] { return engine().CmdTaskCount == 0 && !engine().IsCommandPending; }, Awaiting::Write, error))
         return false;
     return drainOutput(error);
 }
@@ -143,8 +157,8 @@ bool InstrumentSession::drainOutput(QString *error)
 {
     // A command is done for the engine once handed to the port; the program
     // may end right after, so it waits until the bytes have left.
-    QIODevice *stream = m_engine.CommType == QLatin1String("TCP")     ? static_cast<QIODevice *>(&m_engine.MSTcp)
-                        : m_engine.CommType == QLatin1String("RS232") ? &m_engine.MSComm1
+    QIODevice *stream = engine().CommType == QLatin1String("TCP")     ? static_cast<QIODevice *>(&engine().MSTcp)
+                        : engine().CommType == QLatin1String("RS232") ? &engine().MSComm1
                                                                       : nullptr;
     if (!stream || stream->bytesToWrite() == 0)
         return true;
@@ -158,7 +172,7 @@ bool InstrumentSession::drainOutput(QString *error)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    limit.start(static_cast<int>(m_engine.responseTimeoutSec() * 1000));
+    limit.start(static_cast<int>(engine().responseTimeoutSec() * 1000));
     // A link closed meanwhile ends the wait through the time-out routine
     // (a closed socket drops what it had not sent).
     m_waiting = &loop;

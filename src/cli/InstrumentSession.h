@@ -1,8 +1,6 @@
 #pragma once
 
-#include "comm/CommTasker.h"
-#include "comm/CommTaskerHost.h"
-#include "instrument/InstrumentLink.h"
+#include "instrument/Instrument.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
 
@@ -17,13 +15,13 @@ class QEventLoop;
 
 namespace qle {
 
-class GpibDevice;
 class ISettingsStore;
 
-// The engine the main program uses, driven one exchange at a time for a
-// program without windows: every query and command goes through CommTasker,
+// The instrument model the main program uses, driven one exchange at a time
+// for a program without windows: the link is opened and the instrument
+// identified by the model, every query and command goes through its engine,
 // and each call returns when its exchange is over.
-class InstrumentSession final : public QObject, public ICommTaskerHost {
+class InstrumentSession final : public QObject {
     Q_OBJECT
 public:
     InstrumentSession();
@@ -37,20 +35,19 @@ public:
     // Written, or false with *error set.
     bool command(const QString &text, QString *error);
 
-    // After "*IDN?": the model, and the command family it speaks.
-    void useModel(const QString &model);
-    [[nodiscard]] const Commands &commands() const { return m_commands; }
-    [[nodiscard]] CommandFamily family() const { return m_family; }
-    [[nodiscard]] CommTasker &engine() { return m_engine; }
+    // "*IDN?" through the model: Done with the model name, or why not (an
+    // unknown model leaves the reply in instrument().identity()).
+    Outcome identify(const Instrument::CatalogueLookup &catalogue);
+    // Runs one of the model's operations until its outcome.
+    Outcome await(const std::function<void(OutcomeHandler)> &operation);
 
-    // What the engine asks of its host.
-    void ReportStatus(const QString &msg, int msec) override;
-    [[nodiscard]] bool isQueryTimerEnabled() const override { return false; }
-    void DevSetupMachineType2() override {}
+    [[nodiscard]] Instrument &instrument() { return m_instrument; }
+    [[nodiscard]] const Commands &commands() const { return m_instrument.commands(); }
+    [[nodiscard]] CommandFamily family() const { return m_instrument.family(); }
+    [[nodiscard]] CommTasker &engine() { return m_instrument.engine(); }
+    [[nodiscard]] const CommTasker &engine() const { return m_instrument.engine(); }
 
 public slots:
-    // The engine's time-out routine, called by name.
-    void OnTimeout();
     // Where a query's reply arrives, called by name.
     void setReply(const QString &reply);
 
@@ -62,15 +59,16 @@ private:
     // Why the exchange ended early: the link closed by the other end, the
     // engine's cause, or a time-out of what was awaited.
     [[nodiscard]] QString failureText(Awaiting awaiting) const;
+    // True with *error set when the link was given up since the last exchange.
+    bool lostMeanwhile(Awaiting awaiting, QString *error);
     // The serial port or TCP socket is no longer open.
     [[nodiscard]] bool linkClosed() const;
     // Until the link has sent what was written to it.
     bool drainOutput(QString *error);
 
-    CommTasker m_engine;
-    Commands m_commands;
-    CommandFamily m_family = CommandFamily::Colon;
-    std::unique_ptr<GpibDevice> m_gpib;
+    void onLinkLost();
+
+    Instrument m_instrument;
     LinkOptions m_link;
     std::optional<QString> m_reply;
     bool m_timedOut = false;

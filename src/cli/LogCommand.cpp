@@ -7,10 +7,10 @@
 #include "platform/FormatPattern.h"
 #include "platform/SqliteFile.h"
 #include "protocol/ReplyReaders.h"
-#include "recording/ExportCsv.h"
-#include "recording/RecordDatabase.h"
-#include "recording/RecordTime.h"
-#include "recording/SampleReducer.h"
+#include "recording/export/ExportCsv.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/database/RecordTime.h"
+#include "recording/database/SampleReducer.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

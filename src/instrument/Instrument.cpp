@@ -116,6 +116,7 @@ Instrument::Instrument(CommTasker &engine, QObject *parent) : QObject(parent), m
 void Instrument::onTimeout()
 {
     const QString cause = m_engine->linkLostCause();
+    m_linkLossCause = cause;
     const Outcome lost{Outcome::Kind::LinkLost,
                        cause.isEmpty() ? QStringLiteral("no reply within %1 s").arg(m_engine->responseTimeoutSec())
                                        : cause};
@@ -228,6 +229,8 @@ std::optional<QString> Instrument::whyNot(int channel, ChannelSetting setting, d
         return QStringLiteral("no such setting");
     if (isLocked(channel, setting))
         return QStringLiteral("field locked");
+    if (setting == ChannelSetting::OverCurrent && value != 0 && value != 1)
+        return QStringLiteral("on or off");
     if (!(value >= limits->minimum && value <= limits->maximum))
         return QStringLiteral("out of range %1 to %2").arg(limits->minimum).arg(limits->maximum);
     return std::nullopt;
@@ -373,7 +376,8 @@ bool Instrument::ask(const QString &query, std::function<void(const QString &)> 
     return false;
 }
 
-void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied)
+void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied,
+                             ErrorCheck check)
 {
     if (const std::optional<QString> why = cannotSend()) {
         done({*why == QLatin1String("link lost") ? Outcome::Kind::LinkLost : Outcome::Kind::Refused, *why});
@@ -387,7 +391,7 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
     }
     if (applied)
         applied();
-    if (m_family != CommandFamily::Colon) {
+    if (m_family != CommandFamily::Colon || check == ErrorCheck::ByPolling) {
         done(Outcome::ok());
         return;
     }
@@ -407,30 +411,35 @@ void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::f
         done({Outcome::Kind::LinkLost, QStringLiteral("the engine refused the error query")});
 }
 
-void Instrument::setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done)
+void Instrument::setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done,
+                            ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNot(channel, setting, value)) {
         done(Outcome::refused(*why));
         return;
     }
+    // Over-current protection is a switch: 1 on, 0 off.
     const QString text =
         setting == ChannelSetting::OverCurrent ? QString(value != 0 ? u'1' : u'0') : SetValueText(m_layout, value);
     const QString command = ChannelCommand(m_family, channel + 1, setting, text);
-    sendCommand(command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); });
+    sendCommand(
+        command, std::move(done), [=, this] { noteSetting(channel, setting, value, source); }, check);
 }
 
-void Instrument::setOutput(bool on, ChangeSource source, OutcomeHandler done)
+void Instrument::setOutput(bool on, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
-    sendCommand(OutputCommand(m_family, on), std::move(done), [=, this] { noteOutput(on, source); });
+    sendCommand(
+        OutputCommand(m_family, on), std::move(done), [=, this] { noteOutput(on, source); }, check);
 }
 
-void Instrument::setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done)
+void Instrument::setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (m_layout == 2) {
         done(Outcome::refused(QStringLiteral("one output: no coupling")));
         return;
     }
-    sendCommand(CouplingCommand(m_family, coupling), std::move(done), [=, this] { noteCoupling(coupling, source); });
+    sendCommand(
+        CouplingCommand(m_family, coupling), std::move(done), [=, this] { noteCoupling(coupling, source); }, check);
 }
 
 std::optional<QString> Instrument::whyNoMemory(int memory) const
@@ -442,22 +451,24 @@ std::optional<QString> Instrument::whyNoMemory(int memory) const
     return std::nullopt;
 }
 
-void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done)
+void Instrument::saveMemory(int memory, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNoMemory(memory)) {
         done(Outcome::refused(*why));
         return;
     }
-    sendCommand(SaveMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });
+    sendCommand(
+        SaveMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); }, check);
 }
 
-void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler done)
+void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler done, ErrorCheck check)
 {
     if (const std::optional<QString> why = whyNoMemory(memory)) {
         done(Outcome::refused(*why));
         return;
     }
-    sendCommand(RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); });
+    sendCommand(
+        RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); }, check);
 }
 
 void Instrument::measure(int channel, OutcomeHandler done)

@@ -79,6 +79,10 @@ public:
     ~Instrument() override;
 
     [[nodiscard]] CommTasker &engine() { return *m_engine; }
+    [[nodiscard]] const CommTasker &engine() const { return *m_engine; }
+    // What the engine made of the last lost link ("" for a reply that did
+    // not come in time).
+    [[nodiscard]] QString linkLossCause() const { return m_linkLossCause; }
 
     // Opens the link; `done` as openInstrumentLink.
     void open(const LinkOptions &link, const ISettingsStore &settings, std::function<void(const QString &)> done);
@@ -136,21 +140,31 @@ public:
     // Back to nothing known, as after a new connection.
     void forget();
 
+    // How a command's refusal is found. Scripts read the error queue right
+    // after the command, so that `done` is told; the panels leave it to
+    // polling, which reads the queue in its cycle and acts on what it finds,
+    // so a panel edit puts on the wire only the command itself.
+    enum class ErrorCheck { AfterCommand, ByPolling };
+
     // Operations. Each checks what it can before sending, sends the
-    // panels' own command texts, and on an instrument with an error queue
-    // reads it right after, so that a refused command is told to `done`.
-    void setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done);
-    void setOutput(bool on, ChangeSource source, OutcomeHandler done);
-    void setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done);
-    void saveMemory(int memory, ChangeSource source, OutcomeHandler done);
-    void recallMemory(int memory, ChangeSource source, OutcomeHandler done);
+    // panels' own command texts, and with ErrorCheck::AfterCommand on an
+    // instrument with an error queue reads it right after. ByPolling is done
+    // once the command is queued.
+    void setChannel(int channel, ChannelSetting setting, double value, ChangeSource source, OutcomeHandler done,
+                    ErrorCheck check = ErrorCheck::AfterCommand);
+    void setOutput(bool on, ChangeSource source, OutcomeHandler done, ErrorCheck check = ErrorCheck::AfterCommand);
+    void setCoupling(Coupling coupling, ChangeSource source, OutcomeHandler done,
+                     ErrorCheck check = ErrorCheck::AfterCommand);
+    void saveMemory(int memory, ChangeSource source, OutcomeHandler done, ErrorCheck check = ErrorCheck::AfterCommand);
+    void recallMemory(int memory, ChangeSource source, OutcomeHandler done,
+                      ErrorCheck check = ErrorCheck::AfterCommand);
     // Asks for channel `channel`'s two readings; Done once both arrived.
     void measure(int channel, OutcomeHandler done);
     // A raw line: a query's reply in the outcome's text.
     void sendLine(const QString &line, ChangeSource source, OutcomeHandler done);
 
     static constexpr int FirstMemory = 1;
-    static constexpr int LastMemory = 9;
+    static constexpr int LastMemory = 4;
 
     // What the engine asks of its host.
     void ReportStatus(const QString &msg, int msec) override;
@@ -179,14 +193,20 @@ public slots:
 
 private:
     // Queues `command` and, on the colon family, the error read after it.
-    void sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied);
+    void sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied,
+                     ErrorCheck check = ErrorCheck::AfterCommand);
     // A query whose reply goes to `take`; false when the engine refused it.
     // `errorsOfCommand`: the error-queue read right after a command, ahead of
     // any polling has queued.
     bool ask(const QString &query, std::function<void(const QString &)> take, OutcomeHandler lost,
              bool errorsOfCommand = false);
     [[nodiscard]] std::optional<QString> cannotSend() const;
+
+public:
+    // Why `memory` cannot be saved or recalled; nothing when it can.
     [[nodiscard]] std::optional<QString> whyNoMemory(int memory) const;
+
+private:
     [[nodiscard]] const CatalogueRow *channelRow(int channel) const;
 
     std::unique_ptr<CommTasker> m_ownEngine;
@@ -206,6 +226,7 @@ private:
     std::optional<bool> m_autoRun;
     std::optional<int> m_memory;
     QString m_lastError;
+    QString m_linkLossCause;
     bool m_pollingTimed = false;
 };
 

@@ -244,8 +244,7 @@ void PanelBase::onNumericEdit(ChannelSetting setting, CWNumEdit *field, int inde
     }
     if (m_host.mainFormState() != 3 || !acceptsEdit(setting, index))
         return;
-    sendCommand(ChannelCommand(m_family, index + 1, setting, valueText(value)));
-    noteField(field, ChangeSource::User);
+    sendSetting(index, setting, value, valueText(value));
     afterEdit(setting, index);
 }
 
@@ -260,9 +259,24 @@ void PanelBase::onOcpClicked(int index)
     const QString state = c.tbnOCP->Value() ? "1" : "0";
     if (m_host.mainFormState() != 3)
         return;
-    sendCommand(ChannelCommand(m_family, index + 1, ChannelSetting::OverCurrent, state));
-    if (Instrument *model = m_host.instrument())
-        model->noteSetting(index, ChannelSetting::OverCurrent, c.tbnOCP->Value() ? 1 : 0, ChangeSource::User);
+    sendSetting(index, ChannelSetting::OverCurrent, c.tbnOCP->Value() ? 1 : 0, state);
+}
+
+void PanelBase::sendSetting(int index, ChannelSetting setting, double value, const QString &text)
+{
+    Instrument *model = m_host.instrument();
+    if (!model) {
+        sendCommand(ChannelCommand(m_family, index + 1, setting, text));
+        return;
+    }
+    // Polling reads the error queue in its cycle and acts on a refusal.
+    model->setChannel(
+        index, setting, value, ChangeSource::User,
+        [host = &m_host](const Outcome &outcome) {
+            if (outcome.kind == Outcome::Kind::Refused)
+                host->ReportStatus("Not sent: " + outcome.text, 5000);
+        },
+        Instrument::ErrorCheck::ByPolling);
 }
 
 void PanelBase::applyNumberReply(CWNumEdit *field, const QString &text, bool zeroOnGarbage)

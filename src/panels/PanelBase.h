@@ -100,6 +100,9 @@ protected:
     bool queueQuery(int index, QObject *sink);
     bool queueRoutine(int index, const char *routine);
     void sendCommand(const QString &text);
+    // A person's edit of a channel setting, sent through the instrument
+    // model (a host without one gets the command as it is).
+    void sendSetting(int index, ChannelSetting setting, double value, const QString &text);
 
     // The "Out Mode" group; a click on an option runs onCouplingClicked.
     QGroupBox *addCouplingGroup();

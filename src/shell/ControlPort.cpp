@@ -8,7 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "protocol/ReplyReaders.h"
-#include "recording/frmDataTable.h"
+#include "recording/table/frmDataTable.h"
 
 #include <QCoreApplication>
 #include <QLocale>

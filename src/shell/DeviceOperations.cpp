@@ -17,8 +17,22 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 
 namespace qle {
+namespace {
+
+// What the model refused to send (a lost link, a locked field) is told on
+// the status line; what the instrument refuses, polling finds.
+OutcomeHandler refusalToStatus(MDIForm1 *window)
+{
+    return [self = QPointer<MDIForm1>(window)](const Outcome &outcome) {
+        if (self && outcome.kind == Outcome::Kind::Refused)
+            self->ReportStatus("Not sent: " + outcome.text, 5000);
+    };
+}
+
+} // namespace
 
 CommandFamily MDIForm1::family() const
 {
@@ -40,8 +54,7 @@ void MDIForm1::DoOutput(bool value)
     if (MainFormState != 3)
         return;
     showOutputState(value);
-    queueDeviceCommand(OutputCommand(family(), value));
-    m_instrument->noteOutput(value, changeSource());
+    m_instrument->setOutput(value, changeSource(), refusalToStatus(this), Instrument::ErrorCheck::ByPolling);
     CheckOutput();
 }
 
@@ -182,8 +195,7 @@ void MDIForm1::applyCoupling(Coupling coupling)
 {
     if (MainFormState != 3)
         return;
-    queueDeviceCommand(CouplingCommand(family(), coupling));
-    m_instrument->noteCoupling(coupling, changeSource());
+    m_instrument->setCoupling(coupling, changeSource(), refusalToStatus(this), Instrument::ErrorCheck::ByPolling);
     if (!IsQueryInitialValues)
         m_engine->ResetQueryTasks();
     showCoupling(coupling);
@@ -280,8 +292,8 @@ void MDIForm1::mnuSaveMemory_Click()
     // The link may have been lost while the dialog was open.
     if (!dialog.Execute() || MainFormState != 3)
         return;
-    queueDeviceCommand(SaveMemoryCommand(family(), dialog.Memory()));
-    m_instrument->noteMemory(dialog.Memory(), ChangeSource::User);
+    m_instrument->saveMemory(dialog.Memory(), ChangeSource::User, refusalToStatus(this),
+                             Instrument::ErrorCheck::ByPolling);
     if (Panel *panel = currentPanel())
         panel->QueryMemory();
 }
@@ -307,8 +319,8 @@ void MDIForm1::RecallMemory2()
     DoOutput(false);
     QueryTimer.stop();
     if (m_engine->ClearAllTasks()) {
-        queueDeviceCommand(RecallMemoryCommand(family(), dialog.Memory()));
-        m_instrument->noteMemory(dialog.Memory(), ChangeSource::User);
+        m_instrument->recallMemory(dialog.Memory(), ChangeSource::User, refusalToStatus(this),
+                                   Instrument::ErrorCheck::ByPolling);
         QueryInitialValues();
     }
     // The re-read may have reset the connection (cancelled, timed out).

@@ -7,9 +7,9 @@
 #include "MDIForm1.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/RecordDatabase.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/database/RecordDatabase.h"
 #include "StartPage.h"
 
 #include <QAction>

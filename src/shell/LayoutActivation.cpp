@@ -14,8 +14,8 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
 
 #include <QLineEdit>
 #include <QMdiArea>

@@ -26,10 +26,10 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
-#include "recording/dlgRecordLength.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/RecordDatabase.h"
+#include "recording/table/dlgRecordLength.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/database/RecordDatabase.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "panels/PanelHost.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceCommands.h"
-#include "recording/GraphHost.h"
+#include "recording/graph/GraphHost.h"
 #include "RestingTimer.h"
 #include "ShellOptions.h"
 

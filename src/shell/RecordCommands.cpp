@@ -2,10 +2,10 @@
 #include "MDIForm1.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
-#include "recording/dlgRecordLength.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/SampleInterval.h"
+#include "recording/table/dlgRecordLength.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/database/SampleInterval.h"
 
 namespace qle {
 

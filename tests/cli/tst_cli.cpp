@@ -1,4 +1,4 @@
-#include "recording/RecordDatabase.h"
+#include "recording/database/RecordDatabase.h"
 #include "SimProcess.h"
 
 #include <QDir>

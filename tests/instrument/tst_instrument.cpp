@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(wait([&](OutcomeHandler done) { b.setCoupling(Coupling::Track, ChangeSource::Script, done); }).kind,
                  Outcome::Kind::Refused);
         QCOMPARE(wait([&](OutcomeHandler done) { a.saveMemory(12, ChangeSource::Script, done); }).text,
-                 QString("memory 1 to 9"));
+                 QString("memory 1 to 4"));
         QCOMPARE(wait([&](OutcomeHandler done) { b.recallMemory(1, ChangeSource::Script, done); }).text,
                  QString("no memories"));
         QTest::qWait(100);
@@ -131,6 +131,22 @@ private slots:
         QVERIFY(wait([&](OutcomeHandler done) { a.recallMemory(2, ChangeSource::Script, done); }).done());
         QVERIFY(threeOutputs.received().contains(RecallMemoryCommand(CommandFamily::Colon, 2)));
         QCOMPARE(a.memory(), std::optional(2));
+
+        // The panels' way: the command alone, its errors left to polling;
+        // over-current protection is a switch.
+        QCOMPARE(wait([&](OutcomeHandler done) {
+                     a.setChannel(0, ChannelSetting::OverCurrent, 2, ChangeSource::User, done);
+                 }).text,
+                 QString("on or off"));
+        const qsizetype beforePanelEdit = threeOutputs.received().size();
+        QVERIFY(wait([&](OutcomeHandler done) {
+                    a.setChannel(0, ChannelSetting::OverCurrent, 1, ChangeSource::User, done,
+                                 Instrument::ErrorCheck::ByPolling);
+                }).done());
+        QTRY_COMPARE(threeOutputs.received().mid(beforePanelEdit), QStringList{":CHAN1:PROT:CURR 1"});
+        QTest::qWait(100);
+        QCOMPARE(threeOutputs.received().size(), beforePanelEdit + 1);
+        QCOMPARE(a.channel(0).overCurrentProtection, std::optional(true));
 
         // The instrument's own refusal comes back with its text; a query's reply too.
         const Outcome refused = wait([&](OutcomeHandler done) { a.sendLine(":FOO:BAR", ChangeSource::Script, done); });

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "panels/Panel.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/RecorderHost.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/table/RecorderHost.h"
 
 #include <QStringList>
 

@@ -3,8 +3,8 @@
 #include "ManualClock.h"
 #include "RecorderDoubles.h"
 #include "RecordFile.h"
-#include "recording/frmDataTable.h"
-#include "recording/RecordTime.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/database/RecordTime.h"
 #include "ScriptedMessageBox.h"
 
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // The graph window's CSV export of the working table.
 #include "tst_graphfixture.h"
 
-#include "recording/ExportCsv.h"
-#include "recording/ExportFileDialog.h"
-#include "recording/GraphImage.h"
-#include "recording/GraphView.h"
+#include "recording/export/ExportCsv.h"
+#include "recording/export/ExportFileDialog.h"
+#include "recording/export/GraphImage.h"
+#include "recording/graph/GraphView.h"
 #include "ScriptedModalRunner.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "tst_graphfixture.h"
 
-#include "recording/GraphFormat.h"
-#include "recording/GraphView.h"
-#include "recording/ModeSlide.h"
-#include "recording/PlotCursors.h"
-#include "recording/RecordTableModel.h"
+#include "recording/graph/GraphFormat.h"
+#include "recording/graph/GraphView.h"
+#include "recording/graph/ModeSlide.h"
+#include "recording/graph/PlotCursors.h"
+#include "recording/table/RecordTableModel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -5,10 +5,10 @@
 #include "platform/widgets/CWNumEdit.h"
 #include "RecorderDoubles.h"
 #include "RecordFile.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/GraphHost.h"
-#include "recording/RecordDatabase.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/graph/GraphHost.h"
+#include "recording/database/RecordDatabase.h"
 #include "ScriptedMessageBox.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The graph recorder's texts and axis tables, without any window.
-#include "recording/GraphFormat.h"
-#include "recording/GraphScales.h"
+#include "recording/graph/GraphFormat.h"
+#include "recording/graph/GraphScales.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The graph window's own save, load and delete of records.
 #include "tst_graphfixture.h"
 
-#include "recording/GraphView.h"
-#include "recording/RecordTableModel.h"
+#include "recording/graph/GraphView.h"
+#include "recording/table/RecordTableModel.h"
 
 #include <QComboBox>
 #include <QLineSeries>

@@ -1,5 +1,5 @@
 // The per-pixel-column reduction the graph hands to the chart.
-#include "recording/PlotReducer.h"
+#include "recording/graph/PlotReducer.h"
 
 #include <QRandomGenerator>
 #include <QTest>

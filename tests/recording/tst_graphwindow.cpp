@@ -1,9 +1,9 @@
 // The graph recorder window: channels, traces, axes, statistics and buttons.
 #include "tst_graphfixture.h"
 
-#include "recording/GraphStatistics.h"
-#include "recording/GraphView.h"
-#include "recording/PlotCursors.h"
+#include "recording/graph/GraphStatistics.h"
+#include "recording/graph/GraphView.h"
+#include "recording/graph/PlotCursors.h"
 
 #include <QCategoryAxis>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "recording/PackedRecordRow.h"
+#include "recording/database/PackedRecordRow.h"
 
 #include <QTest>
 

@@ -2,10 +2,10 @@
 // modal runner, into a PDF file that poppler's tools then examine.
 #include "tst_graphfixture.h"
 
-#include "recording/frmDataTable.h"
+#include "recording/table/frmDataTable.h"
 
-#include "recording/GraphView.h"
-#include "recording/PrintGraph.h"
+#include "recording/graph/GraphView.h"
+#include "recording/export/PrintGraph.h"
 #include "ScriptedModalRunner.h"
 
 #include <QCategoryAxis>

@@ -1,5 +1,5 @@
 #include "RecordFile.h"
-#include "recording/RecordDatabase.h"
+#include "recording/database/RecordDatabase.h"
 
 #include <QTest>
 

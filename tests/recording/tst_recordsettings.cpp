@@ -1,7 +1,7 @@
 #include "MemorySettings.h"
-#include "recording/ColorPicker.h"
-#include "recording/dlgRecordLength.h"
-#include "recording/SampleInterval.h"
+#include "recording/graph/ColorPicker.h"
+#include "recording/table/dlgRecordLength.h"
+#include "recording/database/SampleInterval.h"
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalRunner.h"
 

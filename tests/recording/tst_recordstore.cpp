@@ -1,5 +1,5 @@
 #include "RecorderFixture.h"
-#include "recording/RecordTableModel.h"
+#include "recording/table/RecordTableModel.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -1,7 +1,7 @@
 #include "RecorderFixture.h"
-#include "recording/GraphView.h"
-#include "recording/RecordTableModel.h"
-#include "recording/SampleInterval.h"
+#include "recording/graph/GraphView.h"
+#include "recording/table/RecordTableModel.h"
+#include "recording/database/SampleInterval.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -9,8 +9,8 @@
 #include "ManualClock.h"
 #include "platform/SqliteFile.h"
 #include "RecorderDoubles.h"
-#include "recording/frmDataTable.h"
-#include "recording/RecordDatabase.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/database/RecordDatabase.h"
 #include "ScriptedMessageBox.h"
 
 #include <QApplication>

@@ -590,7 +590,7 @@ private slots:
         client.write("CONN\n");
         const QString failed = replyLine();
         QVERIFY2(failed.startsWith("ERR ") && failed != "ERR connection failed", qPrintable(failed));
-        QVERIFY(fx->boxes.texts().contains("Open RS232 Failed!"));
+        QTRY_VERIFY(fx->boxes.texts().contains("Open RS232 Failed!"));
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and

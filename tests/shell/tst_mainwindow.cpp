@@ -4,7 +4,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
-#include "recording/frmDataTable.h"
+#include "recording/table/frmDataTable.h"
 #include "shell/FrmProxy.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"

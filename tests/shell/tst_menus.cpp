@@ -1,6 +1,6 @@
 #include "dialogs/frmAbout.h"
 #include "panels/Panel.h"
-#include "recording/frmDataTable.h"
+#include "recording/table/frmDataTable.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
 #include "ShellFixture.h"

@@ -1,9 +1,9 @@
 #include "comm/CommTasker.h"
 #include "ManualClock.h"
 #include "panels/Panel.h"
-#include "recording/frmDataTable.h"
-#include "recording/frmGraphicRecord.h"
-#include "recording/RecordTableModel.h"
+#include "recording/table/frmDataTable.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/table/RecordTableModel.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
 

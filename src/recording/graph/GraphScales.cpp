@@ -1,7 +1,7 @@
 #include "GraphScales.h"
 
 #include "GraphFormat.h"
-#include "SampleInterval.h"
+#include "recording/database/SampleInterval.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "PrintGraph.h"
 
-#include "GraphView.h"
+#include "recording/graph/GraphView.h"
 
 #include <QDir>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PackedRecordRow.h"
+#include "recording/database/PackedRecordRow.h"
 
 #include <QAbstractTableModel>
 #include <QList>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "RecordDatabase.h"
-#include "SampleReducer.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/database/SampleReducer.h"
 
-#include "PackedRecordRow.h"
+#include "recording/database/PackedRecordRow.h"
 #include <QDateTime>
 
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecorderHost.h"
+#include "recording/table/RecorderHost.h"
 
 #include <QString>
 

@@ -3,8 +3,8 @@
 #include "frmGraphicRecord.h"
 
 #include "ColorPicker.h"
-#include "dlgRecordLength.h"
-#include "frmDataTable.h"
+#include "recording/table/dlgRecordLength.h"
+#include "recording/table/frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
 #include "GraphView.h"

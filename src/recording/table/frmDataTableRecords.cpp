@@ -2,7 +2,7 @@
 // Load and Clear on the record tables.
 #include "frmDataTable.h"
 
-#include "frmGraphicRecord.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"

@@ -1,7 +1,7 @@
 #include "GraphStatistics.h"
 
 #include "GraphFormat.h"
-#include "RecordDatabase.h"
+#include "recording/database/RecordDatabase.h"
 
 #include "platform/SqliteRows.h"
 

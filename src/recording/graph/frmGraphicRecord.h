@@ -2,9 +2,9 @@
 
 #include "GraphRecordStore.h"
 #include "GraphStatistics.h"
-#include "PrintGraph.h"
-#include "RecordDatabase.h"
-#include "RecordRow.h"
+#include "recording/export/PrintGraph.h"
+#include "recording/database/RecordDatabase.h"
+#include "recording/database/RecordRow.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The graph recorder's mouse modes and cursors.
 #include "frmGraphicRecord.h"
 
-#include "frmDataTable.h"
+#include "recording/table/frmDataTable.h"
 #include "GraphFormat.h"
 #include "GraphView.h"
 #include "ModeSlide.h"

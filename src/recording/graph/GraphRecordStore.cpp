@@ -2,7 +2,7 @@
 
 #include "GraphFormat.h"
 #include "GraphStatistics.h"
-#include "RecordDatabase.h"
+#include "recording/database/RecordDatabase.h"
 
 #include "platform/SqliteRows.h"
 

@@ -1,7 +1,7 @@
 // The table recorder's recording: start, stop and the one-second tick.
 #include "frmDataTable.h"
 
-#include "frmGraphicRecord.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "panels/Panel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -10,8 +10,8 @@
 #include "platform/Trace.h"
 #include "RecorderHost.h"
 #include "RecordTableModel.h"
-#include "RecordTime.h"
-#include "SampleInterval.h"
+#include "recording/database/RecordTime.h"
+#include "recording/database/SampleInterval.h"
 
 #include <QComboBox>
 #include <QLineEdit>

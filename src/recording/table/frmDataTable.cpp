@@ -2,7 +2,7 @@
 #include "frmDataTable.h"
 
 #include "RecordTableModel.h"
-#include "RecordTime.h"
+#include "recording/database/RecordTime.h"
 
 #include <QComboBox>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
 #include "GraphImage.h"
 
-#include "GraphView.h"
+#include "recording/graph/GraphView.h"
 
 #include <QDir>
 #include <QFileInfo>

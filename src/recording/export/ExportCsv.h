@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordRow.h"
+#include "recording/database/RecordRow.h"
 
 #include <QSqlDatabase>
 #include <QString>

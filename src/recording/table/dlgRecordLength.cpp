@@ -1,11 +1,11 @@
 #include "dlgRecordLength.h"
 
-#include "ColorPicker.h"
+#include "recording/graph/ColorPicker.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/widgets/ModalRunner.h"
-#include "SampleInterval.h"
+#include "recording/database/SampleInterval.h"
 
 #include <QComboBox>
 #include <QEvent>
