@@ -93,7 +93,7 @@ QString commandHelp(const QString &command)
                "data folder's mtype.mdb that the main program lists and loads. With --csv -, or\n"
                "with neither --csv nor --record, the CSV lines go to standard output and the\n"
                "row count to standard error.\n"
-               "Ctrl+C or SIGTERM ends the log early; every row taken is kept.\n";
+               "Ctrl+C, SIGTERM or SIGHUP ends the log early; every row taken is kept.\n";
     if (command == QLatin1String("send"))
         return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";
     return Summary;
@@ -339,7 +339,7 @@ int main(int argc, char *argv[])
     Context context{*new InstrumentSession, {}, out};
     const std::unique_ptr<InstrumentSession> owner(&context.session);
     if (args.command != QLatin1String("send") &&
-        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &log.dataFolder, &error))
+        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &log.rows.dataFolder, &error))
         return failWith(FileError, error);
     QSettingsStore settings;
     if (!context.session.open(link, settings, &error))
