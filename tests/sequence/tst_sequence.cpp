@@ -322,7 +322,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("within every limit")
             << "KMA-3303T"
-            << "set ch3 voltage 5\nset ch1 ovp 33 V\nset ch2 current 3 A\nset ch1 ocp on\nrecall 9\n"
+            << "set ch3 voltage 5\nset ch1 ovp 33 V\nset ch2 current 3 A\nset ch1 ocp on\nrecall 4\n"
                "coupling track\nramp ch1 voltage 0 to 30 V over 10s steps 100\nwait until ch3 power > 1 W timeout 1s"
             << 0 << false << "";
         QTest::newRow("channel the model lacks")
@@ -350,8 +350,8 @@ private slots:
                                                     << "1:18: 2 A is outside the limits of KMB-6001 ch1: 0 A to 1 A";
         QTest::newRow("memory the model lacks")
             << "KMA-3303T"
-            << "recall 0\nrecall 10" << 0 << false
-            << "1:8: KMA-3303T has memories 1 to 9\n2:8: KMA-3303T has memories 1 to 9";
+            << "recall 0\nrecall 5" << 0 << false
+            << "1:8: KMA-3303T has memories 1 to 4\n2:8: KMA-3303T has memories 1 to 4";
         QTest::newRow("one output: no memories, no coupling")
             << "KMB-6001"
             << "recall 1\ncoupling parallel" << 0 << false
