@@ -30,7 +30,6 @@ public:
     // Readings not taken: the link still busy with the last, or a reading
     // that did not come back.
     [[nodiscard]] qint64 skipped() const { return m_skipped; }
-    [[nodiscard]] bool recording() const { return m_recording; }
 
     [[nodiscard]] bool canRecord() const override { return true; }
     std::optional<QString> startRecording() override;
