@@ -54,6 +54,15 @@ Outcome InstrumentSession::identify(const Instrument::CatalogueLookup &catalogue
     return await([&](OutcomeHandler done) { m_instrument.identify(catalogue, std::move(done)); });
 }
 
+bool InstrumentSession::settle(QString *error)
+{
+    if (lostMeanwhile(Awaiting::Write, error))
+        return false;
+    return waitFor([this] { return engine().CmdTaskCount == 0 && !engine().IsCommandPending; }, Awaiting::Write,
+                   error) &&
+           drainOutput(error);
+}
+
 void InstrumentSession::onLinkLost()
 {
     m_timedOut = true;

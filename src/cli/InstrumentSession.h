@@ -40,6 +40,9 @@ public:
     Outcome identify(const Instrument::CatalogueLookup &catalogue);
     // Runs one of the model's operations until its outcome.
     Outcome await(const std::function<void(OutcomeHandler)> &operation);
+    // Until every command queued by the model's operations has been written
+    // and has left the link; false with *error set when the link went first.
+    bool settle(QString *error);
 
     [[nodiscard]] Instrument &instrument() { return m_instrument; }
     [[nodiscard]] const Commands &commands() const { return m_instrument.commands(); }

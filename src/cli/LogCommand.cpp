@@ -4,28 +4,21 @@
 // as its end time would.
 #include "LogCommand.h"
 
+#include "RowWriter.h"
+#include "StopSignals.h"
+
 #include "platform/FormatPattern.h"
-#include "platform/SqliteFile.h"
 #include "protocol/ReplyReaders.h"
-#include "recording/export/ExportCsv.h"
-#include "recording/database/RecordDatabase.h"
-#include "recording/database/RecordTime.h"
 #include "recording/database/SampleReducer.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QMap>
-#include <QSocketNotifier>
-#include <QSqlDatabase>
 #include <QTextStream>
 #include <QTimer>
 
 #include <cmath>
-#include <csignal>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace qle::cli {
@@ -35,49 +28,6 @@ constexpr double ShortestInterval = 0.1;
 // Past these the tick counts and timer periods would overflow.
 constexpr double LongestInterval = 86400;        // one day, for --interval and --every
 constexpr double LongestDuration = 366 * 86400.; // 366 days
-const QString RecordConnection = QStringLiteral("qle-cli-records");
-
-// SIGINT and SIGTERM, turned into an event of the loop.
-class StopSignals final : public QObject {
-public:
-    StopSignals()
-    {
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_pair) != 0)
-            return;
-        m_notifier = new QSocketNotifier(s_pair[1], QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-            char byte = 0;
-            if (::read(s_pair[1], &byte, 1) == 1)
-                m_stopped = true;
-            if (m_onStop)
-                m_onStop();
-        });
-        struct sigaction action = {};
-        action.sa_handler = [](int) {
-            const char byte = 1;
-            [[maybe_unused]] const ssize_t written = ::write(s_pair[0], &byte, 1);
-        };
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-    }
-    ~StopSignals() override
-    {
-        ::signal(SIGINT, SIG_DFL);
-        ::signal(SIGTERM, SIG_DFL);
-    }
-    StopSignals(const StopSignals &) = delete;
-    StopSignals &operator=(const StopSignals &) = delete;
-
-    void onStop(std::function<void()> handler) { m_onStop = std::move(handler); }
-    [[nodiscard]] bool stopped() const { return m_stopped; }
-
-private:
-    static inline int s_pair[2] = {-1, -1};
-    QSocketNotifier *m_notifier = nullptr;
-    std::function<void()> m_onStop;
-    bool m_stopped = false;
-};
 
 QString clockText(double seconds)
 {
@@ -111,12 +61,8 @@ std::optional<double> parseDuration(const QString &text)
     return value;
 }
 
-bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &words, LogOptions *log, QString *error)
+bool intervalFrom(const QMap<QString, QString> &options, double *seconds, QString *error)
 {
-    if (!words.isEmpty()) {
-        *error = "log takes options only: --interval S --duration D ...";
-        return false;
-    }
     const std::optional<double> interval = parseDuration(options.value("interval", "1"));
     if (!interval || *interval < ShortestInterval) {
         *error = "--interval needs seconds, 0.1 or more";
@@ -126,7 +72,34 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         *error = "--interval can be at most one day (1d, 86400 s)";
         return false;
     }
-    log->intervalSec = *interval;
+    *seconds = *interval;
+    return true;
+}
+
+bool rowTargetsFrom(const QMap<QString, QString> &options, bool stdoutByDefault, RowTargets *targets, QString *error)
+{
+    if (options.contains("csv") && options.value("csv").isEmpty()) {
+        *error = "--csv needs a file name, or - for standard output";
+        return false;
+    }
+    targets->csvPath = options.value("csv");
+    targets->csvToStdout = targets->csvPath == QLatin1String("-") ||
+                           (stdoutByDefault && !options.contains("csv") && !options.contains("record"));
+    if (targets->csvToStdout)
+        targets->csvPath.clear();
+    if (options.contains("record"))
+        targets->recordComment = options.value("record");
+    return true;
+}
+
+bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &words, LogOptions *log, QString *error)
+{
+    if (!words.isEmpty()) {
+        *error = "log takes options only: --interval S --duration D ...";
+        return false;
+    }
+    if (!intervalFrom(options, &log->intervalSec, error))
+        return false;
     const std::optional<double> duration = parseDuration(options.value("duration"));
     if (!duration) {
         *error = "--duration needs a time such as 90s, 8h or 3d";
@@ -159,23 +132,11 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         }
         log->everySec = *every;
     }
-    if (options.contains("csv") && options.value("csv").isEmpty()) {
-        *error = "--csv needs a file name, or - for standard output";
-        return false;
-    }
-    log->csvPath = options.value("csv");
-    log->csvToStdout = log->csvPath == QLatin1String("-") || (!options.contains("csv") && !options.contains("record"));
-    if (options.contains("record"))
-        log->recordComment = options.value("record");
-    return true;
+    return rowTargetsFrom(options, true, &log->rows, error);
 }
 
 bool runLog(Context &context, const LogOptions &options, Failure *failure)
 {
-    const auto fail = [failure](Exit status, const QString &message) {
-        *failure = {status, message};
-        return false;
-    };
     Identity id;
     if (!identify(context, &id, failure))
         return false;
@@ -183,45 +144,16 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
 
     // Every file is opened before the first reading: a log that cannot be
     // kept does not start.
-    QFile csv;
-    const QString csvName = options.csvToStdout ? QStringLiteral("standard output") : options.csvPath;
-    if (options.csvToStdout) {
-        if (!csv.open(stdout, QIODevice::WriteOnly))
-            return fail(FileError, "cannot write to standard output: " + csv.errorString());
-    } else if (!options.csvPath.isEmpty()) {
-        csv.setFileName(options.csvPath);
-        if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fail(FileError, "cannot write " + options.csvPath + ": " + csv.errorString());
-    }
-    if (csv.isOpen()) {
-        csv.write(ExportCsv::headerLine(id.channels).toLocal8Bit() + ExportCsv::LineEnd);
-        if (!csv.flush())
-            return fail(FileError, "cannot write " + csvName + ": " + csv.errorString());
-    }
-    const QDateTime start = QDateTime::currentDateTime();
-    std::optional<RecordDatabase> records;
-    QString recNo;
-    if (options.recordComment) {
-        const QString path = options.dataFolder + "/mtype.mdb";
-        QString error;
-        if (!QFileInfo(path).isWritable() || !sqlite::open(RecordConnection, path, &error))
-            return fail(FileError, "cannot write records to " + path + (error.isEmpty() ? "" : ": " + error));
-        records.emplace(QSqlDatabase::database(RecordConnection));
-        RecordHeader header;
-        header.startTime = formatRecordTime(start);
-        header.endTime = header.startTime;
-        header.comment = *options.recordComment;
-        header.recStyle = QStringLiteral("0");
-        if (!records->beginRecord(header, &recNo))
-            return fail(FileError, "cannot write a record to " + path + ": " + records->errorDescription());
-    }
+    RowWriter writer(id.channels);
+    if (!writer.open(options.rows, QDateTime::currentDateTime(), failure))
+        return false;
 
     // Rows on the same terminal would break into the progress line; they
     // show the progress themselves.
-    const bool tty = ::isatty(STDERR_FILENO) != 0 && !(options.csvToStdout && ::isatty(STDOUT_FILENO) != 0);
+    const bool tty = ::isatty(STDERR_FILENO) != 0 && !(options.rows.csvToStdout && ::isatty(STDOUT_FILENO) != 0);
     QTextStream err(stderr);
     // With the rows on standard output, nothing else goes there.
-    QTextStream &summary = options.csvToStdout ? err : context.out;
+    QTextStream &summary = options.rows.csvToStdout ? err : context.out;
     const qint64 ticksPerRow =
         options.reduceMode < 0 ? 1 : std::max<qint64>(1, std::llround(options.everySec / options.intervalSec));
     const qint64 totalTicks = std::max<qint64>(1, std::llround(options.durationSec / options.intervalSec));
@@ -236,8 +168,6 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
     QElapsedTimer clock;
     clock.start();
     qint64 ticks = 0;
-    qint64 rows = 0;
-    qint64 lastSeconds = 0;
     qint64 late = 0;
     bool reading = false;
     bool failed = false;
@@ -248,31 +178,6 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         loop.quit();
     };
     stopSignals.onStop(finish);
-    const auto takeRow = [&](const std::array<QString, 3> &volts, const std::array<QString, 3> &amps, double takenAt) {
-        const qint64 seconds = std::llround(takenAt);
-        RecordRow row;
-        row.seqNo = rows;
-        row.recTime = formatRecordTime(start.addSecs(seconds));
-        row.pval = volts;
-        row.sval = amps;
-        row.reason = {QStringLiteral("Time"), QStringLiteral("1"), QStringLiteral("2")};
-        row.timeTick = seconds;
-        row.diffLastTime = rows == 0 ? 0 : seconds - lastSeconds;
-        lastSeconds = seconds;
-        if (csv.isOpen()) {
-            csv.write(ExportCsv::rowLine(row, id.channels).toLocal8Bit() + ExportCsv::LineEnd);
-            if (!csv.flush()) {
-                *failure = {FileError, "cannot write " + csvName + ": " + csv.errorString()};
-                return false;
-            }
-        }
-        if (records && !records->appendRecordRows(recNo, {row}, row.recTime)) {
-            *failure = {FileError, "cannot add to record " + recNo + ": " + records->errorDescription()};
-            return false;
-        }
-        ++rows;
-        return true;
-    };
     const auto tick = [&] {
         if (reading) {
             ++late; // the link has not finished the last reading
@@ -322,7 +227,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
                 }
                 reducer.reset();
             }
-            if (!takeRow(rowVolts, rowAmps, takenAt)) {
+            if (!writer.append(rowVolts, rowAmps, takenAt, failure)) {
                 failed = true;
                 finish();
                 return;
@@ -336,7 +241,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
                                 .arg(volts[static_cast<std::size_t>(ch)], amps[static_cast<std::size_t>(ch)]);
         if (tty) {
             const double elapsed = clock.elapsed() / 1000.0;
-            err << "\r" << rows << " rows, " << clockText(elapsed) << " elapsed, "
+            err << "\r" << writer.rows() << " rows, " << clockText(elapsed) << " elapsed, "
                 << clockText(std::max(0.0, options.durationSec - elapsed)) << " left," << lastReadings << "\x1b[K";
             err.flush();
         }
@@ -354,15 +259,11 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         err << "qle-cli: the link could not keep up with a reading every " << options.intervalSec << " s: " << late
             << " readings were skipped\n";
     err.flush();
-    csv.close();
-    if (records) {
-        records.reset();
-        QSqlDatabase::database(RecordConnection).close();
-    }
-    QSqlDatabase::removeDatabase(RecordConnection);
+    writer.close();
     if (failed)
         return false;
-    summary << rows << " rows" << (recNo.isEmpty() ? QString() : ", record " + recNo)
+    summary << writer.rows() << " rows"
+            << (writer.recordNumber().isEmpty() ? QString() : ", record " + writer.recordNumber())
             << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
     summary.flush();
     return true;

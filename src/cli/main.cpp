@@ -4,6 +4,7 @@
 #include "comm/TcpLink.h"
 #include "InstrumentSession.h"
 #include "LogCommand.h"
+#include "RunCommand.h"
 
 #include "comm/SerialPortCandidates.h"
 #include "platform/DataFolder.h"
@@ -53,6 +54,10 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "      [--csv FILE|-] [--record COMMENT]\n"
                             "                             reads every channel every S seconds for D (90s, 8h, 3d);\n"
                             "                             CSV rows on standard output unless a file is given\n"
+                            "  run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]\n"
+                            "                             checks a sequence file against the model, then runs it;\n"
+                            "                             its log on standard error, every channel recorded with\n"
+                            "                             --csv or --record\n"
                             "\n"
                             "Link (every command but ports):\n"
                             "  --port PATH [--baud N]     serial port, 8N1, default 9600 baud; a bare name\n"
@@ -63,7 +68,9 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "  --timeout S                seconds to wait for a reply (default 20, at most 86400)\n"
                             "  --data-dir DIR             folder of mtype.mdb (the model catalogue)\n"
                             "\n"
-                            "Exit status: 0 done, 2 usage, 3 link or instrument error, 4 file or database error.\n";
+                            "Exit status: 0 done, 2 usage, 3 link or instrument error, 4 file or database error;\n"
+                            "run: 2 also for a file with faults or one that fails its check (nothing sent), 3\n"
+                            "also for a run stopped before its last step.\n";
 
 QString commandHelp(const QString &command)
 {
@@ -93,7 +100,26 @@ QString commandHelp(const QString &command)
                "data folder's mtype.mdb that the main program lists and loads. With --csv -, or\n"
                "with neither --csv nor --record, the CSV lines go to standard output and the\n"
                "row count to standard error.\n"
-               "Ctrl+C or SIGTERM ends the log early; every row taken is kept.\n";
+               "Ctrl+C, SIGTERM or SIGHUP ends the log early; every row taken is kept.\n";
+    if (command == QLatin1String("run"))
+        return "Usage: qle-cli LINK run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]\n"
+               "Reads the sequence file FILE (README.md, \"Sequences\", has its steps) and checks it\n"
+               "against the identified model: channels, limits, memories, coupling, and ramps\n"
+               "the link can keep up with. Every fault goes to standard error as FILE:LINE:COLUMN:\n"
+               "and nothing is sent. --check prints the number of commands and the time the run\n"
+               "takes, and stops there. Otherwise the steps run one after the other, each line of\n"
+               "the run log on standard error as it happens: a step with its planned and actual\n"
+               "time, ramp values, the readings a wait until ended on, marks, the end.\n"
+               "--csv and --record record every channel every S seconds (--interval, 0.1 s to\n"
+               "1d, default 1 s) as log does, from record start to record stop in the file, or\n"
+               "for the whole run when the file has no record step; without them a file with\n"
+               "record start fails its check. Row times count from the run's start.\n"
+               "Ctrl+C, SIGTERM or SIGHUP stop the run: the file's on stop: applies (output off\n"
+               "unless it says hold).\n"
+               "Exit status: 0 all steps done; 2 a fault in the file or its check, nothing sent;\n"
+               "3 link or instrument error, or a run stopped early (a refused command, an error\n"
+               "of the instrument, a lost link, a wait until timed out, a signal); 4 the file or\n"
+               "the rows cannot be read or written.\n";
     if (command == QLatin1String("send"))
         return "Usage: qle-cli LINK send LINE\nWrites LINE as it is; when it ends in '?' prints the reply line.\n";
     return Summary;
@@ -140,7 +166,7 @@ struct Arguments {
 // Options that take a value, and flags.
 const QStringList ValueOptions{"port",     "baud",     "tcp",    "gpib",  "timeout", "data-dir",
                                "interval", "duration", "reduce", "every", "csv",     "record"};
-const QStringList FlagOptions{"help", "json"};
+const QStringList FlagOptions{"help", "json", "check"};
 
 bool parseArguments(const QStringList &args, Arguments *parsed, QString *error)
 {
@@ -298,7 +324,7 @@ int main(int argc, char *argv[])
     QString error;
     if (!parseArguments(QCoreApplication::arguments(), &args, &error))
         return failWith(Usage, error + " (qle-cli --help)");
-    const QStringList commands{"ports", "identify", "read", "set", "send", "log"};
+    const QStringList commands{"ports", "identify", "read", "set", "send", "log", "run"};
     if (args.options.contains("help")) {
         out << commandHelp(args.command);
         return Done;
@@ -324,23 +350,41 @@ int main(int argc, char *argv[])
     if (args.command == QLatin1String("set") && args.words.isEmpty())
         return failWith(Usage, "set needs what to set (qle-cli set --help)");
 
-    const QStringList logOnly{"interval", "duration", "reduce", "every", "csv", "record"};
-    for (const QString &name : logOnly) {
-        if (args.options.contains(name) && args.command != QLatin1String("log"))
+    const bool isLog = args.command == QLatin1String("log");
+    const bool isRun = args.command == QLatin1String("run");
+    for (const QString &name : QStringList{"duration", "reduce", "every"}) {
+        if (args.options.contains(name) && !isLog)
             return failWith(Usage, "--" + name + " goes with log");
     }
+    for (const QString &name : QStringList{"interval", "csv", "record"}) {
+        if (args.options.contains(name) && !isLog && !isRun)
+            return failWith(Usage, "--" + name + " goes with log or run");
+    }
+    if (args.options.contains("check") && !isRun)
+        return failWith(Usage, "--check goes with run");
     LogOptions log;
-    if (args.command == QLatin1String("log") && !logOptionsFrom(args.options, args.words, &log, &error))
+    if (isLog && !logOptionsFrom(args.options, args.words, &log, &error))
+        return failWith(Usage, error);
+    RunOptions run;
+    if (isRun && !runOptionsFrom(args.options, args.words, &run, &error))
         return failWith(Usage, error);
 
     LinkOptions link;
     if (!linkFrom(args, &link, &error))
         return failWith(Usage, error);
+    // A sequence file is read before anything is opened.
+    sequence::Program program;
+    if (isRun) {
+        Failure failure;
+        if (!loadRunProgram(run, &program, &failure))
+            return failWith(failure.status, failure.message);
+    }
     Context context{*new InstrumentSession, {}, out};
     const std::unique_ptr<InstrumentSession> owner(&context.session);
     if (args.command != QLatin1String("send") &&
-        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &log.dataFolder, &error))
+        !readCatalogue(args.options.value("data-dir"), &context.catalogue, &log.rows.dataFolder, &error))
         return failWith(FileError, error);
+    run.rows.dataFolder = log.rows.dataFolder;
     QSettingsStore settings;
     if (!context.session.open(link, settings, &error))
         return failWith(LinkError, error);
@@ -355,6 +399,8 @@ int main(int argc, char *argv[])
         ok = runSet(context, args.words, &failure);
     else if (args.command == QLatin1String("log"))
         ok = runLog(context, log, &failure);
+    else if (isRun)
+        ok = runSequence(context, run, program, &failure);
     else
         ok = runSend(context, args.words.join(u' '), &failure);
     if (!ok)

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace qle;
@@ -54,6 +55,28 @@ private:
     static QStringList linkOf(const SimProcess &sim, bool tcp)
     {
         return tcp ? QStringList{"--tcp", sim.link()} : QStringList{"--port", sim.link()};
+    }
+
+    // A sequence file in `folder`.
+    static QString sequenceFile(const QTemporaryDir &folder, const QString &text)
+    {
+        const QString path = folder.filePath("steps.seq");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        file.write(text.toUtf8());
+        return path;
+    }
+
+    // What the instrument received that is not a query.
+    static QStringList commandsOf(const SimProcess &sim)
+    {
+        QStringList commands;
+        for (const QString &line : sim.received()) {
+            if (!line.endsWith(u'?'))
+                commands << line;
+        }
+        return commands;
     }
 
 private slots:
@@ -187,6 +210,19 @@ private slots:
             << QStringList{"LINK", "--timeout", "nan", "identify"} << 2 << "--timeout needs a number";
         QTest::newRow("no catalogue") << QStringList{"LINK", "--data-dir", "/nonexistent", "identify"} << 4
                                       << "no model catalogue";
+        QTest::newRow("run without a file") << QStringList{"LINK", "run"} << 2 << "run needs the sequence file";
+        QTest::newRow("run with two files") << QStringList{"LINK", "run", "a", "b"} << 2 << "run takes one file";
+        QTest::newRow("run's interval without a recorder")
+            << QStringList{"LINK", "run", "a.seq", "--interval", "2"} << 2 << "--interval goes with --csv or --record";
+        QTest::newRow("run's interval too short")
+            << QStringList{"LINK", "run", "a.seq", "--csv", "-", "--interval", "0.05"} << 2 << "0.1 or more";
+        QTest::newRow("duration with run")
+            << QStringList{"LINK", "run", "a.seq", "--duration", "5s"} << 2 << "--duration goes with log";
+        QTest::newRow("check with read") << QStringList{"LINK", "read", "--check"} << 2 << "--check goes with run";
+        QTest::newRow("csv with read") << QStringList{"LINK", "read", "--csv", "x"} << 2
+                                       << "--csv goes with log or run";
+        QTest::newRow("missing sequence file")
+            << QStringList{"LINK", "run", "/nonexistent/a.seq"} << 4 << "cannot read /nonexistent/a.seq";
         QTest::newRow("refused command") << QStringList{"LINK", "send", ":CHAN9:VOLT 1"} << 0 << "";
     }
     void badInput()
@@ -271,7 +307,7 @@ private slots:
 
     void helpOnEveryCommand()
     {
-        for (const char *command : {"ports", "identify", "read", "set", "send", "log"}) {
+        for (const char *command : {"ports", "identify", "read", "set", "send", "log", "run"}) {
             const Run r = cli({command, "--help"});
             QCOMPARE(r.status, 0);
             QVERIFY2(r.out.startsWith("Usage: qle-cli"), command);
@@ -284,6 +320,11 @@ private slots:
         const Run log = cli({"log", "--help"});
         QVERIFY2(log.out.contains("S is 0.1 s to one day (1d), D at most 366 days (366d)"), qPrintable(log.out));
         QVERIFY(log.out.contains("the CSV lines go to standard output"));
+        QVERIFY(all.out.contains("run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]"));
+        QVERIFY(all.out.contains("3\nalso for a run stopped before its last step"));
+        const Run run = cli({"run", "--help"});
+        QVERIFY2(run.out.contains("Exit status: 0 all steps done; 2 a fault in the file or its check, nothing sent;"),
+                 qPrintable(run.out));
     }
 
     // A log to a CSV file and a record at once: the same rows in both, the
@@ -461,6 +502,244 @@ private slots:
         QCOMPARE(r.status, 3);
         QVERIFY2(r.err.contains("unknown model: \"KMA-3303T\""), qPrintable(r.err));
         QVERIFY(r.out.contains("Model:    KMA-3303T"));
+    }
+
+    // A ramp checked, then run to its end: the check's summary and nothing
+    // sent after the identification, then every value in order on the wire,
+    // each step in the log on standard error, nothing on standard output.
+    void runRampToTheEnd_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("colon family") << "KMA-3303T"
+                                      << QStringList{":CHAN1:CURR 1.",   ":OUTP:STAT 1",    ":CHAN1:VOLT 0.",
+                                                     ":CHAN1:VOLT 0.25", ":CHAN1:VOLT 0.5", ":CHAN1:VOLT 0.75",
+                                                     ":CHAN1:VOLT 1."};
+        // Done once queued: the last values must still leave before the exit.
+        QTest::newRow("legacy family") << "QLE-5505" << QStringList{"ISET1:1.",  "OUT1",       "VSET1:0.", "VSET1:0.25",
+                                                                    "VSET1:0.5", "VSET1:0.75", "VSET1:1."};
+    }
+    void runRampToTheEnd()
+    {
+        QFETCH(QString, model);
+        QFETCH(QStringList, commands);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", model, "--no-noise"}));
+        QTemporaryDir folder;
+        const QString file = sequenceFile(
+            folder, "set ch1 current 1 A\noutput on\nramp ch1 voltage 0 to 1 V over 1s steps 4\nmark \"top\"\n");
+        const Run checked = cli({"--port", sim.link(), "run", file, "--check"});
+        QVERIFY2(checked.status == 0 && checked.err.isEmpty(), qPrintable(checked.err));
+        QCOMPARE(checked.out, QString("7 commands, about 1 s\n"));
+        QCOMPARE(sim.received(), QStringList{"*IDN?"});
+
+        const Run r = cli({"--port", sim.link(), "run", file});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(commandsOf(sim), commands);
+        const QStringList log = r.err.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(log.first().contains("start: 7 commands, about 1 s"), qPrintable(r.err));
+        QVERIFY2(
+            r.err.contains(QRegularExpression("line 3: ch1 0.75 V \\(4 of 5\\)  \\(planned 0.750 s, \\+\\d+ ms\\)")),
+            qPrintable(r.err));
+        QVERIFY(r.err.contains("line 4: top\n"));
+        QVERIFY(log.last().endsWith(" s  done: all steps done"));
+        QVERIFY(!r.err.contains("qle-cli:"));
+    }
+
+    // A file with faults: every one at its line and column, status 2, and
+    // nothing sent; a fault of the language before the link is even opened.
+    void runRefusesAFaultyFile_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("diagnostics");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QStringList>("received");
+        QTest::newRow("two faults of the language")
+            << "output on\nset ch1 voltge 5\nwait 5 parsecs\n"
+            << QStringList{":2:9: \"voltage\" expected after ch1, found \"voltge\"", ":3:"} << "2 faults in "
+            << QStringList{};
+        QTest::newRow("out of the model's limits")
+            << "output on\nset ch1 voltage 99\nramp ch2 current 0 to 9 A over 10s steps 5\n"
+            << QStringList{":2:17: 99 V is outside the limits of KMA-3303T ch1: 0 V to 30 V", ":3:"} << "2 faults in "
+            << QStringList{"*IDN?"};
+        QTest::newRow("record without --csv or --record")
+            << "output on\nrecord start\n"
+            << QStringList{":2:1: record start needs a recorder, and this run has none"} << "1 fault in "
+            << QStringList{"*IDN?"};
+    }
+    void runRefusesAFaultyFile()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, diagnostics);
+        QFETCH(QString, last);
+        QFETCH(QStringList, received);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QTemporaryDir folder;
+        const QString file = sequenceFile(folder, text);
+        const Run r = cli({"--port", sim.link(), "run", file});
+        QCOMPARE(r.status, 2);
+        const QStringList lines = r.err.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), diagnostics.size() + 1);
+        for (qsizetype i = 0; i < diagnostics.size(); ++i)
+            QVERIFY2(lines.at(i).startsWith(file + diagnostics.at(i)), qPrintable(r.err));
+        QVERIFY2(lines.last().startsWith("qle-cli: " + last + file) && lines.last().endsWith("; nothing was sent"),
+                 qPrintable(r.err));
+        QTest::qWait(200);
+        QCOMPARE(sim.received(), received);
+    }
+
+    // A run that ends early: status 3 with the reason, and the file's end
+    // action on the wire, for a signal too.
+    void runStopsEarly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("signal"); // sent once the wait of line 2 began; 0: none
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wait until timed out")
+            << "set ch1 voltage 1\noutput on\nwait until ch1 voltage > 20 V timeout 500ms\nset ch1 voltage 2\n"
+            << 0 << QStringList{":CHAN1:VOLT 1.", ":OUTP:STAT 1", ":OUTP:STAT 0"}
+            << "qle-cli: wait until of line 3 timed out after 500 ms";
+        QTest::newRow("refused command") << "output on\ncoupling track\nset ch1 voltage 5\n"
+                                         << 0 << QStringList{":OUTP:STAT 1", ":OUTP:COUP:TRAC 1", ":OUTP:STAT 0"}
+                                         << "qle-cli: refused on line 3: field locked";
+        QTest::newRow("SIGTERM during a wait") << "output on\nwait 1h\n"
+                                               << int(SIGTERM) << QStringList{":OUTP:STAT 1", ":OUTP:STAT 0"}
+                                               << "qle-cli: ended by a signal: stopped by request on line 2";
+        QTest::newRow("SIGTERM, on stop: hold") << "output on\nwait 1h\non stop: hold\n"
+                                                << int(SIGTERM) << QStringList{":OUTP:STAT 1"}
+                                                << "qle-cli: ended by a signal: stopped by request on line 2";
+        QTest::newRow("SIGINT during a wait until") << "output on\nwait until ch1 voltage > 20 V timeout 1h\n"
+                                                    << int(SIGINT) << QStringList{":OUTP:STAT 1", ":OUTP:STAT 0"}
+                                                    << "qle-cli: ended by a signal: stopped by request on line 2";
+        QTest::newRow("SIGHUP during a wait") << "output on\nwait 1h\n"
+                                              << int(SIGHUP) << QStringList{":OUTP:STAT 1", ":OUTP:STAT 0"}
+                                              << "qle-cli: ended by a signal: stopped by request on line 2";
+    }
+    void runStopsEarly()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, signal);
+        QFETCH(QStringList, commands);
+        QFETCH(QString, message);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QTemporaryDir folder;
+        QProcess process;
+        process.start(QStringLiteral(QLE_CLI), {"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR), "--port",
+                                                sim.link(), "run", sequenceFile(folder, text)});
+        QVERIFY(process.waitForStarted());
+        QString err;
+        if (signal != 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (err += QString::fromUtf8(process.readAllStandardError())).contains("line 2: wait"), 10000);
+            QCOMPARE(commandsOf(sim), QStringList{":OUTP:STAT 1"});
+            QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
+        }
+        QVERIFY(process.waitForFinished(15000));
+        err += QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 3);
+        QVERIFY2(err.endsWith(message + "\n"), qPrintable(err));
+        QVERIFY2(err.contains(commands.contains(":OUTP:STAT 0") ? "on stop: output off sent\n"
+                                                                : "on stop: hold, nothing sent\n"),
+                 qPrintable(err));
+        QCOMPARE(commandsOf(sim), commands);
+    }
+
+    // Rows while the run records: for the whole run, or from record start to
+    // record stop, as log writes them, to a file, a record or standard output.
+    void runRecords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("csv"); // "-": standard output; "": none
+        QTest::addColumn<bool>("record");
+        QTest::addColumn<int>("fewestRows");
+        QTest::addColumn<int>("mostRows");
+        // The rows' times in the record, in seconds from the run's start.
+        QTest::addColumn<int>("firstSecond");
+        QTest::addColumn<int>("lastSecond");
+        QTest::newRow("whole run to a CSV file and a record")
+            << "set ch1 voltage 5\noutput on\nmark \"warm\"\nwait 2s\n"
+            << "run.csv" << true << 4 << 6 << 0 << 2;
+        QTest::newRow("record steps to a CSV file and a record")
+            << "set ch1 voltage 5\noutput on\nwait 1s\nrecord start\nmark \"warm\"\nwait 1.5s\nrecord stop\nwait 1s\n"
+            << "run.csv" << true << 3 << 4 << 1 << 3;
+        QTest::newRow("whole run on standard output") << "set ch1 voltage 5\noutput on\nmark \"warm\"\nwait 1s\n"
+                                                      << "-" << false << 2 << 4 << -1 << -1;
+    }
+    void runRecords()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, csv);
+        QFETCH(bool, record);
+        QFETCH(int, fewestRows);
+        QFETCH(int, mostRows);
+        QFETCH(int, firstSecond);
+        QFETCH(int, lastSecond);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QTemporaryDir data;
+        QVERIFY(QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR) + "/mtype.mdb", data.filePath("mtype.mdb")));
+        QFile::setPermissions(data.filePath("mtype.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+        const bool toFile = csv != QLatin1String("-");
+        QStringList arguments{"--port",     sim.link(),
+                              "--data-dir", data.path(),
+                              "run",        sequenceFile(data, text),
+                              "--csv",      toFile ? data.filePath(csv) : csv,
+                              "--interval", "0.5"};
+        if (record)
+            arguments << "--record"
+                      << "sequence run";
+        const Run r = cli(arguments);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        // The marks through the run log.
+        QVERIFY2(r.err.contains(QRegularExpression(" s  line \\d: warm\n")), qPrintable(r.err));
+        QString written = r.out;
+        if (toFile) {
+            QFile file(data.filePath(csv));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            written = QString::fromLatin1(file.readAll());
+        }
+        const QStringList lines = written.split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QString("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A"));
+        const qsizetype rows = lines.size() - 1;
+        QVERIFY2(rows >= fewestRows && rows <= mostRows, qPrintable(written));
+        // The count goes where the rows do not.
+        const QString count = QString::number(rows) + " rows";
+        QVERIFY2(toFile ? r.out.startsWith(count) : r.err.endsWith(count + "\n"), qPrintable(r.out + r.err));
+        for (qsizetype i = 1; i <= rows; ++i)
+            QVERIFY2(lines.at(i).startsWith(QString::number(i - 1) + ","), qPrintable(lines.at(i)));
+        QVERIFY2(lines.last().split(u',').value(2) == "5.000", qPrintable(lines.last()));
+        if (!record)
+            return;
+        QCOMPARE(r.out, count + ", record 1\n");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cli-run-records");
+            db.setDatabaseName(data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            RecordDatabase records(db);
+            QList<RecordHeader> headers;
+            QVERIFY(records.listRecords(&headers));
+            QCOMPARE(headers.size(), 1);
+            QCOMPARE(headers.first().comment, QString("sequence run"));
+            QVERIFY(records.loadRecord(headers.first().recNo));
+            QList<RecordRow> loaded;
+            QVERIFY(records.workingRows(ReasonFilter::All, &loaded));
+            QCOMPARE(loaded.size(), rows);
+            for (qsizetype i = 0; i < rows; ++i) {
+                const QStringList fields = lines.at(i + 1).split(u',');
+                QCOMPARE(fields.at(2), loaded.at(i).pval[0]);
+                QCOMPARE(fields.at(3), loaded.at(i).sval[0]);
+            }
+            // Taken between record start and record stop only.
+            QVERIFY2(loaded.first().timeTick >= firstSecond && loaded.last().timeTick <= lastSecond,
+                     qPrintable(QString("%1 to %2").arg(loaded.first().timeTick).arg(loaded.last().timeTick)));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("cli-run-records");
     }
 };
 
