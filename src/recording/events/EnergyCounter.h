@@ -35,6 +35,7 @@ public:
         std::optional<double> volts; // latest pair; empty after a gap
         std::optional<double> amps;
         qint64 lastAtMs = -1;
+        bool inSegment = false; // the latest pair opens the next trapezoid
     };
 
     static constexpr qint64 DefaultGapLimitMs = 2000;
@@ -52,7 +53,7 @@ public:
     void detach();
 
     // With a recording: start counting (totals kept), stop counting, and
-    // back to nothing counted.
+    // back to nothing counted. Outside a recording pairs tell the power only.
     void start();
     void stop();
     void reset();
@@ -71,11 +72,12 @@ public:
     [[nodiscard]] QList<ChannelTotal> totals() const;
 
 signals:
-    // After a pair changed the channel's power or totals.
+    // After a pair or a gap changed the channel's power or totals.
     void totalsChanged(int channel);
 
 private:
     void onReading(int channel, bool current);
+    void closeSegments();
     Channel &slot(int channel);
 
     struct Fresh {

@@ -11,7 +11,8 @@ namespace qle {
 //   AtMs,Time,Kind,Channel,Source,Text
 // one line per event, Time in ISO 8601 with milliseconds, Channel from 1
 // (empty for none), Kind and Source by their short names, Text always in
-// double quotes with quotes doubled; lines end with CR LF; UTF-8. Written
+// double quotes with quotes doubled; lines end with CR LF; UTF-8 with a
+// byte-order mark, for spreadsheets to tell the encoding. Written
 // beside its final name and put in place only when complete.
 class EventCsv {
 public:

@@ -90,11 +90,15 @@ private:
     void onSetting(int channel, ChannelSetting setting, ChangeSource source);
     void onOutput(bool on, ChangeSource source);
     void onReading(int channel, bool current);
+    void onCoupling(Coupling coupling, ChangeSource source);
+    void onMemory(int memory, ChangeSource source);
+    void onError(const QString &text, ChangeSource source);
     void onLinkLost(const QString &cause);
     void onState(ConnectionState state);
     void rememberState();
     void resetModes();
     void add(Kind kind, int channel, Source source, const QString &text, qint64 atMonotonicMs);
+    [[nodiscard]] Source by(ChangeSource source) const;
     [[nodiscard]] static qint64 nowMs();
 
     static constexpr int SettingCount = 4;
@@ -106,6 +110,8 @@ private:
     QList<ModeDetector> m_modes;
     ModeDetector::Thresholds m_thresholds;
     std::optional<bool> m_output;
+    std::optional<Coupling> m_coupling;
+    std::optional<int> m_memory;
     bool m_linkDown = false;
     bool m_running = false;
     Source m_scriptSource = Source::Script;

@@ -29,7 +29,9 @@ public:
 
     // Replaces what the record had, all or nothing.
     bool save(const QString &recNo, const QList<RecordEvent> &events, const QList<ChannelTotal> &totals);
-    // In their order of saving; empty for a record without any.
+    // In their order of saving; empty for a record without any. A kind this
+    // program does not know comes back as a Mark whose text begins with
+    // the kind's name; an unknown source as Program.
     bool loadEvents(const QString &recNo, QList<RecordEvent> *events);
     bool loadTotals(const QString &recNo, QList<ChannelTotal> *totals);
     // Drops the record's events and totals; nothing to do on a file without

@@ -59,6 +59,18 @@ std::optional<RecordEvent::Source> RecordEvent::sourceFromName(const QString &na
     return std::nullopt;
 }
 
+QString RecordEvent::isoTime(const QDateTime &at)
+{
+    if (!at.isValid())
+        return {};
+    return at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QDateTime RecordEvent::fromIsoTime(const QString &text)
+{
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+
 QString RecordEvent::channelLabel(int channel)
 {
     return channel < 0 ? QString() : QStringLiteral("CH%1").arg(channel + 1);

@@ -53,6 +53,10 @@ struct RecordEvent {
 
     // One line for a list or a log: "12.345 s  CH1  set  CH1 voltage 5 → 6 V (script)".
     [[nodiscard]] QString line() const;
+    // The wall clock in ISO 8601 with milliseconds and the offset from UTC
+    // ("2024-05-01T14:03:07.250+02:00"); empty when invalid.
+    [[nodiscard]] static QString isoTime(const QDateTime &at);
+    [[nodiscard]] static QDateTime fromIsoTime(const QString &text);
     // "CH1" for channel 0, empty for none.
     [[nodiscard]] static QString channelLabel(int channel);
 };
