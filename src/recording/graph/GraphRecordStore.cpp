@@ -3,6 +3,7 @@
 #include "GraphFormat.h"
 #include "GraphStatistics.h"
 #include "recording/database/RecordDatabase.h"
+#include "recording/events/EventStore.h"
 
 #include "platform/SqliteRows.h"
 
@@ -195,7 +196,12 @@ bool GraphRecordStore::deleteRecord(const QString &recNo)
     }
     QSqlQuery rows(m_db);
     QSqlQuery header(m_db);
-    if (run(rows, QStringLiteral("delete from datadetail where recno=?"), recNo) &&
+    // The record's events and totals go with it, in the same transaction.
+    EventStore events(m_db);
+    const bool eventsDropped = events.deleteRecord(recNo);
+    if (!eventsDropped)
+        m_error = events.lastError();
+    if (eventsDropped && run(rows, QStringLiteral("delete from datadetail where recno=?"), recNo) &&
         run(header, QStringLiteral("delete from datamain where recno=?"), recNo)) {
         if (m_db.commit())
             return true;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "RecordEvent.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+
+namespace qle {
+
+// The events and totals of saved records, in tables of their own beside
+// datamain in the record file:
+//   recordevents (RecNo TEXT, Seq INTEGER, AtMs INTEGER, At TEXT, Kind TEXT,
+//                 Channel INTEGER, Source TEXT, Text TEXT)
+//   recordtotals (RecNo TEXT, Channel INTEGER, ChargeAh REAL, EnergyWh REAL)
+// RecNo as datamain numbers records; Channel counts from 1 (NULL for none);
+// At is ISO 8601 with milliseconds and offset; Kind and Source are the
+// short names. The tables are made on the first write; reading a file
+// without them gives empty lists and writes nothing. Every value is bound.
+class EventStore {
+public:
+    explicit EventStore(const QSqlDatabase &db);
+
+    // Makes both tables and their index when missing.
+    bool createTables();
+    // Whether the file has the tables (both).
+    bool hasTables(bool *present);
+
+    // Replaces what the record had, all or nothing.
+    bool save(const QString &recNo, const QList<RecordEvent> &events, const QList<ChannelTotal> &totals);
+    // In their order of saving; empty for a record without any. A kind this
+    // program does not know comes back as a Mark whose text begins with
+    // the kind's name; an unknown source as Program.
+    bool loadEvents(const QString &recNo, QList<RecordEvent> *events);
+    bool loadTotals(const QString &recNo, QList<ChannelTotal> *totals);
+    // Drops the record's events and totals; nothing to do on a file without
+    // the tables. Joins a transaction the caller has open (deleting the
+    // record's rows and header), so the caller commits all at once.
+    bool deleteRecord(const QString &recNo);
+
+    [[nodiscard]] const QSqlError &lastError() const { return m_error; }
+
+private:
+    bool run(const QString &sql, const QVariantList &values);
+    QSqlDatabase m_db;
+    QSqlError m_error;
+};
+
+} // namespace qle
