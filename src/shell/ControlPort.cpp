@@ -166,6 +166,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return measure(word == "MEAS:CURR?", arguments);
     if (word == "MEAS:POW?")
         return measurePower(arguments);
+    if (word == "EVT?")
+        return {eventsSinceLastCall()};
     if (word == "VOLT")
         return setSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR")

@@ -54,6 +54,8 @@ private:
     Outcome readSetting(ChannelSetting setting, const QString &arguments);
     Outcome measure(bool current, const QString &arguments);
     Outcome measurePower(const QString &arguments);
+    // "N" then each event since the last EVT? as ";ms,kind,channel,source,\"text\"".
+    [[nodiscard]] QString eventsSinceLastCall();
     // Milliseconds since `atMs` on the monotonic clock.
     [[nodiscard]] static QString ageText(qint64 atMs);
     Outcome setOutput(const QString &arguments);

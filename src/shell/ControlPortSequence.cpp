@@ -1,7 +1,9 @@
-// The control port's sequence commands: the same file, check and runner as
-// Function > Sequence...
+// The control port's sequence and timeline commands: the same file, check
+// and runner as Function > Sequence..., and the recording's events.
 #include "ControlPort.h"
 #include "MDIForm1.h"
+#include "recording/events/EventCsv.h"
+#include "RecordingTimeline.h"
 #include "SequenceControl.h"
 
 namespace qle {
@@ -17,6 +19,19 @@ QString faultsText(const QList<sequence::Diagnostic> &diagnostics)
 }
 
 } // namespace
+
+QString ControlPort::eventsSinceLastCall()
+{
+    const QList<RecordEvent> events = m_window.timeline().events().takeSinceLastCall();
+    QString reply = QString::number(events.size());
+    for (const RecordEvent &event : events)
+        reply += QStringLiteral(";%1,%2,%3,%4,%5")
+                     .arg(event.atMs)
+                     .arg(RecordEvent::kindName(event.kind),
+                          event.channel < 0 ? QString() : QString::number(event.channel + 1),
+                          RecordEvent::sourceName(event.source), EventCsv::quoted(event.text));
+    return reply;
+}
 
 ControlPort::Outcome ControlPort::sequenceCommand(const QString &word, const QString &argument)
 {

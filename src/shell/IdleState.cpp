@@ -7,9 +7,9 @@
 #include "MDIForm1.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
-#include "recording/table/frmDataTable.h"
-#include "recording/graph/frmGraphicRecord.h"
 #include "recording/database/RecordDatabase.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "recording/table/frmDataTable.h"
 #include "StartPage.h"
 
 #include <QAction>

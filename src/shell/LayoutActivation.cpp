@@ -14,8 +14,9 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
-#include "recording/table/frmDataTable.h"
 #include "recording/graph/frmGraphicRecord.h"
+#include "recording/table/frmDataTable.h"
+#include "RecordingTimeline.h"
 
 #include <QLineEdit>
 #include <QMdiArea>
@@ -70,6 +71,7 @@ void MDIForm1::installPanel(Panel *panel, int layoutType)
 {
     LayoutType = static_cast<qint16>(layoutType);
     m_instrument->useModel(MachineType, [this](const QString &mtype) { return m_dataForm->findFirst(mtype); });
+    m_timeline->loadLimits(MachineType, m_instrument->channelCount());
     OperatorForm = panel;
     ResetTableandWave();
     NewTable1(static_cast<qint16>(panel->channelCount() - 1));
@@ -112,6 +114,8 @@ void MDIForm1::NewTable1(qint16 idx)
     tableOperation1 = true;
     tableDataForm1 = table;
     connect(table, &frmDataTable::recordingStarted, this, &MDIForm1::restartLivePolling);
+    m_timeline->attachTable(table);
+    connect(table, &frmDataTable::markRequested, this, &MDIForm1::mnuRecordMark_Click);
     // The record settings confirmed earlier hold for every connection.
     if (m_recordSetupConfirmed)
         applyRecordSetup(*table);
@@ -126,6 +130,17 @@ void MDIForm1::NewWave1(qint16 idx)
     wave->parentWidget()->hide();
     waveOperation1 = true;
     waveForm1 = wave;
+    // The recording's events, totals and limits on the graph.
+    const auto showTimeline = [this, wave] {
+        wave->showTimeline(m_timeline->shownEvents(), m_timeline->currentTotals());
+    };
+    connect(m_timeline.get(), &RecordingTimeline::shownChanged, wave, showTimeline);
+    connect(m_timeline.get(), &RecordingTimeline::eventAdded, wave, showTimeline);
+    connect(&m_timeline->energy(), &EnergyCounter::totalsChanged, wave, showTimeline);
+    const auto showLimits = [this, wave] { wave->showLimits(m_timeline->limitLines()); };
+    connect(m_timeline.get(), &RecordingTimeline::limitsChanged, wave, showLimits);
+    showLimits();
+    showTimeline();
 }
 
 bool MDIForm1::QueryInitialValues()

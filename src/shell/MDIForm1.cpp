@@ -9,6 +9,7 @@
 #include "dialogs/dlgDelay.h"
 #include "dialogs/dlgGPIB.h"
 #include "dialogs/dlgLan.h"
+#include "dialogs/dlgLimits.h"
 #include "dialogs/dlgQueryInitial.h"
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
@@ -30,6 +31,7 @@
 #include "recording/graph/frmGraphicRecord.h"
 #include "recording/table/dlgRecordLength.h"
 #include "recording/table/frmDataTable.h"
+#include "RecordingTimeline.h"
 #include "SequenceControl.h"
 #include "SequenceWindow.h"
 
@@ -108,6 +110,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     m_dlgWaitRsp = std::make_unique<dlgWaitRsp>(*m_engine, this);
     m_engine->setWaitRspDialog(m_dlgWaitRsp.get());
     dlgConfigRS232::setExtraDevicePaths(m_options.serialDevices);
+    m_timeline = std::make_unique<RecordingTimeline>(*this);
     m_sequence = std::make_unique<SequenceControl>(*this);
 }
 
@@ -116,6 +119,7 @@ MDIForm1::~MDIForm1()
     // A run's host is this window: it goes first.
     m_sequenceWindow.reset();
     m_sequence.reset();
+    m_timeline.reset();
     // The recorders hold statements on the database: they go before it.
     for (QWidget *child : {static_cast<QWidget *>(OperatorForm.data()), tableDataForm1.data(), waveForm1.data()})
         delete child;
@@ -336,6 +340,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuPolling, &MDIForm1::mnuPolling_Click);
     onClick(m_menu->mnuTerminal, &MDIForm1::mnuTerminal_Click);
     onClick(m_menu->mnuSequence, &MDIForm1::mnuSequence_Click);
+    onClick(m_menu->mnuLimits, &MDIForm1::mnuLimits_Click);
     onClick(m_menu->mnuIndep, &MDIForm1::mnuIndep_Click);
     onClick(m_menu->mnuParallel, &MDIForm1::mnuParallel_Click);
     onClick(m_menu->mnuTrack, &MDIForm1::mnuTrack_Click);
@@ -351,6 +356,7 @@ void MDIForm1::connectMenus()
     onClick(m_menu->mnuAboutKMAx, &MDIForm1::mnuAboutKMAx_Click);
     onClick(m_menu->mnuRecordStart, &MDIForm1::mnuRecordStart_Click);
     onClick(m_menu->mnuRecordStop, &MDIForm1::mnuRecordStop_Click);
+    onClick(m_menu->mnuRecordMark, &MDIForm1::mnuRecordMark_Click);
     onClick(m_menu->mnuRecordPeriod, &MDIForm1::mnuRecordPeriod_Click);
     onClick(m_menu->mnuRecordSave, &MDIForm1::mnuRecordSave_Click);
     onClick(m_menu->mnuRecordLoad, &MDIForm1::mnuRecordLoad_Click);

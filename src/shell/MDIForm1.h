@@ -24,7 +24,9 @@ namespace qle {
 
 class StartPage;
 class Instrument;
+class RecordingTimeline;
 class SequenceControl;
+class dlgLimits;
 class SequenceWindow;
 enum class ChangeSource;
 class dlgLan;
@@ -77,8 +79,12 @@ public:
     [[nodiscard]] frmTerminal *terminal() const { return m_terminal.get(); }
     // Function > Sequence...: the window, made on first use.
     void mnuSequence_Click();
+    // Function > Limits...: the connected model's limits and their actions.
+    void mnuLimits_Click();
     [[nodiscard]] SequenceWindow *sequenceWindow() const { return m_sequenceWindow.get(); }
     [[nodiscard]] SequenceControl &sequence() { return *m_sequence; }
+    // Charge, energy, events and limits of the recording.
+    [[nodiscard]] RecordingTimeline &timeline() { return *m_timeline; }
     // Scripts over a local TCP port; false with *error when it cannot listen.
     bool startControlPort(quint16 port, QString *error);
     [[nodiscard]] quint16 controlPort() const;
@@ -123,6 +129,8 @@ public:
     void mnuAboutKMAx_Click();
     void mnuRecordStart_Click();
     void mnuRecordStop_Click();
+    // Asks for a note and puts it on the running recording's timeline.
+    void mnuRecordMark_Click();
     void mnuRecordPeriod_Click();
     void mnuRecordSave_Click();
     void mnuRecordLoad_Click();
@@ -334,8 +342,10 @@ private:
     std::unique_ptr<dlgLan> m_dlgLan;
     std::unique_ptr<ControlPort> m_controlPort;
     std::unique_ptr<frmTerminal> m_terminal;
+    std::unique_ptr<RecordingTimeline> m_timeline;
     std::unique_ptr<SequenceControl> m_sequence;
     std::unique_ptr<SequenceWindow> m_sequenceWindow;
+    std::unique_ptr<dlgLimits> m_dlgLimits;
     // A close waiting for a stopped sequence to apply its end state.
     bool m_closeAfterSequence = false;
     PollingChoice m_polling;

@@ -64,6 +64,7 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     mnuPolling = addItem(function, "&Polling...", "mnuPolling");
     function->addSeparator();
     mnuSequence = addItem(function, "Se&quence...", "mnuSequence");
+    mnuLimits = addItem(function, "&Limits...", "mnuLimits");
 
     QMenu *action = bar->addMenu("&Action");
     mnuOutMode = addSubmenu(action, "Out &Mode", "mnuOutMode");
@@ -78,6 +79,9 @@ MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
     mnuRecord = addSubmenu(action, "&Record", "mnuRecord");
     mnuRecordStart = addItem(mnuRecord, "&Start", "mnuRecordStart");
     mnuRecordStop = addItem(mnuRecord, "S&top", "mnuRecordStop");
+    mnuRecordMark = addItem(mnuRecord, "&Mark...", "mnuRecordMark");
+    mnuRecordMark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuRecordMark->setShortcutContext(Qt::ApplicationShortcut);
     mnuRecordPeriod = addItem(mnuRecord, "Set&up", "mnuRecordPeriod");
     mnuRecordSave = addItem(mnuRecord, "S&ave", "mnuRecordSave");
     mnuRecordLoad = addItem(mnuRecord, "&Load", "mnuRecordLoad");

@@ -45,6 +45,7 @@ public:
     QAction *mnuReadTimes = nullptr;
     QAction *mnuPolling = nullptr;
     QAction *mnuSequence = nullptr; // always enabled: the window checks against what is connected
+    QAction *mnuLimits = nullptr;
     QAction *mnuTerminal = nullptr; // always enabled: the window says when nothing can be sent
     // Action
     QMenu *mnuOutMode = nullptr;
@@ -58,6 +59,7 @@ public:
     QMenu *mnuRecord = nullptr;
     QAction *mnuRecordStart = nullptr;
     QAction *mnuRecordStop = nullptr;
+    QAction *mnuRecordMark = nullptr; // Ctrl+M: a note on the recording's timeline
     QAction *mnuRecordPeriod = nullptr;
     QAction *mnuRecordSave = nullptr;
     QAction *mnuRecordLoad = nullptr;

@@ -2,10 +2,14 @@
 #include "MDIForm1.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "platform/widgets/ModalRunner.h"
+#include "recording/database/SampleInterval.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "recording/table/dlgRecordLength.h"
 #include "recording/table/frmDataTable.h"
-#include "recording/graph/frmGraphicRecord.h"
-#include "recording/database/SampleInterval.h"
+#include "RecordingTimeline.h"
+
+#include <QInputDialog>
 
 namespace qle {
 
@@ -72,6 +76,21 @@ void MDIForm1::mnuRecordStop_Click()
 {
     if (frmDataTable *table = tableRecorder())
         table->EndRecordData(0);
+}
+
+void MDIForm1::mnuRecordMark_Click()
+{
+    if (!m_timeline->events().isRunning()) {
+        ReportStatus("Marks go on a running recording", 5000);
+        return;
+    }
+    QInputDialog dialog(this);
+    dialog.setObjectName("dlgMark");
+    dialog.setWindowTitle("Mark");
+    dialog.setLabelText("Note on the recording's timeline:");
+    if (platform::modalRunner().exec(dialog) != QDialog::Accepted || dialog.textValue().trimmed().isEmpty())
+        return;
+    m_timeline->mark(dialog.textValue().trimmed());
 }
 
 void MDIForm1::mnuRecordPeriod_Click()

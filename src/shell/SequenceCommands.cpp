@@ -1,7 +1,10 @@
-// Function > Sequence... and what a running sequence asks of closing.
+// Function > Sequence..., Function > Limits... and what a running sequence
+// asks of closing.
+#include "dialogs/dlgLimits.h"
 #include "MDIForm1.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "RecordingTimeline.h"
 #include "SequenceControl.h"
 #include "SequenceWindow.h"
 
@@ -14,6 +17,18 @@ void MDIForm1::mnuSequence_Click()
     m_sequenceWindow->show();
     m_sequenceWindow->raise();
     m_sequenceWindow->activateWindow();
+}
+
+void MDIForm1::mnuLimits_Click()
+{
+    if (m_instrument->channelCount() == 0) {
+        ReportStatus("Limits belong to a model: connect an instrument first", 5000);
+        return;
+    }
+    if (!m_dlgLimits)
+        m_dlgLimits = std::make_unique<dlgLimits>(this);
+    if (m_dlgLimits->Execute(MachineType, m_instrument->channelCount()))
+        m_timeline->loadLimits(MachineType, m_instrument->channelCount());
 }
 
 bool MDIForm1::mayCloseDuringSequence()

@@ -3,6 +3,7 @@
 #include "MDIForm1.h"
 #include "platform/Trace.h"
 #include "recording/table/frmDataTable.h"
+#include "RecordingTimeline.h"
 
 #include <QFile>
 
@@ -12,6 +13,21 @@ SequenceControl::SequenceControl(MDIForm1 &window, QObject *parent)
     : QObject(parent), m_window(window), m_runner(new sequence::SequenceRunner(window.model(), this, this))
 {
     connect(m_runner, &sequence::SequenceRunner::finished, this, &SequenceControl::onFinished);
+    // While a sequence runs, what it changes through the model is its own
+    // on the recording's timeline, each step with it.
+    connect(m_runner, &sequence::SequenceRunner::stateChanged, this, [this](sequence::SequenceRunner::State state) {
+        m_window.timeline().events().setScriptSource(state == sequence::SequenceRunner::State::Running ||
+                                                             state == sequence::SequenceRunner::State::Paused
+                                                         ? RecordEvent::Source::Sequence
+                                                         : RecordEvent::Source::Script);
+    });
+    connect(m_runner, &sequence::SequenceRunner::stepStarted, this, [this](int line) {
+        EventRecorder &events = m_window.timeline().events();
+        if (events.isRunning())
+            events.note(
+                RecordEvent::Kind::SequenceStep, -1, RecordEvent::Source::Sequence,
+                QStringLiteral("line %1: %2").arg(line).arg(m_text.section(u'\n', line - 1, line - 1).trimmed()));
+    });
     // "Record while running" over an output that is still off starts the
     // recording once the run switches the output on.
     connect(&window.model(), &Instrument::outputChanged, this, [this](bool on) {
@@ -110,6 +126,7 @@ void SequenceControl::mark(const QString &text)
 {
     Trace("sequence mark: " + text);
     m_window.ReportStatus("Mark: " + text, 5000);
+    m_window.timeline().mark(text, RecordEvent::Source::Sequence);
 }
 
 bool SequenceControl::beginLivePolling()

@@ -140,7 +140,10 @@ def drive_with_pyvisa(port, transcript, data):
     expect("COUP TRACK", inst.query("COUP TRACK"), "OK")
     expect("locked by TRACK", inst.query("VOLT 1,3"), "ERR field locked")
     expect("COUP INDEP", inst.query("COUP INDEP"), "OK")
-    expect("unknown", inst.query("MEAS:POW? 1"), "ERR unknown command")
+    expect("MEAS:POW?", inst.query("MEAS:POW? 1"), re.compile(r"\d+\.\d{3},\d+"))
+    expect("EVT? without a recording", inst.query("EVT?"), re.compile(r"\d+(;.*)?"))
+    expect("SEQ:STAT? before any run", inst.query("SEQ:STAT?"), "idle,0,0.0")
+    expect("unknown", inst.query("MEAS:RES? 1"), "ERR unknown command")
     inst.close()
     rm.close()
 

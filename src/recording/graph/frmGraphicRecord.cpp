@@ -3,8 +3,6 @@
 #include "frmGraphicRecord.h"
 
 #include "ColorPicker.h"
-#include "recording/table/dlgRecordLength.h"
-#include "recording/table/frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
 #include "GraphView.h"
@@ -12,6 +10,8 @@
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "PlotCursors.h"
+#include "recording/table/dlgRecordLength.h"
+#include "recording/table/frmDataTable.h"
 #include "TraceMarker.h"
 
 #include <QCheckBox>
@@ -95,7 +95,8 @@ frmGraphicRecord::frmGraphicRecord(QWidget *parent) : frmGraphicRecord(s_noHost,
 
 frmGraphicRecord::frmGraphicRecord(IGraphHost &host, const QSqlDatabase &db, QWidget *parent)
     : QWidget(parent), txtChannels(new QLineEdit(this)), CWGraph1(new GraphView(this)),
-      cursors(new PlotCursors(*CWGraph1)), m_host(host), m_db(db), m_records(db), m_store(db)
+      m_marks(new GraphMarks(*CWGraph1)), cursors(new PlotCursors(*CWGraph1)), m_host(host), m_db(db), m_records(db),
+      m_store(db)
 {
     setObjectName("frmGraphicRecord");
     setWindowTitle("Graphic Record");

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "GraphMarks.h"
 #include "GraphRecordStore.h"
 #include "GraphStatistics.h"
-#include "recording/export/PrintGraph.h"
 #include "recording/database/RecordDatabase.h"
 #include "recording/database/RecordRow.h"
+#include "recording/events/RecordEvent.h"
+#include "recording/export/PrintGraph.h"
 
 #include <QList>
 #include <QPointer>
@@ -120,6 +122,13 @@ public:
 
     [[nodiscard]] QSqlDatabase database() const { return m_db; }
 
+    // The recording's events as marks on the graph, and each channel's
+    // charge and energy under the statistics.
+    void showTimeline(const QList<RecordEvent> &events, const QList<ChannelTotal> &totals);
+    // Dashed lines at the voltage and current limits.
+    void showLimits(const QList<GraphMarks::LimitLine> &limits);
+    [[nodiscard]] GraphMarks &marks() { return *m_marks; }
+
     qint32 lIdx = 0;      // points on the graph since the last clear
     qint16 iXTime = 1;    // seconds between two points
     qint16 ContrlIdx = 0; // channels shown minus one
@@ -127,6 +136,8 @@ public:
 
     QLineEdit *txtChannels; // hidden: the channel count as text, "1" to "3"
     GraphView *CWGraph1;
+    GraphMarks *m_marks;
+    QList<ChannelTotal> m_totals;
     PlotCursors *cursors;
     std::array<QCheckBox *, Plots> cbPlot{};
     std::array<QFrame *, Plots> Line{}; // colour markers Line1..Line6

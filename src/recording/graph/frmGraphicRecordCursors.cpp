@@ -1,11 +1,11 @@
 // The graph recorder's mouse modes and cursors.
 #include "frmGraphicRecord.h"
 
-#include "recording/table/frmDataTable.h"
 #include "GraphFormat.h"
 #include "GraphView.h"
 #include "ModeSlide.h"
 #include "PlotCursors.h"
+#include "recording/table/frmDataTable.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -207,6 +207,27 @@ void frmGraphicRecord::refreshStatistics()
     const QStringList lines = graph::statisticsLines(m_extremes, channels(), iXTime, lIdx);
     lstWave->clear();
     lstWave->addItems(lines);
+    for (const ChannelTotal &total : std::as_const(m_totals))
+        lstWave->addItem(QStringLiteral("%1 %2 Ah, %3 Wh")
+                             .arg(RecordEvent::channelLabel(total.channel))
+                             .arg(total.chargeAh, 0, 'f', 4)
+                             .arg(total.energyWh, 0, 'f', 4));
+}
+
+void frmGraphicRecord::showTimeline(const QList<RecordEvent> &events, const QList<ChannelTotal> &totals)
+{
+    QList<GraphMarks::Event> marks;
+    marks.reserve(events.size());
+    for (const RecordEvent &event : events)
+        marks.append({static_cast<double>(event.atMs) / 86'400'000.0, event.line()});
+    m_marks->setEvents(marks);
+    m_totals = totals;
+    scheduleStatistics();
+}
+
+void frmGraphicRecord::showLimits(const QList<GraphMarks::LimitLine> &limits)
+{
+    m_marks->setLimits(limits);
 }
 
 void frmGraphicRecord::updateNow()

@@ -2,17 +2,17 @@
 // graph on paper.
 #include "frmGraphicRecord.h"
 
-#include "recording/export/ExportCsv.h"
-#include "recording/export/ExportFileDialog.h"
-#include "recording/table/frmDataTable.h"
 #include "GraphHost.h"
-#include "recording/export/GraphImage.h"
 #include "GraphView.h"
-#include "recording/export/ImageSizeDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "recording/export/ExportCsv.h"
+#include "recording/export/ExportFileDialog.h"
+#include "recording/export/GraphImage.h"
+#include "recording/export/ImageSizeDialog.h"
 #include "recording/export/PrintDialog.h"
 #include "recording/export/PrintGraph.h"
+#include "recording/table/frmDataTable.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -2,13 +2,13 @@
 // save, load and delete of records in the record tables.
 #include "frmGraphicRecord.h"
 
-#include "recording/table/frmDataTable.h"
 #include "GraphHost.h"
 #include "GraphScales.h"
 #include "GraphView.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "recording/database/SampleInterval.h"
+#include "recording/table/frmDataTable.h"
 
 #include <QComboBox>
 #include <QLineEdit>

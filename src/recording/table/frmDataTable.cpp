@@ -1,8 +1,8 @@
 // The table recorder's window: its controls, grid and layout.
 #include "frmDataTable.h"
 
-#include "RecordTableModel.h"
 #include "recording/database/RecordTime.h"
+#include "RecordTableModel.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -73,6 +73,25 @@ void frmDataTable::updateMinimumSize()
     setMinimumSize(std::max(m_strip->minimumSizeHint().width(), GridMargin + 200), stripHeight() + gridHeight);
 }
 
+void frmDataTable::showEvents(const QList<RecordEvent> &events)
+{
+    const bool hadEvents = lstEvents->count() > 0;
+    lstEvents->clear();
+    for (const RecordEvent &event : events)
+        lstEvents->addItem(event.line());
+    lstEvents->scrollToBottom();
+    if (hadEvents != (lstEvents->count() > 0))
+        placeControls();
+}
+
+void frmDataTable::addEvent(const RecordEvent &event)
+{
+    lstEvents->addItem(event.line());
+    lstEvents->scrollToBottom();
+    if (lstEvents->count() == 1)
+        placeControls();
+}
+
 int frmDataTable::stripHeight() const
 {
     return std::max(StripHeight, m_strip->minimumSizeHint().height());
@@ -93,6 +112,13 @@ void frmDataTable::buildControls()
     cmdClear = newButton(m_strip, "cmdClear", "Clear");
     cmdGenerate = newButton(m_strip, "cmdGenerate", "Generate");
     cmdGenerateMin = newButton(m_strip, "cmdGenerateMin", "Generate");
+    cmdMark = new QPushButton("Mark...", this);
+    cmdMark->setObjectName("cmdMark");
+    cmdMark->setToolTip("A note on the recording's timeline (Ctrl+M)");
+    connect(cmdMark, &QPushButton::clicked, this, &frmDataTable::markRequested);
+    lstEvents = new QListWidget(this);
+    lstEvents->setObjectName("lstEvents");
+    lstEvents->setWordWrap(true);
     // Test-data tools of the record tables, not offered to the user.
     cmdGenerate->hide();
     cmdGenerateMin->hide();
@@ -215,9 +241,20 @@ void frmDataTable::placeControls()
 {
     const int strip = stripHeight();
     m_strip->setGeometry(0, 0, width(), strip);
-    const int gridWidth = std::max(0, width() - GridMargin);
+    // The events column takes up to a third of the width once there are events.
+    const bool events = lstEvents->count() > 0;
+    const int eventsWidth = events ? std::min(width() / 3, cmdMark->sizeHint().width() * 4) : 0;
+    const int gridWidth = std::max(0, width() - GridMargin - (events ? eventsWidth + GridMargin / 2 : 0));
     const int gridHeight = std::max(0, height() - strip);
     const QRect grid(GridMargin / 2, strip, gridWidth, gridHeight);
+    lstEvents->setVisible(events);
+    cmdMark->setVisible(events);
+    if (events) {
+        const int left = grid.right() + 1 + GridMargin / 2;
+        const int buttonHeight = cmdMark->sizeHint().height();
+        cmdMark->setGeometry(left, strip, std::min(eventsWidth, cmdMark->sizeHint().width()), buttonHeight);
+        lstEvents->setGeometry(left, strip + buttonHeight + 2, eventsWidth, std::max(0, gridHeight - buttonHeight - 2));
+    }
     grdHelQuest->setGeometry(grid);
     List1->setGeometry(grid);
     pnlDataComment->move(grid.left() + std::max(0, (gridWidth - pnlDataComment->width()) / 2),

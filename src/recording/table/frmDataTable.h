@@ -4,6 +4,7 @@
 #include "recording/database/SampleReducer.h"
 
 #include "recording/database/PackedRecordRow.h"
+#include "recording/events/RecordEvent.h"
 #include <QDateTime>
 
 #include <QList>
@@ -134,6 +135,14 @@ public:
     QPushButton *cmdClear;
     QPushButton *cmdGenerate;
     QPushButton *cmdGenerateMin;
+    // The events of the rows shown, beside the grid once there are any, and
+    // the button that adds a note to them.
+    QPushButton *cmdMark;
+    QListWidget *lstEvents;
+
+    // What the events column lists; an event added at the end.
+    void showEvents(const QList<RecordEvent> &events);
+    void addEvent(const RecordEvent &event);
 
 signals:
     // The graph window clears and captions its start button "Record...".
@@ -142,6 +151,10 @@ signals:
     void recordingStopped();
     // A saved record is now the working table: the graph window redraws.
     void recordLoaded();
+    // The rows were saved as (or into) record `recNo`.
+    void recordSaved(const QString &recNo);
+    // Mark... was pressed: the main window asks for the note.
+    void markRequested();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -1,7 +1,6 @@
 // The table recorder's recording: start, stop and the one-second tick.
 #include "frmDataTable.h"
 
-#include "recording/graph/frmGraphicRecord.h"
 #include "panels/Panel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -9,9 +8,10 @@
 #include "platform/SettingsStore.h"
 #include "platform/Trace.h"
 #include "RecorderHost.h"
-#include "RecordTableModel.h"
 #include "recording/database/RecordTime.h"
 #include "recording/database/SampleInterval.h"
+#include "recording/graph/frmGraphicRecord.h"
+#include "RecordTableModel.h"
 
 #include <QComboBox>
 #include <QLineEdit>

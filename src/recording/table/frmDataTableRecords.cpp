@@ -2,11 +2,11 @@
 // Load and Clear on the record tables.
 #include "frmDataTable.h"
 
-#include "recording/graph/frmGraphicRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
 #include "RecorderHost.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "RecordTableModel.h"
 
 #include <QComboBox>
@@ -253,6 +253,7 @@ frmDataTable::Saved frmDataTable::saveRows(const QString &comment)
             forgetDeletedRecord(loaded);
             return {{}, error};
         }
+        emit recordSaved(loaded);
         return {loaded, {}};
     }
     RecordHeader header;
@@ -267,6 +268,7 @@ frmDataTable::Saved frmDataTable::saveRows(const QString &comment)
         return {{}, systemErrorText()};
     // The number is shown once the record is there, so a failed save is not "replaced" later.
     txtRecno->setText(recNo);
+    emit recordSaved(recNo);
     return {recNo, {}};
 }
 
