@@ -164,6 +164,17 @@ private slots:
         QVERIFY(store.loadEvents("4", &loaded));
         QCOMPARE(loaded, events.mid(0, 2));
 
+        // Written as the record is taken: appended in order, totals replaced.
+        QVERIFY(store.appendEvents("6", events.mid(0, 2)));
+        QVERIFY(store.appendEvents("6", {}));
+        QVERIFY(store.appendEvents("6", events.mid(2)));
+        QVERIFY(store.saveTotals("6", {{0, 1, 1}}));
+        QVERIFY(store.saveTotals("6", totals));
+        QVERIFY(store.loadEvents("6", &loaded));
+        QCOMPARE(loaded, events);
+        QVERIFY(store.loadTotals("6", &loadedTotals));
+        QCOMPARE(loadedTotals, totals);
+
         // A record never saved with events has none.
         QVERIFY(store.loadEvents("99", &loaded));
         QVERIFY(loaded.isEmpty());

@@ -647,6 +647,28 @@ private slots:
         QCOMPARE(recorder.events().size(), 1);
     }
 
+    void recorderOffByTheInstrumentOnlyWhenItWasOn()
+    {
+        ManualClock clock;
+        Instrument instrument;
+        instrument.useModel("KMB-6001", catalogueLookup());
+        EventRecorder recorder;
+        recorder.attach(&instrument);
+        recorder.start();
+        // First seen off: the output was not known to be on.
+        instrument.noteOutput(false, ChangeSource::Instrument);
+        instrument.noteOutput(true, ChangeSource::Instrument);
+        instrument.noteOutput(false, ChangeSource::Instrument);
+        // Off by a script while on is the script's doing.
+        instrument.noteOutput(true, ChangeSource::Instrument);
+        instrument.noteOutput(false, ChangeSource::Script);
+        const QList<RecordEvent> events = recorder.events();
+        QCOMPARE(kinds(events), (QList<Kind>{Kind::RecordingStart, Kind::OutputOff, Kind::OutputOn,
+                                             Kind::OutputOffByInstrument, Kind::OutputOn, Kind::OutputOff}));
+        QCOMPARE(events.at(1).source, Source::Instrument);
+        QCOMPARE(events.at(5).source, Source::Script);
+    }
+
     void recorderStartTimeFromTheClock()
     {
         ManualClock clock(1000.0); // 00:16:40

@@ -20,6 +20,7 @@ const QString AddEvent = QStringLiteral(
     "insert into recordevents (RecNo, Seq, AtMs, At, Kind, Channel, Source, Text) values (?,?,?,?,?,?,?,?)");
 const QString AddTotal =
     QStringLiteral("insert into recordtotals (RecNo, Channel, ChargeAh, EnergyWh) values (?,?,?,?)");
+const QString LastSeq = QStringLiteral("select coalesce(max(Seq), 0) from recordevents where RecNo=?");
 const QString ReadEvents =
     QStringLiteral("select AtMs, At, Kind, Channel, Source, Text from recordevents where RecNo=? order by Seq");
 const QString ReadTotals =
@@ -63,48 +64,86 @@ bool EventStore::hasTables(bool *present)
     return true;
 }
 
-bool EventStore::save(const QString &recNo, const QList<RecordEvent> &events, const QList<ChannelTotal> &totals)
+bool EventStore::inTransaction(const std::function<bool()> &work)
 {
     if (!m_db.transaction()) {
         m_error = m_db.lastError();
         return false;
     }
-    const auto write = [&] {
-        if (!createTables() || !run(DropEvents, {recNo}) || !run(DropTotals, {recNo}))
-            return false;
-        QSqlQuery insert(m_db);
-        if (!insert.prepare(AddEvent)) {
-            m_error = insert.lastError();
-            return false;
-        }
-        qint64 seq = 0;
-        for (const RecordEvent &event : events) {
-            insert.addBindValue(recNo);
-            insert.addBindValue(++seq);
-            insert.addBindValue(event.atMs);
-            insert.addBindValue(RecordEvent::isoTime(event.at));
-            insert.addBindValue(RecordEvent::kindName(event.kind));
-            insert.addBindValue(event.channel >= 0 ? QVariant(event.channel + 1) : QVariant());
-            insert.addBindValue(RecordEvent::sourceName(event.source));
-            insert.addBindValue(event.text.isNull() ? QStringLiteral("") : event.text);
-            if (!insert.exec()) {
-                m_error = insert.lastError();
-                return false;
-            }
-        }
-        for (const ChannelTotal &total : totals) {
-            if (!run(AddTotal, {recNo, total.channel + 1, total.chargeAh, total.energyWh}))
-                return false;
-        }
-        return true;
-    };
-    if (write()) {
+    if (work()) {
         if (m_db.commit())
             return true;
         m_error = m_db.lastError();
     }
     m_db.rollback();
     return false;
+}
+
+bool EventStore::insertEvents(const QString &recNo, qint64 firstSeq, const QList<RecordEvent> &events)
+{
+    QSqlQuery insert(m_db);
+    if (!insert.prepare(AddEvent)) {
+        m_error = insert.lastError();
+        return false;
+    }
+    qint64 seq = firstSeq;
+    for (const RecordEvent &event : events) {
+        insert.addBindValue(recNo);
+        insert.addBindValue(seq++);
+        insert.addBindValue(event.atMs);
+        insert.addBindValue(RecordEvent::isoTime(event.at));
+        insert.addBindValue(RecordEvent::kindName(event.kind));
+        insert.addBindValue(event.channel >= 0 ? QVariant(event.channel + 1) : QVariant());
+        insert.addBindValue(RecordEvent::sourceName(event.source));
+        insert.addBindValue(event.text.isNull() ? QStringLiteral("") : event.text);
+        if (!insert.exec()) {
+            m_error = insert.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EventStore::insertTotals(const QString &recNo, const QList<ChannelTotal> &totals)
+{
+    for (const ChannelTotal &total : totals) {
+        if (!run(AddTotal, {recNo, total.channel + 1, total.chargeAh, total.energyWh}))
+            return false;
+    }
+    return true;
+}
+
+bool EventStore::save(const QString &recNo, const QList<RecordEvent> &events, const QList<ChannelTotal> &totals)
+{
+    return inTransaction([&] {
+        return createTables() && run(DropEvents, {recNo}) && run(DropTotals, {recNo}) &&
+               insertEvents(recNo, 1, events) && insertTotals(recNo, totals);
+    });
+}
+
+bool EventStore::appendEvents(const QString &recNo, const QList<RecordEvent> &events)
+{
+    return inTransaction([&] {
+        if (!createTables())
+            return false;
+        QSqlQuery last(m_db);
+        if (!last.prepare(LastSeq)) {
+            m_error = last.lastError();
+            return false;
+        }
+        last.addBindValue(recNo);
+        if (!last.exec()) {
+            m_error = last.lastError();
+            return false;
+        }
+        const qint64 highest = last.next() ? last.value(0).toLongLong() : 0;
+        return insertEvents(recNo, highest + 1, events);
+    });
+}
+
+bool EventStore::saveTotals(const QString &recNo, const QList<ChannelTotal> &totals)
+{
+    return inTransaction([&] { return createTables() && run(DropTotals, {recNo}) && insertTotals(recNo, totals); });
 }
 
 bool EventStore::loadEvents(const QString &recNo, QList<RecordEvent> *events)

@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QString>
 
+#include <functional>
+
 namespace qle {
 
 // The events and totals of saved records, in tables of their own beside
@@ -27,8 +29,13 @@ public:
     // Whether the file has the tables (both).
     bool hasTables(bool *present);
 
-    // Replaces what the record had, all or nothing.
+    // Replaces what the record had, all or nothing, in a transaction of
+    // its own (call it outside one).
     bool save(const QString &recNo, const QList<RecordEvent> &events, const QList<ChannelTotal> &totals);
+    // For a record written as it is taken: events added after those it has,
+    // and its totals replaced; each all or nothing, in its own transaction.
+    bool appendEvents(const QString &recNo, const QList<RecordEvent> &events);
+    bool saveTotals(const QString &recNo, const QList<ChannelTotal> &totals);
     // In their order of saving; empty for a record without any. A kind this
     // program does not know comes back as a Mark whose text begins with
     // the kind's name; an unknown source as Program.
@@ -43,6 +50,9 @@ public:
 
 private:
     bool run(const QString &sql, const QVariantList &values);
+    bool inTransaction(const std::function<bool()> &work);
+    bool insertEvents(const QString &recNo, qint64 firstSeq, const QList<RecordEvent> &events);
+    bool insertTotals(const QString &recNo, const QList<ChannelTotal> &totals);
     QSqlDatabase m_db;
     QSqlError m_error;
 };
