@@ -8,10 +8,13 @@
 #include "platform/SettingsStore.h"
 #include "platform/widgets/CWButton.h"
 #include "platform/widgets/CWNumEdit.h"
+#include "recording/events/ChannelLimits.h"
+#include "recording/graph/frmGraphicRecord.h"
 #include "recording/table/frmDataTable.h"
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "shell/RecordingTimeline.h"
 #include "shell/SequenceControl.h"
 #include "shell/SequenceEditor.h"
 #include "shell/SequenceWindow.h"
@@ -718,6 +721,93 @@ private slots:
         QVERIFY(fx->boxes.texts().contains("A sequence is running. Stop it, apply its end state and close?"));
         QTRY_COMPARE(sim->received().filter(":OUTP:STAT 0").size(), offs + 1);
         QTRY_VERIFY(!w->isVisible());
+    }
+
+    // The recording's timeline in the main program: what the instrument, a
+    // script and the user did, beside the table and on the graph; a limit
+    // that switches the output off within two Live periods; saved with the
+    // record, loaded with it, and a record without events loading as before.
+    void timelineOfARecording()
+    {
+        startSim({"--model", "KMA-3303T", "--no-noise"});
+        QVERIFY(sim->control("load 1 10"));
+        ChannelLimits limits;
+        limits[LimitKind::CurrentHigh] = Limit{0.8, LimitAction::OutputOff};
+        ChannelLimits::save("KMA-3303T", 0, limits);
+        connectSerial();
+        constexpr int Period = 250;
+        w->setPolling(PollingChoice{true, Period});
+        QString error;
+        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, w->controlPort());
+        QVERIFY(client.waitForConnected(5000));
+        const auto ask = [&](const QString &line) {
+            client.write((line + "\n").toUtf8());
+            if (!QTest::qWaitFor([&] { return client.canReadLine(); }, 20000))
+                return QStringLiteral("<no reply>");
+            return QString::fromUtf8(client.readLine()).trimmed();
+        };
+        frmDataTable *table = w->tableRecorder();
+        frmGraphicRecord *graph = w->graphWindow();
+        QVERIFY(table && graph);
+        QCOMPARE(w->timeline().limitLines().size(), 1); // the dashed line of CH1's current
+
+        QCOMPARE(ask("VOLT 1,5"), QString("OK"));
+        QCOMPARE(ask("CURR 1,1"), QString("OK"));
+        QCOMPARE(ask("OUTP ON"), QString("OK"));
+        QCOMPARE(ask("REC:SETUP 0,0,5,0,0,0"), QString("OK"));
+        QCOMPARE(ask("REC:STAR FORCE"), QString("OK"));
+        QTRY_VERIFY(!table->lstEvents->findItems("recording-start", Qt::MatchContains).isEmpty());
+        QCOMPARE(ask("VOLT 1,6"), QString("OK"));
+        QTRY_VERIFY(!table->lstEvents->findItems("CH1 voltage 5 → 6 V (script)", Qt::MatchContains).isEmpty());
+        QVERIFY(w->timeline().mark("probe moved"));
+        QVERIFY(!table->lstEvents->findItems("probe moved", Qt::MatchContains).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(w->timeline().currentTotals().value(0).chargeAh > 0, 4 * Period);
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
+
+        // 9 V over 10 ohms is 0.9 A: over the limit, the output goes off.
+        const auto offs = [&] { return sim->received().filter(":OUTP:STAT 0").size(); };
+        const qsizetype offsBefore = offs();
+        QElapsedTimer sinceCrossing;
+        QCOMPARE(ask("VOLT 1,9"), QString("OK"));
+        sinceCrossing.start();
+        QTRY_VERIFY_WITH_TIMEOUT(offs() > offsBefore, 10 * Period);
+        const qint64 latency = sinceCrossing.elapsed();
+        qInfo("limit to output off: %lld ms", latency);
+        // Two periods, and the one command's own round trip.
+        QVERIFY2(latency <= 3 * Period, qPrintable(QString::number(latency)));
+        QTRY_VERIFY(!w->outputOn());
+        const QString since = ask("EVT?");
+        QVERIFY2(since.contains(",limit-breach,1,program,\"CH1 current") && since.contains(",set,1,script,"),
+                 qPrintable(since));
+        QCOMPARE(ask("EVT?"), QString("0"));
+
+        QCOMPARE(ask("REC:STOP"), QString("OK"));
+        const QList<RecordEvent> recorded = w->timeline().shownEvents();
+        QVERIFY(recorded.size() >= 5);
+        QCOMPARE(graph->marks().events().size(), recorded.size());
+        const QString recNo = ask("REC:SAVE \"timeline\"");
+        QVERIFY2(recNo.toInt() > 0, qPrintable(recNo));
+        QVERIFY(graph->lstWave->findItems("CH1 ", Qt::MatchStartsWith).size() >= 1);
+
+        // Loaded again: the same events, listed and marked, and the totals.
+        const QList<ChannelTotal> totals = w->timeline().shownTotals();
+        table->ClearData();
+        QVERIFY(ask("REC:LOAD " + recNo).toInt() > 0);
+        QCOMPARE(w->timeline().shownEvents(), recorded);
+        QCOMPARE(w->timeline().shownTotals(), totals);
+        QCOMPARE(table->lstEvents->count(), recorded.size());
+        QCOMPARE(graph->marks().events().size(), recorded.size());
+
+        // A record of a program without events loads as before.
+        QSqlQuery drop(QSqlDatabase::database(DataForm::ConnectionName));
+        QVERIFY(drop.exec("drop table recordevents") && drop.exec("drop table recordtotals"));
+        const QString rows = ask("REC:LOAD " + recNo);
+        QVERIFY(rows.toInt() > 0);
+        QVERIFY(w->timeline().shownEvents().isEmpty());
+        QCOMPARE(table->lstEvents->count(), 0);
+        QVERIFY(table->lstEvents->isHidden());
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and

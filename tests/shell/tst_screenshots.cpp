@@ -8,12 +8,14 @@
 #include "panels/Panel.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
+#include "recording/events/ChannelLimits.h"
 #include "recording/graph/frmGraphicRecord.h"
 #include "recording/graph/GraphView.h"
 #include "recording/graph/ModeSlide.h"
 #include "recording/graph/PlotCursors.h"
 #include "recording/table/frmDataTable.h"
 #include "recording/table/RecordTableModel.h"
+#include "shell/RecordingTimeline.h"
 #include "shell/SequenceControl.h"
 #include "shell/SequenceEditor.h"
 #include "shell/SequenceWindow.h"
@@ -27,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -316,6 +319,42 @@ private slots:
         // Back on the panel, the client area is the panel's again.
         w->mnuControl_Click();
         QCOMPARE(qobject_cast<QMdiArea *>(w->centralWidget())->viewport()->size(), panelClient);
+    }
+
+    // The timeline of a recording: its events beside the table, marked on
+    // the graph with the current limit's dashed line, and the totals.
+    void timeline()
+    {
+        ShellFixture::clearSettings();
+        ChannelLimits limits;
+        limits[LimitKind::CurrentHigh] = Limit{1.5, LimitAction::MarkOnly};
+        ChannelLimits::save("KMA-3303T", 0, limits);
+        ShellFixture fx;
+        SimProcess sim;
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {"set volt 1 12", "load 1 10"}, &w));
+        w->setPolling(PollingChoice{true, 250});
+        w->mnuOutput_Click();
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 1, 0, 0, 0);
+        w->mnuRecordStart_Click();
+        QTRY_VERIFY(table->isRecording());
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
+        QVERIFY(w->timeline().mark("probe moved to TP3"));
+        QVERIFY(sim.control("load 1 5"));
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 5, 8000);
+        w->mnuRecordStop_Click();
+        QTRY_VERIFY(table->lstEvents->count() >= 4);
+        w->mnuTableData_Click();
+        QTest::qWait(100);
+        CHECKED(checkFits(*w, *table, "table with events"));
+        save(*w, "timeline-table" + scaleSuffix() + ".png");
+        w->mnuWave_Click();
+        QTest::qWait(300);
+        w->graphWindow()->updateNow();
+        save(*w, "timeline-graph" + scaleSuffix() + ".png");
+        QCOMPARE(w->graphWindow()->lstWave->findItems(" Wh", Qt::MatchContains).size(), 3);
+        QCOMPARE(w->graphWindow()->marks().limitSeries().size(), 1);
     }
 
     void tableRecorder()

@@ -14,8 +14,6 @@
 namespace qle {
 namespace {
 
-// Far beyond any recording, so a limit line spans whatever part is shown.
-constexpr double FarDays = 1e5;
 const QColor EventColor(200, 60, 0);
 const QColor LimitColor(200, 0, 0);
 
@@ -39,6 +37,7 @@ GraphMarks::GraphMarks(GraphView &view) : QObject(&view), m_view(view), m_eventS
     });
     // The marks stay along the top whatever the voltage range.
     connect(view.voltageAxis(), &QValueAxis::rangeChanged, this, &GraphMarks::placeEvents);
+    connect(view.timeAxis(), &QValueAxis::rangeChanged, this, &GraphMarks::spanLimits);
 }
 
 void GraphMarks::setEvents(const QList<Event> &events)
@@ -82,13 +81,23 @@ void GraphMarks::setLimits(const QList<LimitLine> &limits)
         QPen pen(LimitColor, 1);
         pen.setStyle(Qt::DashLine);
         series->setPen(pen);
-        series->append(-FarDays, limit.value);
-        series->append(FarDays, limit.value);
         m_view.chart()->addSeries(series);
         series->attachAxis(m_view.timeAxis());
         series->attachAxis(limit.current ? m_view.currentAxis() : m_view.voltageAxis());
         m_limitSeries.append(series);
     }
+    m_limits = limits;
+    spanLimits();
+}
+
+void GraphMarks::spanLimits()
+{
+    // Across the time shown only: a painter drops lines whose ends lie far
+    // outside the picture.
+    const double from = m_view.timeMin();
+    const double to = m_view.timeMax();
+    for (qsizetype i = 0; i < m_limitSeries.size() && i < m_limits.size(); ++i)
+        m_limitSeries.at(i)->replace({{from, m_limits.at(i).value}, {to, m_limits.at(i).value}});
 }
 
 } // namespace qle

@@ -39,11 +39,13 @@ public:
 
 private:
     void placeEvents();
+    void spanLimits();
 
     GraphView &m_view;
     QScatterSeries *m_eventSeries;
     QList<QLineSeries *> m_limitSeries;
     QList<Event> m_events;
+    QList<LimitLine> m_limits;
 };
 
 } // namespace qle
