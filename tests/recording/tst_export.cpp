@@ -119,6 +119,24 @@ private slots:
         QCOMPARE(lines.at(0), QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A\r"));
         QCOMPARE(lines.at(1), QByteArray("0,2024/03/01 10:00:00,1.0,0.10,2.0,0.20,3.0,0.30\r"));
         QCOMPARE(lines.at(4), QByteArray("3,2024/03/01 10:00:15,1.3,0.13,2.3,0.23,3.3,0.33\r"));
+        // Without events there is no second file.
+        QVERIFY(!QFile::exists(out.filePath("run-events.csv")));
+
+        // With events, the same rows and the events beside them.
+        RecordEvent mark;
+        mark.atMs = 1500;
+        mark.at = QDateTime::fromString("2024-03-01T10:00:01.500", Qt::ISODateWithMs);
+        mark.text = "probe \"TP3\"";
+        rig.graph->showTimeline({mark}, {});
+        dialogs.answer = out.filePath("marked.csv");
+        rig.graph->cmdExport_Click();
+        QVERIFY(rig.boxes.texts().isEmpty());
+        QCOMPARE(contents(out.filePath("marked.csv")), text);
+        const QList<QByteArray> events = contents(out.filePath("marked-events.csv")).split('\n');
+        QVERIFY2(events.value(0).contains("AtMs,Time,Kind,Channel,Source,Text"), events.value(0).constData());
+        QVERIFY2(events.value(1).startsWith("1500,2024-03-01T10:00:01.500") &&
+                     events.value(1).contains(",mark,,user,\"probe \"\"TP3\"\"\"\r"),
+                 events.value(1).constData());
     }
 
     void headerPerChannelCount_data()

@@ -4,8 +4,8 @@
 
 #include "recording/table/frmDataTable.h"
 
-#include "recording/graph/GraphView.h"
 #include "recording/export/PrintGraph.h"
+#include "recording/graph/GraphView.h"
 #include "ScriptedModalRunner.h"
 
 #include <QCategoryAxis>
@@ -206,6 +206,30 @@ private slots:
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
         // Graph first, then the statistics: they are below the graph's time axis.
         QVERIFY(text.indexOf("Elapsed Time") < text.indexOf("Total Time:"));
+        QVERIFY(!text.contains("\f") || text.indexOf('\f') == text.size() - 1);
+
+        // The recording's events on a page after the graph, and its totals
+        // under the statistics.
+        QList<RecordEvent> events(3);
+        events[0].kind = RecordEvent::Kind::RecordingStart;
+        events[0].text = "recording started";
+        events[1].atMs = 61'000;
+        events[1].text = "probe moved";
+        events[2].atMs = 120'500;
+        events[2].kind = RecordEvent::Kind::LimitBreach;
+        events[2].channel = 0;
+        events[2].source = RecordEvent::Source::Program;
+        events[2].text = "CH1 current 2.4 A above 1.5 A";
+        rig.graph->showTimeline(events, {{0, 0.0125, 0.15}});
+        rig.graph->updateNow();
+        const QString withEvents = out.filePath("events.pdf");
+        QVERIFY(printToPdf(rig, withEvents));
+        const QStringList pages = pdfText(withEvents).split(u'\f', Qt::SkipEmptyParts);
+        QVERIFY2(pages.size() >= 2, qPrintable(QString::number(pages.size())));
+        QVERIFY(pages.at(0).contains("CH1 0.0125 Ah, 0.1500 Wh"));
+        QVERIFY2(pages.at(1).contains(QRegularExpression("Events +KMA-3303T +Record 7")), qPrintable(pages.at(1)));
+        QVERIFY(pages.at(1).contains("61.000 s") && pages.at(1).contains("probe moved"));
+        QVERIFY(pages.at(1).indexOf("probe moved") < pages.at(1).indexOf("CH1 current 2.4 A above 1.5 A"));
     }
 
     // The graph is laid out afresh for its place on the page: its text is the

@@ -72,6 +72,26 @@ void drawLegend(QPainter &painter, const PrintSheet &sheet, const QPointF &at, d
     }
 }
 
+// The events on pages of their own after the graph, each headed like the
+// graph's page.
+bool drawEventPages(QPainter &painter, QPrinter &printer, const PrintSheet &sheet, const QRectF &area,
+                    double lineHeight)
+{
+    const int perPage = std::max(1, static_cast<int>(area.height() / lineHeight) - 2);
+    for (qsizetype first = 0; first < sheet.events.size(); first += perPage) {
+        if (!printer.newPage())
+            return false;
+        painter.drawText(QRectF(area.left(), area.top(), area.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("Events    ") + sheet.header);
+        const qsizetype last = std::min<qsizetype>(sheet.events.size(), first + perPage);
+        for (qsizetype i = first; i < last; ++i)
+            painter.drawText(QRectF(area.left(), area.top() + static_cast<double>(i - first + 2) * lineHeight,
+                                    area.width(), lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, sheet.events.at(i));
+    }
+    return true;
+}
+
 } // namespace
 
 QRectF graphBox(const QRectF &area, double lineHeight, int headerLines, int footerLines)
@@ -114,7 +134,9 @@ bool printGraph(GraphView &graph, QPrinter &printer, const PrintSheet &sheet, QS
         std::min<int>(StatisticsRows, static_cast<int>(sheet.statistics.size())) * lineHeight;
     drawLegend(painter, sheet, QPointF(area.left(), footerTop + statisticsHeight), lineHeight,
                std::max(1.0, printer.resolution() / 96.0));
-    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+    painter.setPen(Qt::black);
+    const bool eventsDrawn = drawEventPages(painter, printer, sheet, area, lineHeight);
+    if (!painter.end() || !eventsDrawn || printer.printerState() == QPrinter::Error) {
         *error = printerError(printer);
         return false;
     }

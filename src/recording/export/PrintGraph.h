@@ -21,6 +21,7 @@ struct PrintSheet {
         QString caption;
     };
     QList<Trace> legend; // the traces shown, with their line styles
+    QStringList events;  // the recording's events, one a line, on the pages after the graph
 };
 
 // Prints the graph on one landscape page filling its printable area: the

@@ -128,6 +128,8 @@ public:
     // Dashed lines at the voltage and current limits.
     void showLimits(const QList<GraphMarks::LimitLine> &limits);
     [[nodiscard]] GraphMarks &marks() { return *m_marks; }
+    // Where Export puts the events beside `csvPath`: "run.csv" gives "run-events.csv".
+    [[nodiscard]] static QString eventsCsvPath(const QString &csvPath);
 
     qint32 lIdx = 0;      // points on the graph since the last clear
     qint16 iXTime = 1;    // seconds between two points
@@ -138,6 +140,7 @@ public:
     GraphView *CWGraph1;
     GraphMarks *m_marks;
     QList<ChannelTotal> m_totals;
+    QList<RecordEvent> m_events;
     PlotCursors *cursors;
     std::array<QCheckBox *, Plots> cbPlot{};
     std::array<QFrame *, Plots> Line{}; // colour markers Line1..Line6

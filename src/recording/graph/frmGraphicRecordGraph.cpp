@@ -221,6 +221,7 @@ void frmGraphicRecord::showTimeline(const QList<RecordEvent> &events, const QLis
     for (const RecordEvent &event : events)
         marks.append({static_cast<double>(event.atMs) / 86'400'000.0, event.line()});
     m_marks->setEvents(marks);
+    m_events = events;
     m_totals = totals;
     scheduleStatistics();
 }

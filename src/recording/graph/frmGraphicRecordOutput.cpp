@@ -6,6 +6,7 @@
 #include "GraphView.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "recording/events/EventCsv.h"
 #include "recording/export/ExportCsv.h"
 #include "recording/export/ExportFileDialog.h"
 #include "recording/export/GraphImage.h"
@@ -45,8 +46,20 @@ void frmGraphicRecord::cmdExport_Click()
     if (path.isEmpty())
         return;
     QString error;
-    if (!ExportCsv::write(m_db, channels(), path, &error))
+    if (!ExportCsv::write(m_db, channels(), path, &error)) {
         platform::messageBox().show(error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+        return;
+    }
+    // The events go to a second file beside it: "run.csv" and "run-events.csv".
+    if (!m_events.isEmpty() && !EventCsv::write(m_events, eventsCsvPath(path), &error))
+        platform::messageBox().show(error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
+}
+
+QString frmGraphicRecord::eventsCsvPath(const QString &csvPath)
+{
+    const QFileInfo csv(csvPath);
+    return csv.dir().filePath(csv.completeBaseName() + QStringLiteral("-events.") +
+                              (csv.suffix().isEmpty() ? QStringLiteral("csv") : csv.suffix()));
 }
 
 // The header names the model, the record (or says it is not saved) and its
@@ -73,6 +86,8 @@ PrintSheet frmGraphicRecord::printSheet() const
     for (int plot = 0; plot < Plots; ++plot)
         if (CWGraph1->isPlotVisible(plot))
             sheet.legend.append({plot, cbPlot[static_cast<std::size_t>(plot)]->text()});
+    for (const RecordEvent &event : m_events)
+        sheet.events.append(event.line());
     return sheet;
 }
 
