@@ -63,13 +63,16 @@ void LineServer::onNewConnection(QTcpServer *server)
             continue;
         }
         m_clients.append({socket, {}, false, false});
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        const auto id = reinterpret_cast<quintptr>(socket);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, id] {
+            emit clientActive(id);
             if (Client *client = clientOf(socket))
                 takeLine(*client);
         });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket, id] {
             const bool wasInHand = socket == m_inHand && m_awaitingReply;
             dropClient(socket);
+            emit clientLeft(id);
             if (wasInHand)
                 emit clientGone();
         });

@@ -42,11 +42,16 @@ public:
     // meanwhile gets nothing; other clients' lines wait until then, so one
     // line at a time is in hand whoever sent it.
     void reply(const QString &text);
+    // Who sent the line in hand, as clientActive and clientLeft name it.
+    [[nodiscard]] quintptr clientInHand() const { return reinterpret_cast<quintptr>(m_inHand.data()); }
 
 signals:
     void lineReceived(const QString &line);
     // The client whose line is in hand left before its reply.
     void clientGone();
+    // Bytes came from a client; a client went (closed or dropped).
+    void clientActive(quintptr client);
+    void clientLeft(quintptr client);
 
 private:
     struct Client {

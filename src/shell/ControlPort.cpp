@@ -59,6 +59,9 @@ ControlPort::ControlPort(MDIForm1 &window, QObject *parent) : QObject(parent), m
     // A client that leaves mid-command takes nothing with it: the command
     // goes on, its reply is dropped.
     connect(&m_server, &LineServer::clientGone, this, [this] { m_rawReply.clear(); });
+    connect(&m_server, &LineServer::clientActive, &m_watchdog, &ControlWatchdog::activity);
+    connect(&m_server, &LineServer::clientLeft, &m_watchdog, &ControlWatchdog::clientLeft);
+    connect(&m_watchdog, &ControlWatchdog::tripped, this, &ControlPort::watchdogTripped);
     m_poll.setInterval(50);
     connect(&m_poll, &QTimer::timeout, this, [this] {
         if (m_done && m_done())
@@ -168,6 +171,8 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return measurePower(arguments);
     if (word == "EVT?")
         return {eventsSinceLastCall()};
+    if (word == "WDOG")
+        return {setWatchdog(arguments)};
     if (word == "VOLT")
         return setSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "comm/LineServer.h"
+#include "ControlWatchdog.h"
 #include "protocol/DeviceCommands.h"
 
 #include <QObject>
@@ -56,6 +57,10 @@ private:
     Outcome measurePower(const QString &arguments);
     // "N" then each event since the last EVT? as ";ms,kind,channel,source,\"text\"".
     [[nodiscard]] QString eventsSinceLastCall();
+    // WDOG S (0 < S <= 3600): this client's watchdog; WDOG 0 ends it.
+    [[nodiscard]] QString setWatchdog(const QString &arguments);
+    // Every output off, an event and the status line.
+    void watchdogTripped(const QString &why);
     // Milliseconds since `atMs` on the monotonic clock.
     [[nodiscard]] static QString ageText(qint64 atMs);
     Outcome setOutput(const QString &arguments);
@@ -83,6 +88,7 @@ private:
 
     MDIForm1 &m_window;
     LineServer m_server;
+    ControlWatchdog m_watchdog;
     QTimer m_poll;
     QTimer m_limit;
     std::function<bool()> m_done;

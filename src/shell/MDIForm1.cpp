@@ -72,9 +72,10 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     m_mdiArea = new QMdiArea(this);
     setCentralWidget(m_mdiArea);
     createStartPage();
-    // What a script changes through the model shows as if done here.
+    // What a script or the program itself (a limit, a watchdog) changes
+    // through the model shows as if done here.
     connect(m_instrument.get(), &Instrument::outputChanged, this, [this](bool on, ChangeSource source) {
-        if (source != ChangeSource::Script || MainFormState != 3)
+        if ((source != ChangeSource::Script && source != ChangeSource::Program) || MainFormState != 3)
             return;
         showOutputState(on);
         CheckOutput();

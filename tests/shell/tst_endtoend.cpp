@@ -37,6 +37,7 @@
 #include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -808,6 +809,71 @@ private slots:
         QVERIFY(w->timeline().shownEvents().isEmpty());
         QCOMPARE(table->lstEvents->count(), 0);
         QVERIFY(table->lstEvents->isHidden());
+    }
+
+    // A script's watchdog: silence after WDOG, or leaving without WDOG 0,
+    // switches the output off, puts it on the timeline and says so; a
+    // client that keeps talking, or ends with WDOG 0, leaves it on.
+    void watchdogSwitchesTheOutputOff()
+    {
+        startSim({"--model", "KMA-3303T", "--no-noise"});
+        connectSerial();
+        QString error;
+        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
+        const auto client = [&] {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, w->controlPort());
+            return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
+        };
+        const auto ask = [](QTcpSocket &socket, const QString &line) {
+            socket.write((line + "\n").toUtf8());
+            if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 20000))
+                return QStringLiteral("<no reply>");
+            return QString::fromUtf8(socket.readLine()).trimmed();
+        };
+        const auto offs = [&] { return sim->received().filter(":OUTP:STAT 0").size(); };
+        QStringList told;
+        connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &text) { told.append(text); });
+        const auto toldOf = [&](const QString &part) { return !told.filter(part).isEmpty(); };
+        std::unique_ptr<QTcpSocket> script = client();
+        QVERIFY(script);
+        QCOMPARE(ask(*script, "WDOG -1"), QString("ERR expected seconds from 0 to 3600"));
+        QCOMPARE(ask(*script, "OUTP ON"), QString("OK"));
+
+        // Talking every 0.5 s keeps a 1 s watchdog quiet; WDOG 0 ends it.
+        QCOMPARE(ask(*script, "WDOG 1"), QString("OK"));
+        const qsizetype offsBefore = offs();
+        for (int i = 0; i < 5; ++i) {
+            QTest::qWait(500);
+            QCOMPARE(ask(*script, "STAT?"), QString("3"));
+        }
+        QCOMPARE(ask(*script, "WDOG 0"), QString("OK"));
+        QTest::qWait(1500);
+        QCOMPARE(offs(), offsBefore);
+        QVERIFY(w->outputOn());
+
+        // WDOG 2, then silence: off within 3 s.
+        QCOMPARE(ask(*script, "WDOG 2"), QString("OK"));
+        QElapsedTimer silence;
+        silence.start();
+        QTRY_VERIFY_WITH_TIMEOUT(offs() > offsBefore, 5000);
+        QVERIFY2(silence.elapsed() <= 3000, qPrintable(QString::number(silence.elapsed())));
+        QTRY_VERIFY(!w->outputOn());
+        QTRY_VERIFY2(toldOf("Watchdog: no line from a control-port client for 2 s; outputs switched off"),
+                     qPrintable(told.join(" | ")));
+
+        // Leaving with the watchdog armed trips it too; another client's
+        // watchdog is its own.
+        QCOMPARE(ask(*script, "OUTP ON"), QString("OK"));
+        QCOMPARE(ask(*script, "WDOG 30"), QString("OK"));
+        std::unique_ptr<QTcpSocket> monitor = client();
+        QVERIFY(monitor);
+        QCOMPARE(ask(*monitor, "WDOG 60"), QString("OK"));
+        const qsizetype offsThen = offs();
+        script->disconnectFromHost();
+        QTRY_VERIFY(offs() > offsThen);
+        QTRY_VERIFY(toldOf("left without WDOG 0"));
+        QCOMPARE(ask(*monitor, "WDOG 0"), QString("OK"));
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and
