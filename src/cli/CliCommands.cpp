@@ -193,6 +193,7 @@ bool runRead(Context &context, bool json, Failure *failure)
             QJsonObject o{{"channel", ch + 1},
                           {"voltage", number(r.volts)},
                           {"current", number(r.amps)},
+                          {"power", number(PowerText(r.volts, r.amps))},
                           {"setVoltage", number(r.setVolts)},
                           {"setCurrent", number(r.setAmps)}};
             if (!legacy)
@@ -207,14 +208,14 @@ bool runRead(Context &context, bool json, Failure *failure)
         return true;
     }
     const auto cell = [](const QString &text) { return text.rightJustified(10); };
-    context.out << "CH" << cell("V") << cell("A") << cell("Set V") << cell("Set A");
+    context.out << "CH" << cell("V") << cell("A") << cell("W") << cell("Set V") << cell("Set A");
     if (!legacy)
         context.out << cell("OVP");
     context.out << '\n';
     for (int ch = 0; ch < channels.size(); ++ch) {
         const ChannelReading &r = channels.at(ch);
-        context.out << QString::number(ch + 1).leftJustified(2) << cell(r.volts) << cell(r.amps) << cell(r.setVolts)
-                    << cell(r.setAmps);
+        context.out << QString::number(ch + 1).leftJustified(2) << cell(r.volts) << cell(r.amps)
+                    << cell(PowerText(r.volts, r.amps)) << cell(r.setVolts) << cell(r.setAmps);
         if (!legacy)
             context.out << cell(r.ovp);
         context.out << '\n';

@@ -4,6 +4,7 @@
 // as its end time would.
 #include "LogCommand.h"
 
+#include "EnergyTally.h"
 #include "RowWriter.h"
 #include "StopSignals.h"
 
@@ -89,6 +90,7 @@ bool rowTargetsFrom(const QMap<QString, QString> &options, bool stdoutByDefault,
         targets->csvPath.clear();
     if (options.contains("record"))
         targets->recordComment = options.value("record");
+    targets->energyColumns = options.contains("energy");
     return true;
 }
 
@@ -144,9 +146,12 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
 
     // Every file is opened before the first reading: a log that cannot be
     // kept does not start.
-    RowWriter writer(id.channels);
+    // Every reading counts, whether it makes a row or is folded into one.
+    EnergyTally energy(id.channels, options.intervalSec);
+    RowWriter writer(id.channels, options.rows.energyColumns ? &energy : nullptr);
     if (!writer.open(options.rows, QDateTime::currentDateTime(), failure))
         return false;
+    energy.start();
 
     // Rows on the same terminal would break into the progress line; they
     // show the progress themselves.
@@ -209,6 +214,7 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
             finish();
             return;
         }
+        energy.add(volts, amps, std::llround(takenAt * 1000));
         const qint64 within = ticks % ticksPerRow;
         if (options.reduceMode >= 0) {
             for (int ch = 0; ch < id.channels; ++ch) {
@@ -259,12 +265,21 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
         err << "qle-cli: the link could not keep up with a reading every " << options.intervalSec << " s: " << late
             << " readings were skipped\n";
     err.flush();
+    energy.stop();
+    // A failed log keeps its record's rows, and the totals of what it read.
+    Failure totalsFailure;
+    const bool totalsSaved = writer.saveTotals(energy.totals(), &totalsFailure);
     writer.close();
     if (failed)
         return false;
+    if (!totalsSaved) {
+        *failure = totalsFailure;
+        return false;
+    }
     summary << writer.rows() << " rows"
             << (writer.recordNumber().isEmpty() ? QString() : ", record " + writer.recordNumber())
-            << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n';
+            << (stopSignals.stopped() ? ", ended by a signal" : QString()) << '\n'
+            << energy.summary();
     summary.flush();
     return true;
 }

@@ -1,8 +1,11 @@
 #include "RowWriter.h"
 
+#include "EnergyTally.h"
+
 #include "platform/SqliteFile.h"
 #include "recording/database/RecordDatabase.h"
 #include "recording/database/RecordTime.h"
+#include "recording/events/EventStore.h"
 #include "recording/export/ExportCsv.h"
 
 #include <QFileInfo>
@@ -23,7 +26,7 @@ bool fail(Failure *failure, const QString &message)
 
 } // namespace
 
-RowWriter::RowWriter(int channels) : m_channels(channels)
+RowWriter::RowWriter(int channels, const EnergyTally *energyColumns) : m_channels(channels), m_energy(energyColumns)
 {
 }
 
@@ -45,7 +48,8 @@ bool RowWriter::open(const RowTargets &targets, const QDateTime &start, Failure 
             return fail(failure, "cannot write " + targets.csvPath + ": " + m_csv.errorString());
     }
     if (m_csv.isOpen()) {
-        m_csv.write(ExportCsv::headerLine(m_channels).toLocal8Bit() + ExportCsv::LineEnd);
+        const QString energy = m_energy ? m_energy->csvHeader() : QString();
+        m_csv.write((ExportCsv::headerLine(m_channels) + energy).toLocal8Bit() + ExportCsv::LineEnd);
         if (!m_csv.flush())
             return fail(failure, "cannot write " + m_csvName + ": " + m_csv.errorString());
     }
@@ -80,13 +84,24 @@ bool RowWriter::append(const std::array<QString, 3> &volts, const std::array<QSt
     row.diffLastTime = m_rows == 0 ? 0 : seconds - m_lastSeconds;
     m_lastSeconds = seconds;
     if (m_csv.isOpen()) {
-        m_csv.write(ExportCsv::rowLine(row, m_channels).toLocal8Bit() + ExportCsv::LineEnd);
+        const QString energy = m_energy ? m_energy->csvFields(volts, amps) : QString();
+        m_csv.write((ExportCsv::rowLine(row, m_channels) + energy).toLocal8Bit() + ExportCsv::LineEnd);
         if (!m_csv.flush())
             return fail(failure, "cannot write " + m_csvName + ": " + m_csv.errorString());
     }
     if (m_records && !m_records->appendRecordRows(m_recNo, {row}, row.recTime))
         return fail(failure, "cannot add to record " + m_recNo + ": " + m_records->errorDescription());
     ++m_rows;
+    return true;
+}
+
+bool RowWriter::saveTotals(const QList<ChannelTotal> &totals, Failure *failure)
+{
+    if (!m_records)
+        return true;
+    EventStore store(QSqlDatabase::database(RecordConnection));
+    if (!store.saveTotals(m_recNo, totals))
+        return fail(failure, "cannot save the totals of record " + m_recNo + ": " + store.lastError().text());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CliCommands.h"
+#include "recording/events/RecordEvent.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -16,6 +17,8 @@ class RecordDatabase;
 
 namespace qle::cli {
 
+class EnergyTally;
+
 // Where the rows of readings go: CSV lines in the graph recorder's export
 // layout (to a file or to standard output), and a numbered record in the
 // data folder's mtype.mdb that the main program lists and loads.
@@ -23,14 +26,17 @@ struct RowTargets {
     QString csvPath;          // "" for no CSV file
     bool csvToStdout = false; // the CSV lines on standard output instead
     std::optional<QString> recordComment;
-    QString dataFolder; // where mtype.mdb is, for a record
+    QString dataFolder;         // where mtype.mdb is, for a record
+    bool energyColumns = false; // --energy: power, charge and energy in the CSV
 };
 
 // Keeps every row as soon as it is taken: a CSV line flushed, a row
 // committed to the record in its own transaction.
 class RowWriter final {
 public:
-    explicit RowWriter(int channels);
+    // With an energy tally the CSV lines end in each channel's power,
+    // charge and energy so far; it outlives the writer.
+    explicit RowWriter(int channels, const EnergyTally *energyColumns = nullptr);
     ~RowWriter();
     RowWriter(const RowWriter &) = delete;
     RowWriter &operator=(const RowWriter &) = delete;
@@ -42,6 +48,9 @@ public:
     // One row of readings taken `takenAtSec` after the start.
     bool append(const std::array<QString, 3> &volts, const std::array<QString, 3> &amps, double takenAtSec,
                 Failure *failure);
+    // The record's charge and energy, replacing any saved before; nothing
+    // to do without a record.
+    bool saveTotals(const QList<ChannelTotal> &totals, Failure *failure);
     // Closes the file and the record; done by the destructor too.
     void close();
 
@@ -51,6 +60,7 @@ public:
 
 private:
     int m_channels;
+    const EnergyTally *m_energy;
     QFile m_csv;
     QString m_csvName;
     QDateTime m_start;

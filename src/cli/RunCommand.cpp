@@ -4,6 +4,7 @@
 // action says.
 #include "RunCommand.h"
 
+#include "EnergyTally.h"
 #include "LogCommand.h"
 #include "RunRecorder.h"
 #include "StopSignals.h"
@@ -68,9 +69,11 @@ bool runOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
     run->checkOnly = options.contains("check");
     if (!rowTargetsFrom(options, false, &run->rows, error))
         return false;
-    if (options.contains("interval") && !run->records()) {
-        *error = "--interval goes with --csv or --record";
-        return false;
+    for (const QString &name : {QStringLiteral("interval"), QStringLiteral("energy")}) {
+        if (options.contains(name) && !run->records()) {
+            *error = "--" + name + " goes with --csv or --record";
+            return false;
+        }
     }
     return intervalFrom(options, &run->intervalSec, error);
 }
@@ -98,10 +101,13 @@ bool runSequence(Context &context, const RunOptions &options, const sequence::Pr
     if (!identify(context, &id, failure))
         return false;
     Instrument &instrument = context.session.instrument();
-    RowWriter writer(id.channels);
+    // Counts every reading the model receives while the run records.
+    EnergyTally energy(id.channels, options.intervalSec);
+    energy.attach(&instrument);
+    RowWriter writer(id.channels, options.rows.energyColumns ? &energy : nullptr);
     std::unique_ptr<RunRecorder> recorder;
     if (options.records())
-        recorder = std::make_unique<RunRecorder>(instrument, writer, options.intervalSec);
+        recorder = std::make_unique<RunRecorder>(instrument, writer, energy, options.intervalSec);
     SequenceRunner runner(instrument, recorder.get());
 
     const sequence::CheckResult checked = runner.check(program);
@@ -155,6 +161,11 @@ bool runSequence(Context &context, const RunOptions &options, const sequence::Pr
     QString settleError;
     if (runner.endReason() != SequenceRunner::EndReason::LinkLost)
         settled = context.session.settle(&settleError);
+    if (recorder && !writeFailure) {
+        Failure totalsFailure;
+        if (!writer.saveTotals(energy.totals(), &totalsFailure))
+            writeFailure = totalsFailure;
+    }
     writer.close();
     if (recorder) {
         if (recorder->skipped() > 0)
@@ -163,7 +174,8 @@ bool runSequence(Context &context, const RunOptions &options, const sequence::Pr
         // With the rows on standard output, nothing else goes there.
         QTextStream &summary = options.rows.csvToStdout ? err : context.out;
         summary << writer.rows() << " rows"
-                << (writer.recordNumber().isEmpty() ? QString() : ", record " + writer.recordNumber()) << '\n';
+                << (writer.recordNumber().isEmpty() ? QString() : ", record " + writer.recordNumber()) << '\n'
+                << energy.summary();
         summary.flush();
     }
     err.flush();

@@ -1,5 +1,7 @@
 #include "RunRecorder.h"
 
+#include "EnergyTally.h"
+
 #include "instrument/Instrument.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -19,8 +21,8 @@ qint64 monotonicMs()
 
 } // namespace
 
-RunRecorder::RunRecorder(Instrument &instrument, RowWriter &writer, double intervalSec)
-    : m_instrument(instrument), m_writer(writer)
+RunRecorder::RunRecorder(Instrument &instrument, RowWriter &writer, EnergyTally &energy, double intervalSec)
+    : m_instrument(instrument), m_writer(writer), m_energy(energy)
 {
     m_ticker.setTimerType(Qt::PreciseTimer);
     m_ticker.setInterval(static_cast<int>(std::llround(intervalSec * 1000)));
@@ -41,6 +43,7 @@ std::optional<QString> RunRecorder::startRecording()
     if (!m_clock.isValid())
         m_clock.start();
     m_recording = true;
+    m_energy.start();
     m_ticker.start();
     // The first row at once, as a log's.
     QTimer::singleShot(0, this, [this, generation = m_generation] {
@@ -53,6 +56,7 @@ std::optional<QString> RunRecorder::startRecording()
 void RunRecorder::stopRecording()
 {
     m_recording = false;
+    m_energy.stop();
     m_ticker.stop();
     ++m_generation;
     m_pending = 0;

@@ -16,12 +16,15 @@ class Instrument;
 
 namespace qle::cli {
 
+class EnergyTally;
+
 // The recorder of a sequence run: while it records, every channel's readings
 // are asked of the model each interval, without waiting for them, and each
 // complete set becomes a row of the writer. Row times count from start().
 class RunRecorder final : public QObject, public sequence::ISequenceHost {
 public:
-    RunRecorder(Instrument &instrument, RowWriter &writer, double intervalSec);
+    // `energy` counts while the recorder records; it outlives the recorder.
+    RunRecorder(Instrument &instrument, RowWriter &writer, EnergyTally &energy, double intervalSec);
 
     // The run's start: row times count from here.
     void start();
@@ -41,6 +44,7 @@ private:
 
     Instrument &m_instrument;
     RowWriter &m_writer;
+    EnergyTally &m_energy;
     QTimer m_ticker;
     QElapsedTimer m_clock;
     std::function<void(const Failure &)> m_onFailure;

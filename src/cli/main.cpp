@@ -44,17 +44,17 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "Commands:\n"
                             "  ports                      the serial ports, one a line\n"
                             "  identify                   maker, model, serial number, firmware, layout, channels\n"
-                            "  read [--json]              every channel's readings and settings, output and coupling\n"
+                            "  read [--json]              each channel's readings, power, settings; output, coupling\n"
                             "  set volt|curr|ovp CH VALUE a set value (checked against the model's limits)\n"
                             "  set output on|off          the output switch\n"
                             "  set coupling indep|track|parallel\n"
                             "  set save N | set recall N  store or recall memory N (1 to 4)\n"
                             "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
                             "  log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-                            "      [--csv FILE|-] [--record COMMENT]\n"
+                            "      [--csv FILE|-] [--record COMMENT] [--energy]\n"
                             "                             reads every channel every S seconds for D (90s, 8h, 3d);\n"
                             "                             CSV rows on standard output unless a file is given\n"
-                            "  run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]\n"
+                            "  run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S] [--energy]\n"
                             "                             checks a sequence file against the model, then runs it;\n"
                             "                             its log on standard error, every channel recorded with\n"
                             "                             --csv or --record\n"
@@ -80,8 +80,9 @@ QString commandHelp(const QString &command)
         return "Usage: qle-cli LINK identify\nAsks \"*IDN?\" and prints maker, model, serial number and firmware,\n"
                "then the catalogue's layout and channel count. Exit status 3: unknown model.\n";
     if (command == QLatin1String("read"))
-        return "Usage: qle-cli LINK read [--json]\nEvery channel's measured and set voltage and current and its\n"
-               "over-voltage level, the output state and coupling: a table, or one JSON object.\n";
+        return "Usage: qle-cli LINK read [--json]\nEvery channel's measured voltage, current and power (W), set\n"
+               "voltage and current and its over-voltage level, the output state and coupling:\n"
+               "a table, or one JSON object (power null when a reading is not a number).\n";
     if (command == QLatin1String("set"))
         return "Usage: qle-cli LINK set volt|curr|ovp CH VALUE\n"
                "       qle-cli LINK set output on|off\n"
@@ -91,7 +92,7 @@ QString commandHelp(const QString &command)
                "anything is sent. VALUE takes a point as decimal separator.\n";
     if (command == QLatin1String("log"))
         return "Usage: qle-cli LINK log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-               "                        [--csv FILE|-] [--record COMMENT] [--data-dir DIR]\n"
+               "                        [--csv FILE|-] [--record COMMENT] [--energy] [--data-dir DIR]\n"
                "Reads every channel's voltage and current every S seconds for D (e.g. 90s, 15m,\n"
                "8h, 3d). S is 0.1 s to one day (1d), D at most 366 days (366d). With --reduce,\n"
                "one row per S2 (the interval to one day) holds the largest, smallest or average\n"
@@ -100,9 +101,14 @@ QString commandHelp(const QString &command)
                "data folder's mtype.mdb that the main program lists and loads. With --csv -, or\n"
                "with neither --csv nor --record, the CSV lines go to standard output and the\n"
                "row count to standard error.\n"
+               "Every reading, stored or folded into a row, adds to each channel's charge and\n"
+               "energy; the row count is followed by a line per channel: \"CH1: 0.0069 Ah,\n"
+               "0.0347 Wh\". --energy adds each channel's power (W), charge (Ah) and energy (Wh)\n"
+               "so far to every CSV line; a record keeps the totals.\n"
                "Ctrl+C, SIGTERM or SIGHUP ends the log early; every row taken is kept.\n";
     if (command == QLatin1String("run"))
         return "Usage: qle-cli LINK run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]\n"
+               "                        [--energy]\n"
                "Reads the sequence file FILE (README.md, \"Sequences\", has its steps) and checks it\n"
                "against the identified model: channels, limits, memories, coupling, and ramps\n"
                "the link can keep up with. Every fault goes to standard error as FILE:LINE:COLUMN:\n"
@@ -113,7 +119,8 @@ QString commandHelp(const QString &command)
                "--csv and --record record every channel every S seconds (--interval, 0.1 s to\n"
                "1d, default 1 s) as log does, from record start to record stop in the file, or\n"
                "for the whole run when the file has no record step; without them a file with\n"
-               "record start fails its check. Row times count from the run's start.\n"
+               "record start fails its check. Row times count from the run's start. Charge and\n"
+               "energy count while recording, as with log, and --energy adds them to the CSV.\n"
                "Ctrl+C, SIGTERM or SIGHUP stop the run: the file's on stop: applies (output off\n"
                "unless it says hold).\n"
                "Exit status: 0 all steps done; 2 a fault in the file or its check, nothing sent;\n"
@@ -166,7 +173,7 @@ struct Arguments {
 // Options that take a value, and flags.
 const QStringList ValueOptions{"port",     "baud",     "tcp",    "gpib",  "timeout", "data-dir",
                                "interval", "duration", "reduce", "every", "csv",     "record"};
-const QStringList FlagOptions{"help", "json", "check"};
+const QStringList FlagOptions{"help", "json", "check", "energy"};
 
 bool parseArguments(const QStringList &args, Arguments *parsed, QString *error)
 {
@@ -356,7 +363,7 @@ int main(int argc, char *argv[])
         if (args.options.contains(name) && !isLog)
             return failWith(Usage, "--" + name + " goes with log");
     }
-    for (const QString &name : QStringList{"interval", "csv", "record"}) {
+    for (const QString &name : QStringList{"interval", "csv", "record", "energy"}) {
         if (args.options.contains(name) && !isLog && !isRun)
             return failWith(Usage, "--" + name + " goes with log or run");
     }

@@ -1,4 +1,6 @@
 #include "recording/database/RecordDatabase.h"
+#include "recording/database/RecordTime.h"
+#include "recording/events/EventStore.h"
 #include "SimProcess.h"
 
 #include <QDir>
@@ -68,6 +70,21 @@ private:
         return path;
     }
 
+    // The charge and energy lines of a log's or run's summary, by channel
+    // from 1; empty when a line is missing or malformed.
+    static QList<std::pair<double, double>> energyLines(const QString &summary, int channels)
+    {
+        QList<std::pair<double, double>> totals;
+        for (int ch = 1; ch <= channels; ++ch) {
+            const QRegularExpression line(QStringLiteral("\nCH%1: (\\d+\\.\\d{4}) Ah, (-?\\d+\\.\\d{4}) Wh\n").arg(ch));
+            const QRegularExpressionMatch m = line.match(summary);
+            if (!m.hasMatch())
+                return {};
+            totals.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
+        }
+        return totals;
+    }
+
     // What the instrument received that is not a query.
     static QStringList commandsOf(const SimProcess &sim)
     {
@@ -121,10 +138,15 @@ private slots:
         QCOMPARE(channels.at(1).toObject().value("setVoltage").toDouble(), 5.0);
         QCOMPARE(channels.at(1).toObject().value("voltage").toDouble(), 5.0);
         QCOMPARE(channels.at(2).toObject().value("ovp").toDouble(), 5.5);
+        // 5 V on the simulator's 10 ohm load.
+        QCOMPARE(channels.at(1).toObject().value("power").toDouble(), 2.5);
+        QVERIFY(channels.at(0).toObject().value("power").isDouble());
 
         r = cli(link + QStringList{"read"});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains("2      5.000     0.500     5.000     1.250"), qPrintable(r.out));
+        QVERIFY2(r.out.startsWith("CH         V         A         W     Set V     Set A       OVP\n"),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains("\n2      5.000     0.500     2.500     5.000     1.250"), qPrintable(r.out));
         QVERIFY(r.out.endsWith("Output: on  Coupling: indep\n"));
 
         r = cli(link + QStringList{"send", ":CHAN2:VOLT?"});
@@ -166,6 +188,8 @@ private slots:
         const Run r = cli(link + QStringList{"read"});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.contains("1     12.500"), qPrintable(r.out));
+        // No OVP column on the legacy family; the power still follows A.
+        QVERIFY2(r.out.startsWith("CH         V         A         W     Set V     Set A\n"), qPrintable(r.out));
         QVERIFY(r.out.contains("Coupling: track"));
     }
 
@@ -472,7 +496,8 @@ private slots:
                     csvArguments);
         QCOMPARE(r.status, 0);
         // The rows alone on standard output, the count on standard error.
-        QCOMPARE(toFile ? r.out : r.err, QString("2 rows\n"));
+        const QString summary = toFile ? r.out : r.err;
+        QVERIFY2(summary.startsWith("2 rows\nCH1: ") && summary.count(u'\n') == 4, qPrintable(summary));
         QString written = r.out;
         if (toFile) {
             QVERIFY(r.err.isEmpty());
@@ -502,6 +527,100 @@ private slots:
         QCOMPARE(r.status, 3);
         QVERIFY2(r.err.contains("unknown model: \"KMA-3303T\""), qPrintable(r.err));
         QVERIFY(r.out.contains("Model:    KMA-3303T"));
+    }
+
+    // Charge and energy of a known load, 5 V into 10 ohm: every reading
+    // counts, whether it makes a row or is folded into one; --energy adds the
+    // running figures to the CSV and leaves it as it was without; a record
+    // keeps the totals.
+    void logCountsEnergy_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("energyColumns");
+        QTest::newRow("every reading a row, --energy and --record")
+            << QStringList{"--energy", "--record", "energy"} << true;
+        QTest::newRow("every reading a row, plain CSV") << QStringList{} << false;
+        QTest::newRow("two readings a row, --energy")
+            << QStringList{"--energy", "--reduce", "avg", "--every", "2s"} << true;
+    }
+    void logCountsEnergy()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, energyColumns);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(sim.control("set volt 1 5"));
+        QVERIFY(sim.control("load 1 10"));
+        QVERIFY(sim.control("output on"));
+        QTemporaryDir data;
+        QVERIFY(QFile::copy(QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR) + "/mtype.mdb", data.filePath("mtype.mdb")));
+        QFile::setPermissions(data.filePath("mtype.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+        const QString csvPath = data.filePath("energy.csv");
+        const Run r = cli(QStringList{"--port", sim.link(), "--data-dir", data.path(), "log", "--interval", "1",
+                                      "--duration", "6s", "--csv", csvPath} +
+                          options);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const QList<std::pair<double, double>> energy = energyLines(r.out, 3);
+        QVERIFY2(energy.size() == 3, qPrintable(r.out));
+        QCOMPARE(energy.at(1), std::make_pair(0.0, 0.0));
+
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 4, qPrintable(lines.join('\n')));
+        const QString plain("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A");
+        QCOMPARE(lines.first(),
+                 energyColumns ? plain + ",Ch1 W,Ch1 Ah,Ch1 Wh,Ch2 W,Ch2 Ah,Ch2 Wh,Ch3 W,Ch3 Ah,Ch3 Wh" : plain);
+        // The readings span the log, from the first at 0 s to the last; the
+        // rows' times tell it for an unreduced log. A reduced log's rows
+        // begin a row's time late, yet it counts from the first reading.
+        const QStringList first = lines.at(1).split(u',');
+        const QStringList last = lines.last().split(u',');
+        QCOMPARE(last.size(), energyColumns ? 17 : 8);
+        const bool reduced = options.contains("--reduce");
+        const double seconds =
+            static_cast<double>(parseRecordTime(first.at(1)).secsTo(parseRecordTime(last.at(1)))) + (reduced ? 1 : 0);
+        QVERIFY2(seconds >= 4, qPrintable(lines.join('\n')));
+        const double expectedAh = 0.5 * seconds / 3600;
+        const double expectedWh = 2.5 * seconds / 3600;
+        // Within 1 %, or half the last of the summary's four decimals.
+        const auto near = [](double value, double expected) {
+            return qAbs(value - expected) <= std::max(0.01 * expected, 0.00005);
+        };
+        QVERIFY2(near(energy.at(0).first, expectedAh), qPrintable(r.out));
+        QVERIFY2(near(energy.at(0).second, expectedWh), qPrintable(r.out));
+        if (energyColumns) {
+            // Power of the row, then the running charge and energy.
+            QCOMPARE(last.at(8), QString("2.500"));
+            QCOMPARE(last.at(11), QString("0.000"));
+            const double ah = last.at(9).toDouble();
+            const double wh = last.at(10).toDouble();
+            QVERIFY2(qAbs(ah - expectedAh) <= 0.01 * expectedAh, qPrintable(lines.last()));
+            QVERIFY2(qAbs(wh - expectedWh) <= 0.01 * expectedWh, qPrintable(lines.last()));
+            QVERIFY2(qAbs(ah - energy.at(0).first) <= 0.00005 + 1e-9, qPrintable(lines.last() + "\n" + r.out));
+            QVERIFY2(qAbs(wh - energy.at(0).second) <= 0.00005 + 1e-9, qPrintable(lines.last() + "\n" + r.out));
+            // Counted up from the first reading: the first row of an
+            // unreduced log has nothing yet.
+            QVERIFY(first.at(9).toDouble() < ah);
+            if (!reduced)
+                QCOMPARE(first.at(9), QString("0.000000"));
+        }
+        if (!options.contains("--record"))
+            return;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cli-energy");
+            db.setDatabaseName(data.filePath("mtype.mdb"));
+            QVERIFY(db.open());
+            EventStore events(db);
+            QList<ChannelTotal> totals;
+            QVERIFY(events.loadTotals("1", &totals));
+            QCOMPARE(totals.size(), 3);
+            QVERIFY(qAbs(totals.first().chargeAh - energy.at(0).first) <= 0.00005 + 1e-9);
+            QVERIFY(qAbs(totals.first().energyWh - energy.at(0).second) <= 0.00005 + 1e-9);
+            QCOMPARE(totals.at(2).chargeAh, 0.0);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("cli-energy");
     }
 
     // A ramp checked, then run to its end: the check's summary and nothing
@@ -709,13 +828,19 @@ private slots:
         QVERIFY2(rows >= fewestRows && rows <= mostRows, qPrintable(written));
         // The count goes where the rows do not.
         const QString count = QString::number(rows) + " rows";
-        QVERIFY2(toFile ? r.out.startsWith(count) : r.err.endsWith(count + "\n"), qPrintable(r.out + r.err));
+        const QString summary = toFile ? r.out : r.err.mid(r.err.lastIndexOf(count));
+        QVERIFY2(summary.startsWith(count), qPrintable(r.out + r.err));
+        const QList<std::pair<double, double>> energy = energyLines(summary, 3);
+        QVERIFY2(energy.size() == 3, qPrintable(summary));
+        // 0.5 A on channel 1 while recording; nothing on the others.
+        QVERIFY2(energy.at(0).first > 0 && energy.at(0).second > 0, qPrintable(summary));
+        QCOMPARE(energy.at(1).first, 0.0);
         for (qsizetype i = 1; i <= rows; ++i)
             QVERIFY2(lines.at(i).startsWith(QString::number(i - 1) + ","), qPrintable(lines.at(i)));
         QVERIFY2(lines.last().split(u',').value(2) == "5.000", qPrintable(lines.last()));
         if (!record)
             return;
-        QCOMPARE(r.out, count + ", record 1\n");
+        QVERIFY2(r.out.startsWith(count + ", record 1\nCH1: "), qPrintable(r.out));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cli-run-records");
             db.setDatabaseName(data.filePath("mtype.mdb"));
@@ -734,6 +859,13 @@ private slots:
                 QCOMPARE(fields.at(2), loaded.at(i).pval[0]);
                 QCOMPARE(fields.at(3), loaded.at(i).sval[0]);
             }
+            EventStore events(db);
+            QList<ChannelTotal> totals;
+            QVERIFY(events.loadTotals(headers.first().recNo, &totals));
+            QCOMPARE(totals.size(), 3);
+            QCOMPARE(totals.first().channel, 0);
+            QVERIFY(qAbs(totals.first().chargeAh - energy.at(0).first) <= 0.00005);
+            QVERIFY(qAbs(totals.first().energyWh - energy.at(0).second) <= 0.00005);
             // Taken between record start and record stop only.
             QVERIFY2(loaded.first().timeTick >= firstSecond && loaded.last().timeTick <= lastSecond,
                      qPrintable(QString("%1 to %2").arg(loaded.first().timeTick).arg(loaded.last().timeTick)));
