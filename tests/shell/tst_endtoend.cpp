@@ -764,7 +764,7 @@ private slots:
         QTRY_VERIFY(!table->lstEvents->findItems("CH1 voltage 5 → 6 V (script)", Qt::MatchContains).isEmpty());
         QVERIFY(w->timeline().mark("probe moved"));
         QVERIFY(!table->lstEvents->findItems("probe moved", Qt::MatchContains).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(w->timeline().currentTotals().value(0).chargeAh > 0, 4 * Period);
+        QTRY_VERIFY_WITH_TIMEOUT(w->timeline().currentTotals().value(0).chargeAh > 0, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
 
         // 9 V over 10 ohms is 0.9 A: over the limit, the output goes off.
