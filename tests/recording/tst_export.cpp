@@ -35,13 +35,17 @@ public:
     ScriptedFileDialogs(const ScriptedFileDialogs &) = delete;
     ScriptedFileDialogs &operator=(const ScriptedFileDialogs &) = delete;
 
-    QString saveFileName(QWidget *, const QString &folder, const QString &filter) override
+    QString saveFileName(QWidget *, const QString &folder, const QString &filter, QString *chosen) override
     {
         ++calls;
         askedFolder = folder;
         askedFilter = filter;
+        if (chosen)
+            *chosen = filter.split(";;").value(chooseFilter);
         return answer;
     }
+
+    int chooseFilter = 0;
 
     QString answer;
     int calls = 0;
@@ -101,7 +105,7 @@ private slots:
         rig.graph->ReDraw();
         rig.graph->cmdExport_Click();
         QVERIFY(rig.boxes.texts().isEmpty());
-        QCOMPARE(dialogs.askedFilter, QString("Power文件(*.csv)"));
+        QCOMPARE(dialogs.askedFilter.split(";;").first(), QString("Power文件(*.csv)"));
         // The program's data folder: where its record file is.
         QCOMPARE(QDir(dialogs.askedFolder), QFileInfo(rig.file.db().databaseName()).absoluteDir());
 
@@ -119,6 +123,21 @@ private slots:
         QCOMPARE(lines.at(0), QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A\r"));
         QCOMPARE(lines.at(1), QByteArray("0,2024/03/01 10:00:00,1.0,0.10,2.0,0.20,3.0,0.30\r"));
         QCOMPARE(lines.at(4), QByteArray("3,2024/03/01 10:00:15,1.3,0.13,2.3,0.23,3.3,0.33\r"));
+        // Power, charge and energy columns when that type is chosen: the
+        // rows as before, then per channel W, Ah and Wh so far (5 s apart).
+        dialogs.chooseFilter = 1;
+        dialogs.answer = out.filePath("energy.csv");
+        rig.graph->cmdExport_Click();
+        QVERIFY(rig.boxes.texts().isEmpty());
+        const QList<QByteArray> energy = contents(dialogs.answer).split('\n');
+        QCOMPARE(energy.at(0), QByteArray("No.,Time,Ch1 V,Ch1 A,Ch2 V,Ch2 A,Ch3 V,Ch3 A,Ch1 W,Ch1 Ah,Ch1 Wh,Ch2 W,Ch2 "
+                                          "Ah,Ch2 Wh,Ch3 W,Ch3 Ah,Ch3 Wh\r"));
+        QVERIFY(energy.at(1).startsWith(lines.at(1).chopped(1) + ",0.100,0.000000,0.000000,0.400,"));
+        // (0.10 + 0.11) / 2 A for 5 s; (0.100 + 0.121) / 2 W for 5 s.
+        QVERIFY2(energy.at(2).startsWith(lines.at(2).chopped(1) + ",0.121,0.000146,0.000153,"),
+                 energy.at(2).constData());
+        dialogs.chooseFilter = 0;
+
         // Without events there is no second file.
         QVERIFY(!QFile::exists(out.filePath("run-events.csv")));
 
@@ -269,9 +288,20 @@ private slots:
         rig.graph->ReDraw();
         rig.graph->cmdExport_Click();
         QCOMPARE(folder, QFileInfo(rig.file.db().databaseName()).absolutePath());
-        QCOMPARE(filters, QStringList{"Power文件(*.csv)"});
+        QCOMPARE(filters, (QStringList{"Power文件(*.csv)", "Power文件 with W, Ah, Wh (*.csv)"}));
         QVERIFY(rig.boxes.texts().isEmpty());
         QCOMPARE(contents(path).split('\n').size(), 3);
+        QVERIFY(!contents(path).contains(" W"));
+
+        // The type chosen in the dialog gives the power columns.
+        runner.script([&](QDialog &dialog) {
+            auto &files = dynamic_cast<QFileDialog &>(dialog);
+            files.selectNameFilter(files.nameFilters().at(1));
+            files.selectFile(path);
+            return int{QDialog::Accepted};
+        });
+        rig.graph->cmdExport_Click();
+        QVERIFY(contents(path).startsWith("No.,Time,Ch1 V,Ch1 A,Ch1 W,Ch1 Ah,Ch1 Wh\r\n"));
 
         // Cancelled: no file.
         runner.script([](QDialog &) { return int{QDialog::Rejected}; });

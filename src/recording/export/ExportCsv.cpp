@@ -40,6 +40,12 @@ QString ExportCsv::rowLine(const RecordRow &row, int channels)
 
 bool ExportCsv::write(QSqlDatabase db, int channels, const QString &path, QString *error)
 {
+    return write(db, channels, path, error, {}, {});
+}
+
+bool ExportCsv::write(QSqlDatabase db, int channels, const QString &path, QString *error, const QString &extraHeader,
+                      const std::function<QString(const RecordRow &)> &extraColumns)
+{
     channels = std::clamp(channels, 1, 3);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -55,7 +61,7 @@ bool ExportCsv::write(QSqlDatabase db, int channels, const QString &path, QStrin
         return false;
     }
 
-    file.write(headerLine(channels).toLocal8Bit() + LineEnd);
+    file.write((headerLine(channels) + extraHeader).toLocal8Bit() + LineEnd);
     // SeqNo, RecTime, then voltage and current per channel.
     const int fields = 2 + 2 * channels;
     while (query.next()) {
@@ -64,6 +70,17 @@ bool ExportCsv::write(QSqlDatabase db, int channels, const QString &path, QStrin
             if (field > 0)
                 line += QLatin1Char(',');
             line += query.value(field).toString();
+        }
+        if (extraColumns) {
+            RecordRow row;
+            row.seqNo = query.value(0).toLongLong();
+            row.recTime = query.value(1).toString();
+            for (int ch = 0; ch < channels; ++ch) {
+                row.pval[static_cast<std::size_t>(ch)] = query.value(2 + 2 * ch).toString();
+                row.sval[static_cast<std::size_t>(ch)] = query.value(3 + 2 * ch).toString();
+            }
+            row.timeTick = query.value(8).toLongLong();
+            line += extraColumns(row);
         }
         file.write(line.toLocal8Bit() + LineEnd);
     }

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 namespace qle {
 
 // The working table as a comma-separated file: a header line for the number
@@ -24,6 +26,10 @@ public:
     // False when the rows cannot be read or the file cannot be created or
     // written; *error then names the file and the reason.
     static bool write(QSqlDatabase db, int channels, const QString &path, QString *error);
+    // The same with more columns after each line's own: `extraHeader` after
+    // the header, what `extraColumns` gives for each row (",..." included).
+    static bool write(QSqlDatabase db, int channels, const QString &path, QString *error, const QString &extraHeader,
+                      const std::function<QString(const RecordRow &)> &extraColumns);
 };
 
 } // namespace qle

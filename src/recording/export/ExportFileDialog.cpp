@@ -20,7 +20,7 @@ namespace {
 
 class WidgetFileDialogs final : public IFileDialogs {
 public:
-    QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) override
+    QString saveFileName(QWidget *parent, const QString &folder, const QString &filter, QString *chosenFilter) override
     {
         QFileDialog dialog(parent, QString(), folder, filter);
         dialog.setObjectName("Dialog1");
@@ -31,6 +31,8 @@ public:
         dialog.setDefaultSuffix(star < 0 ? QString() : filter.mid(star + 2).section(u')', 0, 0).section(u' ', 0, 0));
         if (platform::modalRunner().exec(dialog) != QDialog::Accepted)
             return {};
+        if (chosenFilter)
+            *chosenFilter = dialog.selectedNameFilter();
         return dialog.selectedFiles().value(0);
     }
 };

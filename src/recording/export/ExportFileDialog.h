@@ -11,8 +11,11 @@ namespace qle {
 class IFileDialogs {
 public:
     virtual ~IFileDialogs() = default;
-    // The chosen file, or empty text when the user cancelled.
-    virtual QString saveFileName(QWidget *parent, const QString &folder, const QString &filter) = 0;
+    // The chosen file, or empty text when the user cancelled. `filter` may
+    // offer several types, ";;" between them; *chosenFilter, when asked,
+    // tells which one the user took.
+    virtual QString saveFileName(QWidget *parent, const QString &folder, const QString &filter,
+                                 QString *chosenFilter = nullptr) = 0;
     // The file chosen to open, or empty text when the user cancelled.
     virtual QString openFileName(QWidget *parent, const QString &folder, const QString &filter);
 };

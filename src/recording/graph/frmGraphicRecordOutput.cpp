@@ -4,8 +4,11 @@
 
 #include "GraphHost.h"
 #include "GraphView.h"
+#include "platform/FormatPattern.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "protocol/ReplyReaders.h"
+#include "recording/events/EnergyCounter.h"
 #include "recording/events/EventCsv.h"
 #include "recording/export/ExportCsv.h"
 #include "recording/export/ExportFileDialog.h"
@@ -22,10 +25,43 @@
 #include <QListWidget>
 #include <QPrinter>
 
+#include <limits>
+#include <memory>
+
 namespace qle {
 namespace {
 
 const char *const ExportFilter = "Power文件(*.csv)";
+// The same rows with each channel's power and its charge and energy so far.
+const char *const ExportEnergyFilter = "Power文件 with W, Ah, Wh (*.csv)";
+
+// ",Ch1 W,Ch1 Ah,Ch1 Wh" and so on: power of the row, charge and energy
+// from the first row. The rows follow each other at the sample interval; a
+// blank reading is the gap they are never added across.
+std::function<QString(const RecordRow &)> energyColumns(int channels, std::shared_ptr<EnergyCounter> counter)
+{
+    counter->setGapLimitMs(std::numeric_limits<qint64>::max() / 4);
+    counter->start();
+    return [channels, counter](const RecordRow &row) {
+        QString columns;
+        for (int ch = 0; ch < channels; ++ch) {
+            const auto at = static_cast<std::size_t>(ch);
+            const QString power = PowerText(row.pval[at], row.sval[at]);
+            bool voltsOk = false;
+            bool ampsOk = false;
+            const double volts = ReadNumber(row.pval[at], &voltsOk);
+            const double amps = ReadNumber(row.sval[at], &ampsOk);
+            if (power.isEmpty() || !voltsOk || !ampsOk)
+                counter->gap(ch);
+            else
+                counter->addReading(ch, volts, amps, row.timeTick * 1000);
+            const EnergyCounter::Channel totals = counter->channel(ch);
+            columns += u',' + power + u',' + QString::number(totals.chargeAh, 'f', 6) + u',' +
+                       QString::number(totals.energyWh, 'f', 6);
+        }
+        return columns;
+    };
+}
 
 } // namespace
 
@@ -42,11 +78,23 @@ void frmGraphicRecord::cmdExport_Click()
         showInformation("Please Record or Load existing data first!");
         return;
     }
-    const QString path = recording::fileDialogs().saveFileName(this, dataFolder(), QString::fromUtf8(ExportFilter));
+    QString chosen;
+    const QString path = recording::fileDialogs().saveFileName(
+        this, dataFolder(), QString::fromUtf8(ExportFilter) + ";;" + QString::fromUtf8(ExportEnergyFilter), &chosen);
     if (path.isEmpty())
         return;
     QString error;
-    if (!ExportCsv::write(m_db, channels(), path, &error)) {
+    bool written = false;
+    if (chosen == QString::fromUtf8(ExportEnergyFilter)) {
+        QString header;
+        for (int ch = 1; ch <= channels(); ++ch)
+            header += QStringLiteral(",Ch%1 W,Ch%1 Ah,Ch%1 Wh").arg(ch);
+        written = ExportCsv::write(m_db, channels(), path, &error, header,
+                                   energyColumns(channels(), std::make_shared<EnergyCounter>()));
+    } else {
+        written = ExportCsv::write(m_db, channels(), path, &error);
+    }
+    if (!written) {
         platform::messageBox().show(error, QString(), IMessageBox::Buttons::Ok, IMessageBox::Icon::Critical);
         return;
     }
