@@ -468,7 +468,12 @@ void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler do
         return;
     }
     sendCommand(
-        RecallMemoryCommand(m_family, memory), std::move(done), [=, this] { noteMemory(memory, source); }, check);
+        RecallMemoryCommand(m_family, memory), std::move(done),
+        [=, this] {
+            noteMemory(memory, source);
+            emit memoryRecalled(memory, source);
+        },
+        check);
 }
 
 void Instrument::measure(int channel, OutcomeHandler done)

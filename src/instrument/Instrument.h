@@ -184,6 +184,8 @@ signals:
     void couplingChanged(Coupling coupling, ChangeSource source);
     void autoRunChanged(bool on, ChangeSource source);
     void memoryChanged(int memory, ChangeSource source);
+    // recallMemory sent its command (after memoryChanged); a save is not a recall.
+    void memoryRecalled(int memory, ChangeSource source);
     void errorChanged(const QString &text, ChangeSource source);
     void statusReported(const QString &text);
     // The link went (a time-out, the port closed); every awaited reply has

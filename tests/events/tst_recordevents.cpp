@@ -586,7 +586,9 @@ private slots:
         instrument.noteSetting(0, ChannelSetting::Voltage, 6, ChangeSource::Instrument);
 
         instrument.noteCoupling(Coupling::Track, ChangeSource::User);
-        instrument.noteMemory(2, ChangeSource::Script);
+        // A save through the model is no recall; one at the front panel is.
+        instrument.noteMemory(3, ChangeSource::Script);
+        instrument.noteMemory(2, ChangeSource::Instrument);
         instrument.noteError("0,\"No error\"");
         instrument.noteError("-222,\"Data out of range\"");
         QVERIFY(recorder.mark("hello, \"world\""));
@@ -627,6 +629,7 @@ private slots:
         QCOMPARE(events.at(10).source, Source::Program);
         QCOMPARE(events.at(11).text, QString("coupling track"));
         QCOMPARE(events.at(12).text, QString("memory 2"));
+        QCOMPARE(events.at(12).source, Source::Instrument);
         QCOMPARE(events.at(13).text, QString("-222,\"Data out of range\""));
         QCOMPARE(events.at(14).text, QString("hello, \"world\""));
         QCOMPARE(events.at(16).atMs, 2750);

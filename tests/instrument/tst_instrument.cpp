@@ -3,6 +3,7 @@
 #include "protocol/Catalogue.h"
 #include "SimProcess.h"
 
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QTest>
 
@@ -128,7 +129,11 @@ private slots:
                  QString("no memories"));
         QTest::qWait(100);
         QCOMPARE(threeOutputs.received().size(), sent);
+        QSignalSpy recalled(&a, &Instrument::memoryRecalled);
+        QVERIFY(wait([&](OutcomeHandler done) { a.saveMemory(3, ChangeSource::Script, done); }).done());
+        QVERIFY(recalled.isEmpty());
         QVERIFY(wait([&](OutcomeHandler done) { a.recallMemory(2, ChangeSource::Script, done); }).done());
+        QCOMPARE(recalled.size(), 1);
         QVERIFY(threeOutputs.received().contains(RecallMemoryCommand(CommandFamily::Colon, 2)));
         QCOMPARE(a.memory(), std::optional(2));
 

@@ -104,6 +104,7 @@ void EventRecorder::attach(Instrument *instrument)
         connect(instrument, &Instrument::readingChanged, this, &EventRecorder::onReading),
         connect(instrument, &Instrument::couplingChanged, this, &EventRecorder::onCoupling),
         connect(instrument, &Instrument::memoryChanged, this, &EventRecorder::onMemory),
+        connect(instrument, &Instrument::memoryRecalled, this, &EventRecorder::onRecalled),
         connect(instrument, &Instrument::errorChanged, this, &EventRecorder::onError),
         connect(instrument, &Instrument::linkLost, this, &EventRecorder::onLinkLost),
         connect(instrument, &Instrument::stateChanged, this, &EventRecorder::onState),
@@ -264,8 +265,16 @@ void EventRecorder::onCoupling(Coupling coupling, ChangeSource source)
 
 void EventRecorder::onMemory(int memory, ChangeSource source)
 {
-    if (std::exchange(m_memory, memory) != memory)
+    // Changes sent through the model tell whether they recalled
+    // (onRecalled); a save is none. One seen by polling was made at the
+    // instrument's front panel.
+    if (std::exchange(m_memory, memory) != memory && source == ChangeSource::Instrument)
         note(Kind::MemoryRecall, -1, by(source), QStringLiteral("memory %1").arg(memory));
+}
+
+void EventRecorder::onRecalled(int memory, ChangeSource source)
+{
+    note(Kind::MemoryRecall, -1, by(source), QStringLiteral("memory %1").arg(memory));
 }
 
 void EventRecorder::onError(const QString &text, ChangeSource source)

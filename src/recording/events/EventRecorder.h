@@ -92,6 +92,7 @@ private:
     void onReading(int channel, bool current);
     void onCoupling(Coupling coupling, ChangeSource source);
     void onMemory(int memory, ChangeSource source);
+    void onRecalled(int memory, ChangeSource source);
     void onError(const QString &text, ChangeSource source);
     void onLinkLost(const QString &cause);
     void onState(ConnectionState state);
