@@ -81,6 +81,26 @@ private:
         settle();
     }
 
+    // A client of the window's control port, started on a free port;
+    // nullptr when either failed.
+    std::unique_ptr<QTcpSocket> portClient()
+    {
+        QString error;
+        if (w->controlPort() == 0 && !w->startControlPort(0, &error))
+            return nullptr;
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, w->controlPort());
+        return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
+    }
+    // One line to the control port and its reply.
+    static QString askPort(QTcpSocket &socket, const QString &line)
+    {
+        socket.write((line + "\n").toUtf8());
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 20000))
+            return QStringLiteral("<no reply>");
+        return QString::fromUtf8(socket.readLine()).trimmed();
+    }
+
     void settle()
     {
         QTRY_VERIFY(w->engine().QueryTaskCount + w->engine().CmdTaskCount == 0 && !w->engine().IsQueryPending &&
@@ -612,17 +632,9 @@ private slots:
     {
         startSim({"--model", "KMA-3303T", "--no-noise"});
         connectSerial();
-        QString error;
-        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, w->controlPort());
-        QVERIFY(client.waitForConnected(5000));
-        const auto ask = [&](const QString &line) {
-            client.write((line + "\n").toUtf8());
-            if (!QTest::qWaitFor([&] { return client.canReadLine(); }, 20000))
-                return QStringLiteral("<no reply>");
-            return QString::fromUtf8(client.readLine()).trimmed();
-        };
+        const std::unique_ptr<QTcpSocket> client = portClient();
+        QVERIFY(client);
+        const auto ask = [&](const QString &line) { return askPort(*client, line); };
         QTemporaryDir dir;
         const auto file = [&](const QString &name, const QByteArray &text) {
             QFile out(dir.filePath(name));
@@ -738,17 +750,9 @@ private slots:
         connectSerial();
         constexpr int Period = 250;
         w->setPolling(PollingChoice{true, Period});
-        QString error;
-        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, w->controlPort());
-        QVERIFY(client.waitForConnected(5000));
-        const auto ask = [&](const QString &line) {
-            client.write((line + "\n").toUtf8());
-            if (!QTest::qWaitFor([&] { return client.canReadLine(); }, 20000))
-                return QStringLiteral("<no reply>");
-            return QString::fromUtf8(client.readLine()).trimmed();
-        };
+        const std::unique_ptr<QTcpSocket> client = portClient();
+        QVERIFY(client);
+        const auto ask = [&](const QString &line) { return askPort(*client, line); };
         frmDataTable *table = w->tableRecorder();
         frmGraphicRecord *graph = w->graphWindow();
         QVERIFY(table && graph);
@@ -818,19 +822,8 @@ private slots:
     {
         startSim({"--model", "KMA-3303T", "--no-noise"});
         connectSerial();
-        QString error;
-        QVERIFY2(w->startControlPort(0, &error), qPrintable(error));
-        const auto client = [&] {
-            auto socket = std::make_unique<QTcpSocket>();
-            socket->connectToHost(QHostAddress::LocalHost, w->controlPort());
-            return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
-        };
-        const auto ask = [](QTcpSocket &socket, const QString &line) {
-            socket.write((line + "\n").toUtf8());
-            if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 20000))
-                return QStringLiteral("<no reply>");
-            return QString::fromUtf8(socket.readLine()).trimmed();
-        };
+        const auto client = [&] { return portClient(); };
+        const auto ask = &TestEndToEnd::askPort;
         const auto offs = [&] { return sim->received().filter(":OUTP:STAT 0").size(); };
         QStringList told;
         connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &text) { told.append(text); });

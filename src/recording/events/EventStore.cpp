@@ -127,18 +127,26 @@ bool EventStore::appendEvents(const QString &recNo, const QList<RecordEvent> &ev
         if (!createTables())
             return false;
         QSqlQuery last(m_db);
-        if (!last.prepare(LastSeq)) {
-            m_error = last.lastError();
+        if (!select(LastSeq, recNo, &last))
             return false;
-        }
-        last.addBindValue(recNo);
-        if (!last.exec()) {
-            m_error = last.lastError();
-            return false;
-        }
         const qint64 highest = last.next() ? last.value(0).toLongLong() : 0;
         return insertEvents(recNo, highest + 1, events);
     });
+}
+
+bool EventStore::select(const QString &sql, const QString &recNo, QSqlQuery *query)
+{
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        m_error = query->lastError();
+        return false;
+    }
+    query->addBindValue(recNo);
+    if (!query->exec()) {
+        m_error = query->lastError();
+        return false;
+    }
+    return true;
 }
 
 bool EventStore::saveTotals(const QString &recNo, const QList<ChannelTotal> &totals)
@@ -155,16 +163,8 @@ bool EventStore::loadEvents(const QString &recNo, QList<RecordEvent> *events)
     if (!present)
         return true;
     QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(ReadEvents)) {
-        m_error = query.lastError();
+    if (!select(ReadEvents, recNo, &query))
         return false;
-    }
-    query.addBindValue(recNo);
-    if (!query.exec()) {
-        m_error = query.lastError();
-        return false;
-    }
     while (query.next()) {
         RecordEvent event;
         event.atMs = query.value(0).toLongLong();
@@ -195,16 +195,8 @@ bool EventStore::loadTotals(const QString &recNo, QList<ChannelTotal> *totals)
     if (!present)
         return true;
     QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(ReadTotals)) {
-        m_error = query.lastError();
+    if (!select(ReadTotals, recNo, &query))
         return false;
-    }
-    query.addBindValue(recNo);
-    if (!query.exec()) {
-        m_error = query.lastError();
-        return false;
-    }
     while (query.next())
         totals->append({query.value(0).toInt() - 1, query.value(1).toDouble(), query.value(2).toDouble()});
     return true;

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QSqlQuery;
+
 namespace qle {
 
 // The events and totals of saved records, in tables of their own beside
@@ -50,6 +52,8 @@ public:
 
 private:
     bool run(const QString &sql, const QVariantList &values);
+    // Runs a query of one record's rows; false with lastError() set.
+    bool select(const QString &sql, const QString &recNo, QSqlQuery *query);
     bool inTransaction(const std::function<bool()> &work);
     bool insertEvents(const QString &recNo, qint64 firstSeq, const QList<RecordEvent> &events);
     bool insertTotals(const QString &recNo, const QList<ChannelTotal> &totals);
