@@ -142,7 +142,7 @@ Instrument::~Instrument()
 }
 
 void Instrument::open(const LinkOptions &link, const ISettingsStore &settings,
-                      std::function<void(const QString &)> done)
+                      const std::function<void(const QString &)> &done)
 {
     m_link = link;
     forget();
@@ -176,7 +176,7 @@ void Instrument::useModel(const QString &model, const CatalogueLookup &catalogue
     m_channels = QList<ChannelState>(row ? ChannelCountOfLayout(m_layout) : 0);
 }
 
-void Instrument::identify(const CatalogueLookup &catalogue, OutcomeHandler done)
+void Instrument::identify(const CatalogueLookup &catalogue, const OutcomeHandler &done)
 {
     setState(ConnectionState::Identifying);
     const bool asked = ask(
@@ -376,7 +376,7 @@ bool Instrument::ask(const QString &query, std::function<void(const QString &)> 
     return false;
 }
 
-void Instrument::sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied,
+void Instrument::sendCommand(const QString &command, const OutcomeHandler &done, const std::function<void()> &applied,
                              ErrorCheck check)
 {
     if (const std::optional<QString> why = cannotSend()) {
@@ -476,7 +476,7 @@ void Instrument::recallMemory(int memory, ChangeSource source, OutcomeHandler do
         check);
 }
 
-void Instrument::measure(int channel, OutcomeHandler done)
+void Instrument::measure(int channel, const OutcomeHandler &done)
 {
     if (channel < 0 || channel >= channelCount() || channel > 2) {
         done(Outcome::refused(QStringLiteral("no such channel")));

@@ -85,14 +85,15 @@ public:
     [[nodiscard]] QString linkLossCause() const { return m_linkLossCause; }
 
     // Opens the link; `done` as openInstrumentLink.
-    void open(const LinkOptions &link, const ISettingsStore &settings, std::function<void(const QString &)> done);
+    void open(const LinkOptions &link, const ISettingsStore &settings,
+              const std::function<void(const QString &)> &done);
     [[nodiscard]] const LinkOptions &link() const { return m_link; }
     // The link an owner's engine was opened on (the pace of a sequence
     // depends on it).
     void setLink(const LinkOptions &link) { m_link = link; }
 
     // "*IDN?", then the model looked up: Done with the model, or the reason.
-    void identify(const CatalogueLookup &catalogue, OutcomeHandler done);
+    void identify(const CatalogueLookup &catalogue, const OutcomeHandler &done);
     // Takes a model identified elsewhere.
     void useModel(const QString &model, const CatalogueLookup &catalogue);
     [[nodiscard]] QString model() const { return m_model; }
@@ -162,7 +163,7 @@ public:
     void recallMemory(int memory, ChangeSource source, OutcomeHandler done,
                       ErrorCheck check = ErrorCheck::AfterCommand);
     // Asks for channel `channel`'s two readings; Done once both arrived.
-    void measure(int channel, OutcomeHandler done);
+    void measure(int channel, const OutcomeHandler &done);
     // A raw line: a query's reply in the outcome's text.
     void sendLine(const QString &line, ChangeSource source, OutcomeHandler done);
 
@@ -198,7 +199,7 @@ public slots:
 
 private:
     // Queues `command` and, on the colon family, the error read after it.
-    void sendCommand(const QString &command, OutcomeHandler done, std::function<void()> applied,
+    void sendCommand(const QString &command, const OutcomeHandler &done, const std::function<void()> &applied,
                      ErrorCheck check = ErrorCheck::AfterCommand);
     // A query whose reply goes to `take`; false when the engine refused it.
     // `errorsOfCommand`: the error-queue read right after a command, ahead of

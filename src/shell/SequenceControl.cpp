@@ -84,7 +84,7 @@ sequence::CheckResult SequenceControl::run()
         refused.diagnostics.append({{}, why});
         return refused;
     }
-    const sequence::CheckResult result = m_runner->start(*m_loaded);
+    sequence::CheckResult result = m_runner->start(*m_loaded);
     if (!result.ok() || !m_recordWhileRunning)
         return result;
     // An output still off is waited for; anything else is told.
@@ -108,7 +108,7 @@ std::optional<QString> SequenceControl::startRecording()
         return std::nullopt;
     if (table->CountRecordCount <= 0)
         return QStringLiteral("set the record period first (Record > Period...)");
-    const std::optional<QString> refusal = table->startRecording(frmDataTable::UnsavedRows::Keep);
+    std::optional<QString> refusal = table->startRecording(frmDataTable::UnsavedRows::Keep);
     if (refusal && *refusal == QLatin1String("unsaved recording"))
         return QStringLiteral("unsaved rows of an earlier recording: save them or start a recording once by hand");
     m_recordingByRun = !refusal.has_value();
