@@ -792,6 +792,11 @@ private slots:
         const QList<RecordEvent> recorded = w->timeline().shownEvents();
         QVERIFY(recorded.size() >= 5);
         QCOMPARE(graph->marks().events().size(), recorded.size());
+        // The text a mark shows on hover: every event at about its time.
+        const GraphMarks::Event &probe = graph->marks().events().at(recorded.indexOf(*std::find_if(
+            recorded.begin(), recorded.end(), [](const RecordEvent &e) { return e.kind == RecordEvent::Kind::Mark; })));
+        QVERIFY(graph->marks().textAt(probe.days).contains("probe moved"));
+        QVERIFY(!graph->marks().textAt(probe.days + 1).contains("probe moved"));
         const QString recNo = ask("REC:SAVE \"timeline\"");
         QVERIFY2(recNo.toInt() > 0, qPrintable(recNo));
         QVERIFY(graph->lstWave->findItems("CH1 ", Qt::MatchStartsWith).size() >= 1);
