@@ -1,8 +1,5 @@
 #include "EnergyTally.h"
 
-#include "platform/FormatPattern.h"
-#include "protocol/ReplyReaders.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -30,36 +27,20 @@ void EnergyTally::attach(Instrument *instrument)
 
 void EnergyTally::add(const std::array<QString, 3> &volts, const std::array<QString, 3> &amps, qint64 atMs)
 {
-    for (int ch = 0; ch < m_channels; ++ch) {
-        const auto at = static_cast<std::size_t>(ch);
-        bool voltsOk = false;
-        bool ampsOk = false;
-        const double v = ReadNumber(volts[at].trimmed(), &voltsOk);
-        const double a = ReadNumber(amps[at].trimmed(), &ampsOk);
-        if (voltsOk && ampsOk && !volts[at].trimmed().isEmpty() && !amps[at].trimmed().isEmpty())
-            m_counter.addReading(ch, v, a, atMs);
-        else
-            m_counter.gap(ch);
-    }
+    for (int ch = 0; ch < m_channels; ++ch)
+        m_counter.addReadingText(ch, volts[static_cast<std::size_t>(ch)], amps[static_cast<std::size_t>(ch)], atMs);
 }
 
 QString EnergyTally::csvHeader() const
 {
-    QString header;
-    for (int ch = 1; ch <= m_channels; ++ch)
-        header += QStringLiteral(",Ch%1 W,Ch%1 Ah,Ch%1 Wh").arg(ch);
-    return header;
+    return EnergyCounter::csvHeader(m_channels);
 }
 
 QString EnergyTally::csvFields(const std::array<QString, 3> &volts, const std::array<QString, 3> &amps) const
 {
     QString fields;
-    for (int ch = 0; ch < m_channels; ++ch) {
-        const auto at = static_cast<std::size_t>(ch);
-        const EnergyCounter::Channel c = m_counter.channel(ch);
-        fields += u',' + PowerText(volts[at], amps[at]) + u',' + QString::number(c.chargeAh, 'f', 6) + u',' +
-                  QString::number(c.energyWh, 'f', 6);
-    }
+    for (int ch = 0; ch < m_channels; ++ch)
+        fields += m_counter.csvFields(ch, volts[static_cast<std::size_t>(ch)], amps[static_cast<std::size_t>(ch)]);
     return fields;
 }
 

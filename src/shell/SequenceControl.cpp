@@ -40,11 +40,14 @@ SequenceControl::~SequenceControl() = default;
 
 sequence::LoadResult SequenceControl::loadFile(const QString &path)
 {
-    sequence::LoadResult result = sequence::loadSequenceFile(path);
     QFile file(path);
-    m_text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    if (file.open(QIODevice::ReadOnly))
+        return loadText(QString::fromUtf8(file.readAll()), path);
+    // The loader names the file and why it cannot be read.
+    sequence::LoadResult result = sequence::loadSequenceFile(path);
+    m_text.clear();
     m_path = path;
-    m_loaded = result.ok() ? std::optional(result.program) : std::nullopt;
+    m_loaded.reset();
     emit loadedChanged();
     return result;
 }

@@ -1,6 +1,8 @@
 #include "EnergyCounter.h"
 
 #include "instrument/Instrument.h"
+#include "platform/FormatPattern.h"
+#include "protocol/ReplyReaders.h"
 
 namespace qle {
 namespace {
@@ -179,6 +181,35 @@ void EnergyCounter::onReading(int channel, bool current)
         return;
     fresh = {};
     addReading(channel, state.voltage->value, state.current->value, qMax(state.voltage->atMs, state.current->atMs));
+}
+
+void EnergyCounter::addReadingText(int channel, const QString &volts, const QString &amps, qint64 atMs)
+{
+    bool voltsOk = false;
+    bool ampsOk = false;
+    const QString v = StripUnit(volts.trimmed(), u'V');
+    const QString a = StripUnit(amps.trimmed(), u'A');
+    const double voltsValue = ReadNumber(v, &voltsOk);
+    const double ampsValue = ReadNumber(a, &ampsOk);
+    if (voltsOk && ampsOk && !v.isEmpty() && !a.isEmpty())
+        addReading(channel, voltsValue, ampsValue, atMs);
+    else
+        gap(channel);
+}
+
+QString EnergyCounter::csvHeader(int channels)
+{
+    QString header;
+    for (int ch = 1; ch <= channels; ++ch)
+        header += QStringLiteral(",Ch%1 W,Ch%1 Ah,Ch%1 Wh").arg(ch);
+    return header;
+}
+
+QString EnergyCounter::csvFields(int channel, const QString &volts, const QString &amps) const
+{
+    const Channel totals = this->channel(channel);
+    return u',' + PowerText(volts, amps) + u',' + QString::number(totals.chargeAh, 'f', 6) + u',' +
+           QString::number(totals.energyWh, 'f', 6);
 }
 
 } // namespace qle

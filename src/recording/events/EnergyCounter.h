@@ -64,6 +64,15 @@ public:
     // Ends the channel's segment: the next pair begins a new one.
     void gap(int channel);
     void gapAll();
+    // A pair as the instrument sent it (a unit letter allowed); a blank or
+    // unreadable one ends the channel's segment.
+    void addReadingText(int channel, const QString &volts, const QString &amps, qint64 atMs);
+
+    // CSV columns after a row's own: ",Ch1 W,Ch1 Ah,Ch1 Wh" and so on, and
+    // for one channel the power of the row's pair, then its charge and
+    // energy so far, each after a comma.
+    [[nodiscard]] static QString csvHeader(int channels);
+    [[nodiscard]] QString csvFields(int channel, const QString &volts, const QString &amps) const;
 
     // V × A of the latest pair; empty before one or after a gap.
     [[nodiscard]] std::optional<double> powerW(int channel) const;

@@ -46,18 +46,8 @@ std::function<QString(const RecordRow &)> energyColumns(int channels, std::share
         QString columns;
         for (int ch = 0; ch < channels; ++ch) {
             const auto at = static_cast<std::size_t>(ch);
-            const QString power = PowerText(row.pval[at], row.sval[at]);
-            bool voltsOk = false;
-            bool ampsOk = false;
-            const double volts = ReadNumber(row.pval[at], &voltsOk);
-            const double amps = ReadNumber(row.sval[at], &ampsOk);
-            if (power.isEmpty() || !voltsOk || !ampsOk)
-                counter->gap(ch);
-            else
-                counter->addReading(ch, volts, amps, row.timeTick * 1000);
-            const EnergyCounter::Channel totals = counter->channel(ch);
-            columns += u',' + power + u',' + QString::number(totals.chargeAh, 'f', 6) + u',' +
-                       QString::number(totals.energyWh, 'f', 6);
+            counter->addReadingText(ch, row.pval[at], row.sval[at], row.timeTick * 1000);
+            columns += counter->csvFields(ch, row.pval[at], row.sval[at]);
         }
         return columns;
     };
@@ -86,10 +76,7 @@ void frmGraphicRecord::cmdExport_Click()
     QString error;
     bool written = false;
     if (chosen == QString::fromUtf8(ExportEnergyFilter)) {
-        QString header;
-        for (int ch = 1; ch <= channels(); ++ch)
-            header += QStringLiteral(",Ch%1 W,Ch%1 Ah,Ch%1 Wh").arg(ch);
-        written = ExportCsv::write(m_db, channels(), path, &error, header,
+        written = ExportCsv::write(m_db, channels(), path, &error, EnergyCounter::csvHeader(channels()),
                                    energyColumns(channels(), std::make_shared<EnergyCounter>()));
     } else {
         written = ExportCsv::write(m_db, channels(), path, &error);
