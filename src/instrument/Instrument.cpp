@@ -149,6 +149,11 @@ void Instrument::open(const LinkOptions &link, const ISettingsStore &settings,
     openInstrumentLink(*m_engine, link, settings, m_gpib, done);
 }
 
+void Instrument::reopen(const ISettingsStore &settings, const std::function<void(const QString &)> &done)
+{
+    openInstrumentLink(*m_engine, m_link, settings, m_gpib, done);
+}
+
 void Instrument::ReportStatus(const QString &msg, int)
 {
     emit statusReported(msg);
@@ -198,6 +203,13 @@ void Instrument::identify(const CatalogueLookup &catalogue, const OutcomeHandler
         setState(ConnectionState::Idle);
         done(Outcome{Outcome::Kind::LinkLost, QStringLiteral("link lost")});
     }
+}
+
+void Instrument::askIdentity(const OutcomeHandler &done)
+{
+    if (!ask(
+            m_commands.IdnCommand, [done](const QString &reply) { done(Outcome::ok(reply)); }, done))
+        done({Outcome::Kind::LinkLost, QStringLiteral("the engine refused the query")});
 }
 
 const CatalogueRow *Instrument::channelRow(int channel) const

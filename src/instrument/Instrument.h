@@ -88,6 +88,9 @@ public:
     void open(const LinkOptions &link, const ISettingsStore &settings,
               const std::function<void(const QString &)> &done);
     [[nodiscard]] const LinkOptions &link() const { return m_link; }
+    // Opens the same link again after it was lost, keeping what is known of
+    // the instrument; `done` as openInstrumentLink.
+    void reopen(const ISettingsStore &settings, const std::function<void(const QString &)> &done);
     // The link an owner's engine was opened on (the pace of a sequence
     // depends on it).
     void setLink(const LinkOptions &link) { m_link = link; }
@@ -98,6 +101,11 @@ public:
     void useModel(const QString &model, const CatalogueLookup &catalogue);
     [[nodiscard]] QString model() const { return m_model; }
     [[nodiscard]] QString identity() const { return m_identity; }
+    // The identification reply of a model identified elsewhere.
+    void setIdentity(const QString &reply) { m_identity = reply; }
+    // "*IDN?" on a link just reopened, whatever the state: Done with the
+    // reply, which changes nothing here; LinkLost when none came.
+    void askIdentity(const OutcomeHandler &done);
     [[nodiscard]] CommandFamily family() const { return m_family; }
     [[nodiscard]] const Commands &commands() const { return m_commands; }
     [[nodiscard]] int layout() const { return m_layout; }

@@ -1,5 +1,7 @@
 #include "ParseMachineType.h"
 
+#include <QStringList>
+
 namespace qle {
 
 QString ParseMachineType(const QString &reply)
@@ -19,6 +21,12 @@ QString ParseMachineType(const QString &reply)
             return token;
     }
     return {};
+}
+
+QString ParseSerialNumber(const QString &reply)
+{
+    const QStringList fields = reply.split(u',');
+    return fields.size() >= 3 ? fields.at(2).trimmed() : QString();
 }
 
 } // namespace qle

@@ -9,4 +9,9 @@ namespace qle {
 // Empty when the reply ends first.
 QString ParseMachineType(const QString &reply);
 
+// The serial number out of a comma-separated identification reply
+// ("MAKER,MODEL,SERIAL,FIRMWARE"), trimmed; empty when the reply has no
+// third field.
+QString ParseSerialNumber(const QString &reply);
+
 } // namespace qle

@@ -4,7 +4,6 @@
 #include "MDIForm1.h"
 #include "SequenceControl.h"
 
-
 namespace qle {
 namespace {
 

@@ -53,6 +53,11 @@ void MDIForm1::DoOutput(bool value)
 {
     if (MainFormState != 3)
         return;
+    if (m_followingInstrument) {
+        showOutputState(value);
+        m_instrument->noteOutput(value, ChangeSource::Instrument);
+        return;
+    }
     showOutputState(value);
     m_instrument->setOutput(value, changeSource(), refusalToStatus(this), Instrument::ErrorCheck::ByPolling);
     CheckOutput();
@@ -141,6 +146,10 @@ void MDIForm1::DoAutoRun(bool value)
 {
     if (MainFormState != 3)
         return;
+    if (m_followingInstrument) {
+        followAutoRun(value);
+        return;
+    }
     queueDeviceCommand(AutoRunCommand(value));
     m_instrument->noteAutoRun(value, changeSource());
     showAutoRunState(value, true);
@@ -195,6 +204,10 @@ void MDIForm1::applyCoupling(Coupling coupling)
 {
     if (MainFormState != 3)
         return;
+    if (m_followingInstrument) {
+        followCoupling(coupling);
+        return;
+    }
     m_instrument->setCoupling(coupling, changeSource(), refusalToStatus(this), Instrument::ErrorCheck::ByPolling);
     if (!IsQueryInitialValues)
         m_engine->ResetQueryTasks();

@@ -1,4 +1,5 @@
 #include "MDIForm1.h"
+#include "instrument/LinkReconnector.h"
 
 #include "comm/gpib/GpibDeviceFactory.h"
 #include "comm/TcpLink.h"
@@ -14,6 +15,7 @@
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
+#include "dialogs/dlgUnattended.h"
 #include "dialogs/dlgWaitRsp.h"
 #include "dialogs/frmTerminal.h"
 #include "FrmProxy.h"
@@ -113,6 +115,7 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     dlgConfigRS232::setExtraDevicePaths(m_options.serialDevices);
     m_timeline = std::make_unique<RecordingTimeline>(*this);
     m_sequence = std::make_unique<SequenceControl>(*this);
+    setupReconnection();
 }
 
 MDIForm1::~MDIForm1()
@@ -329,6 +332,7 @@ void MDIForm1::connectMenus()
             (this->*command)();
         });
     };
+    onClick(m_menu->mnuUnattended, &MDIForm1::mnuUnattended_Click);
     onClick(m_menu->mnuExit, &MDIForm1::mnuExit_Click);
     onClick(m_menu->mnuRS232, &MDIForm1::mnuRS232_Click);
     onClick(m_menu->mnuGPIB, &MDIForm1::mnuGPIB_Click);
@@ -376,6 +380,8 @@ void MDIForm1::ResetAll()
 {
     if (MainFormState == 3 && !m_reportingLinkLoss)
         noteLinkEnd("Disconnected from " + MachineType + ".", QString());
+    m_reconnector->stop();
+    m_staleBeforeMs = -1;
     keepRecordingOfLostLink();
     // An initial read still waiting ends now: its dialog's loop must not be
     // running still when the next connection starts its own read.

@@ -23,10 +23,12 @@ class QStatusBar;
 namespace qle {
 
 class StartPage;
+class LinkReconnector;
 class Instrument;
 class RecordingTimeline;
 class SequenceControl;
 class dlgLimits;
+class dlgUnattended;
 class SequenceWindow;
 enum class ChangeSource;
 class dlgLan;
@@ -213,6 +215,8 @@ public:
     // Why the last connection ended before its panel ran; empty otherwise.
     [[nodiscard]] QString connectionFailure() const { return m_connectionFailure; }
     void mnuExit_Click();
+    // File > Unattended...: reconnection and publishing.
+    void mnuUnattended_Click();
     void mnuKMAItem_Click(int Index);
     void mnuKMBItem_Click(int Index);
     void mnuKMCItem_Click(int Index);
@@ -298,6 +302,13 @@ private:
     void updateStartPage();
     bool startPageEvent(QObject *watched, QEvent *event);
     void noteLinkEnd(const QString &headline, const QString &detail);
+    // A lost link taken up again by itself (the Unattended settings): true
+    // when the loss is handled so, with no box.
+    void setupReconnection();
+    bool reconnectAfterLoss();
+    void onReconnected(int tries);
+    void onReconnectionStopped(const QString &why);
+    [[nodiscard]] QString reconnectingText(int attempt) const;
     // "KMA-3303T on /dev/ttyUSB0 at 9600 baud"; empty when no link is remembered.
     [[nodiscard]] QString rememberedLinkText() const;
     void updateTerminalLink();
@@ -346,6 +357,7 @@ private:
     std::unique_ptr<SequenceControl> m_sequence;
     std::unique_ptr<SequenceWindow> m_sequenceWindow;
     std::unique_ptr<dlgLimits> m_dlgLimits;
+    std::unique_ptr<dlgUnattended> m_dlgUnattended;
     // A close waiting for a stopped sequence to apply its end state.
     bool m_closeAfterSequence = false;
     PollingChoice m_polling;
@@ -362,6 +374,15 @@ private:
     // Held while the program runs: a second copy on the same data folder
     // would clear and fill the same working table.
     std::unique_ptr<QLockFile> m_dataFolderLock;
+    std::unique_ptr<LinkReconnector> m_reconnector;
+    // When the link was lost, on the monotonic clock in ms: readings older
+    // are gaps in a recording, not the last values again. -1: not lost.
+    qint64 m_staleBeforeMs = -1;
+    QString m_linkLostTime;
+    // The panel reads the instrument after a reconnection: what it reads of
+    // output, coupling and auto-run is shown, not sent back as on a new
+    // connection.
+    bool m_followingInstrument = false;
     // A lost link is being reported: a second notice of it shows nothing.
     bool m_reportingLinkLoss = false;
     // Counts the connections begun.

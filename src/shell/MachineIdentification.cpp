@@ -1,5 +1,6 @@
 // Identification of the instrument's model and the family menus.
 #include "DataForm.h"
+#include "instrument/Instrument.h"
 #include "MainMenu.h"
 #include "MDIForm1.h"
 #include "platform/MessageBox.h"
@@ -152,6 +153,7 @@ void MDIForm1::DevSetupMachineType(const QString &data)
     setStatusText(data);
     m_engine->ResetTimeoutTask();
     MachineType = ParseMachineType(data);
+    m_instrument->setIdentity(data);
     m_engine->DevTimer.start();
 }
 

@@ -33,6 +33,8 @@ void setEnabled(std::initializer_list<QAction *> actions, bool enabled)
 MainMenu::MainMenu(QMenuBar *bar, QObject *parent) : QObject(parent)
 {
     QMenu *file = bar->addMenu("&File");
+    mnuUnattended = addItem(file, "&Unattended...", "mnuUnattended");
+    file->addSeparator();
     mnuExit = addItem(file, "E&xit", "mnuExit");
 
     QMenu *interface = bar->addMenu("&Interface");

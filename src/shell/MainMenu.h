@@ -23,6 +23,7 @@ public:
     void SetMenuOutputModeAllUnchecked();
 
     // File
+    QAction *mnuUnattended = nullptr;
     QAction *mnuExit = nullptr;
     // Interface
     QAction *mnuGPIB = nullptr;

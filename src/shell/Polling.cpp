@@ -6,10 +6,13 @@
 #include "MainToolbar.h"
 #include "MDIForm1.h"
 #include "panels/Panel.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
 
 #include <QAction>
 
 #include <algorithm>
+#include <limits>
 
 namespace qle {
 namespace {
@@ -101,9 +104,15 @@ void MDIForm1::reportLiveHealth(Panel &panel)
 int MDIForm1::readingMaxAgeMs() const
 {
     Panel *panel = currentPanel();
-    if (!m_polling.live || !panel || MainFormState != 3 || !QueryTimer.isActive())
-        return 0;
-    return 2 * std::max(m_polling.periodMs, panel->liveReadingPeriodMs(m_polling.periodMs));
+    int maxAge = 0;
+    if (m_polling.live && panel && MainFormState == 3 && QueryTimer.isActive())
+        maxAge = 2 * std::max(m_polling.periodMs, panel->liveReadingPeriodMs(m_polling.periodMs));
+    if (m_staleBeforeMs < 0)
+        return maxAge;
+    // Since a lost link, only readings that came after it count.
+    const qint64 sinceLoss = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - m_staleBeforeMs;
+    const int limit = static_cast<int>(std::clamp<qint64>(sinceLoss, 1, std::numeric_limits<int>::max()));
+    return maxAge > 0 ? std::min(maxAge, limit) : limit;
 }
 
 void MDIForm1::restartLivePolling()

@@ -65,7 +65,7 @@ void MDIForm1::StatusTimer_Timer()
 // and the recorder would store the last readings shown as new rows.
 void MDIForm1::OperationTimeout()
 {
-    if (m_reportingLinkLoss)
+    if (m_reportingLinkLoss || reconnectAfterLoss())
         return;
     m_reportingLinkLoss = true;
     const QString cause = m_engine->linkLostCause();

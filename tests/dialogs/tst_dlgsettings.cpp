@@ -4,9 +4,11 @@
 #include "dialogs/dlgReadTimes.h"
 #include "dialogs/dlgRecallData.h"
 #include "dialogs/dlgSaveData.h"
+#include "dialogs/dlgUnattended.h"
 #include "MemorySettings.h"
 #include "ScriptedModalRunner.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -393,6 +395,44 @@ private slots:
         });
         QVERIFY(!dialog.Execute(chosen, chosen));
         QCOMPARE(settings.values.value("Polling/PeriodMs"), QString("250"));
+    }
+
+    // Reconnection is off until chosen; stored values outside the ranges
+    // read as the nearest bound; OK stores what is shown.
+    void unattendedSettings()
+    {
+        MemorySettings settings;
+        const ReconnectPolicy none = ReconnectPolicy::load(settings);
+        QVERIFY(!none.enabled);
+        QCOMPARE(none.retrySec, 5);
+        QCOMPARE(none.giveUpMin, 0);
+        settings.preset("Unattended/Reconnect", "1");
+        settings.preset("Unattended/RetrySeconds", "0");
+        settings.preset("Unattended/GiveUpMinutes", "99999999");
+        const ReconnectPolicy stored = ReconnectPolicy::load(settings);
+        QVERIFY(stored.enabled);
+        QCOMPARE(stored.retrySec, 1);
+        QCOMPARE(stored.giveUpMin, ReconnectPolicy::MaxGiveUpMin);
+
+        ScriptedModalRunner runner;
+        dlgUnattended dialog;
+        runner.script([](QDialog &d) {
+            auto &unattended = static_cast<dlgUnattended &>(d);
+            if (!unattended.chkReconnect->isChecked() || unattended.spnRetrySec->value() != 1)
+                return QDialog::Rejected;
+            unattended.chkReconnect->setChecked(false);
+            if (unattended.spnRetrySec->isEnabled())
+                return QDialog::Rejected; // the numbers go with the switch
+            unattended.chkReconnect->setChecked(true);
+            unattended.spnRetrySec->setValue(30);
+            unattended.spnGiveUpMin->setValue(0);
+            click(d, "OKButton");
+            return QDialog::Accepted;
+        });
+        QVERIFY(dialog.Execute());
+        QCOMPARE(settings.values.value("Unattended/RetrySeconds"), QString("30"));
+        QCOMPARE(settings.values.value("Unattended/GiveUpMinutes"), QString("0"));
+        QCOMPARE(dialog.spnGiveUpMin->text(), QString("never"));
     }
 };
 

@@ -1,4 +1,6 @@
 #include "instrument/Instrument.h"
+#include "instrument/LinkReconnector.h"
+#include "ManualClock.h"
 #include "MemorySettings.h"
 #include "protocol/Catalogue.h"
 #include "SimProcess.h"
@@ -242,6 +244,67 @@ private slots:
         opened.reset();
         instrument.open(nowhere, settings, [&](const QString &error) { opened = error; });
         QVERIFY(opened && !opened->isEmpty());
+    }
+
+    void reconnectionWantsTheSameInstrument_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("why");
+        const QString lost = "QV Instruments,KMA-3303T,SN-A,1.0";
+        QTest::newRow("same, newer firmware") << "QV Instruments,KMA-3303T,SN-A,1.1" << QString();
+        QTest::newRow("another serial number") << "QV Instruments,KMA-3303T,SN-B,1.0"
+                                               << "the KMA-3303T there has serial number SN-B, not SN-A";
+        QTest::newRow("no serial number") << "QV Instruments,KMA-3303T,,1.0"
+                                          << "the KMA-3303T there has serial number (none), not SN-A";
+        QTest::newRow("another model") << "QV Instruments,KMA-3305P,SN-A,1.0"
+                                       << "a KMA-3305P answers there instead of the KMA-3303T";
+        QTest::newRow("garbage") << "?"
+                                 << "the reply to *IDN? names no model: \"?\"";
+    }
+
+    void reconnectionWantsTheSameInstrument()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, why);
+        QCOMPARE(LinkReconnector::mismatch("QV Instruments,KMA-3303T,SN-A,1.0", reply), why);
+    }
+
+    // The same supply back on its path is taken up again; an empty path
+    // past the time allowed ends the tries with the reason.
+    void reconnectorTakesUpTheLinkAgain()
+    {
+        SimProcess first;
+        QVERIFY(first.start({"--model", "KMA-3303T", "--no-noise", "--serial", "SN-7"}));
+        SimProcess again; // on the first one's path, which lives in its folder
+        const QString path = first.link();
+        Instrument instrument;
+        openAndIdentify(instrument, first, false, "KMA-3303T");
+        const QString identity = instrument.identity();
+        QVERIFY(identity.contains("SN-7"));
+
+        LinkReconnector reconnector(instrument, settings);
+        QSignalSpy trying(&reconnector, &LinkReconnector::trying);
+        QSignalSpy reconnected(&reconnector, &LinkReconnector::reconnected);
+        QSignalSpy gaveUp(&reconnector, &LinkReconnector::gaveUp);
+        first.kill();
+        reconnector.start(ReconnectPolicy{true, 1, 0}, identity);
+        QTRY_VERIFY_WITH_TIMEOUT(trying.size() >= 2, 5000);
+        QVERIFY(again.start({"--model", "KMA-3303T", "--no-noise", "--serial", "SN-7"}, path));
+        QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 10000);
+        QCOMPARE(reconnected.at(0).at(0).toInt(), trying.size());
+        QVERIFY(!reconnector.isActive() && gaveUp.isEmpty());
+        instrument.setState(ConnectionState::Running);
+        QVERIFY(wait([&](OutcomeHandler done) { instrument.measure(0, done); }).done());
+
+        again.kill();
+        ManualClock clock;
+        reconnector.start(ReconnectPolicy{true, 1, 1}, identity);
+        clock.advance(120);
+        QTRY_COMPARE_WITH_TIMEOUT(gaveUp.size(), 1, 5000);
+        QVERIFY2(
+            gaveUp.at(0).at(0).toString().startsWith("no answer from serial port " + path + " for 1 minute (last: "),
+            qPrintable(gaveUp.at(0).at(0).toString()));
+        QVERIFY(!reconnector.isActive());
     }
 };
 

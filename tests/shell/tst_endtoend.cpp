@@ -1,6 +1,7 @@
 #include "comm/CommTasker.h"
 #include "comm/TcpLink.h"
 #include "instrument/Instrument.h"
+#include "instrument/LinkReconnector.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout3.h"
@@ -872,6 +873,84 @@ private slots:
         QTRY_VERIFY(offs() > offsThen);
         QTRY_VERIFY(toldOf("left without WDOG 0"));
         QCOMPARE(ask(*monitor, "WDOG 0"), QString("OK"));
+    }
+
+    // With reconnection on, a lost link opens no box: the recording goes on
+    // with gaps, the same instrument is taken up again and read, nothing is
+    // sent back, and the timeline tells when the link went and came back.
+    // Another instrument on the same link is not taken up, and why is said.
+    void lostLinkIsTakenUpAgainByItself()
+    {
+        ReconnectPolicy{true, 1, 0}.save(platform::settings());
+        startSim({"--model", "KMA-3303T", "--serial", "SN-A"});
+        connectSerial();
+        w->setPolling(PollingChoice{true, 250});
+        const std::unique_ptr<QTcpSocket> client = portClient();
+        QVERIFY(client);
+        const auto ask = [&](const QString &line) { return askPort(*client, line); };
+        QStringList told;
+        connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &text) { told.append(text); });
+        const auto toldOf = [&](const QString &pattern) { return !told.filter(QRegularExpression(pattern)).isEmpty(); };
+        QCOMPARE(ask("VOLT 1,5"), QString("OK"));
+        QCOMPARE(ask("OUTP ON"), QString("OK"));
+        QCOMPARE(ask("REC:SETUP 0,0,5,0,0,0"), QString("OK"));
+        QCOMPARE(ask("REC:STAR FORCE"), QString("OK"));
+        const QPointer<frmDataTable> table = w->tableRecorder();
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 3, 10000);
+
+        const QString link = sim->link();
+        sim->kill();
+        QTRY_VERIFY2(toldOf(R"(^Link lost \d\d:\d\d:\d\d, reconnecting \(try 1\)$)"), qPrintable(told.join(" | ")));
+        QCOMPARE(ask("VOLT 1,6"), QString("ERR link lost"));
+        const int rowsAtLoss = table->iCurrentRow;
+        QTRY_VERIFY_WITH_TIMEOUT(toldOf(R"(reconnecting \(try 2\)$)") && table->iCurrentRow >= rowsAtLoss + 2, 20000);
+        QCOMPARE(w->MainFormState, 3);
+
+        // The same instrument comes back on the same path, set at its front.
+        fx->scriptRealRun(); // the panel's reading of the instrument
+        SimProcess again;
+        QVERIFY(again.start({"--model", "KMA-3303T", "--serial", "SN-A", "--no-noise"}, link));
+        QVERIFY(again.control("set volt 1 7"));
+        QTRY_VERIFY_WITH_TIMEOUT(toldOf(R"(^Link back \d\d:\d\d:\d\d after \d+ tries \(lost )"), 10000);
+        QTRY_VERIFY(ask("VOLT? 1").startsWith("7.0")); // the supply's own setting, read, not sent
+        QVERIFY(again.control("output on"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->outputOn(), 5000);
+        const int rowsBack = table->iCurrentRow;
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= rowsBack + 3, 10000);
+        QVERIFY2(fx->boxes.shown().isEmpty(), qPrintable(fx->boxes.texts().join(u'|')));
+        QVERIFY(table->isRecording());
+        const QStringList commands = again.received().filter(QRegularExpression("[^?]$"));
+        QVERIFY2(commands.isEmpty(), qPrintable(commands.join(u'|')));
+
+        // Rows of the outage are gaps: readings before, blanks, readings after.
+        QSqlQuery q(QSqlDatabase::database(DataForm::ConnectionName));
+        QVERIFY(q.exec("select coalesce(PVal, '') from datatemp order by SeqNo"));
+        QString shape;
+        while (q.next())
+            shape += q.value(0).toString().isEmpty() ? u'_' : u'v';
+        QVERIFY2(QRegularExpression("^v+_{2,}v{3,}$").match(shape).hasMatch(), qPrintable(shape));
+        QList<RecordEvent::Kind> linkEvents;
+        for (const RecordEvent &event : w->timeline().events().events())
+            if (event.kind == RecordEvent::Kind::LinkLost || event.kind == RecordEvent::Kind::LinkBack)
+                linkEvents.append(event.kind);
+        QCOMPARE(linkEvents, (QList{RecordEvent::Kind::LinkLost, RecordEvent::Kind::LinkBack}));
+        QCOMPARE(table->lstEvents->findItems("Link lost", Qt::MatchContains).size(), 1);
+        QCOMPARE(table->lstEvents->findItems("Link back", Qt::MatchContains).size(), 1);
+
+        // Another supply of the same model on that path is not taken up.
+        const qsizetype toldBefore = told.size();
+        again.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!told.mid(toldBefore).filter("reconnecting (try 1)").isEmpty(), 5000);
+        SimProcess other;
+        QVERIFY(other.start({"--model", "KMA-3303T", "--serial", "SN-B", "--no-noise"}, link));
+        QTRY_VERIFY_WITH_TIMEOUT(w->MainFormState == 0, 10000);
+        QTRY_VERIFY2(toldOf("^Reconnection stopped: the KMA-3303T there has serial number SN-B, not SN-A$"),
+                     qPrintable(told.join(" | ")));
+        QCOMPARE(other.received(), QStringList{"*IDN?"});
+        QVERIFY(fx->boxes.shown().isEmpty());
+        QVERIFY(!table || !table->isRecording());
+        QVERIFY(q.exec("select count(*) from datatemp") && q.next() && q.value(0).toInt() >= shape.size());
+        QVERIFY(w->startPage()->findChild<QLabel *>("lblDetail")->text().contains("serial number SN-B"));
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and

@@ -194,6 +194,14 @@ bool EventRecorder::mark(const QString &text, Source source)
 bool EventRecorder::note(Kind kind, int channel, Source source, const QString &text,
                          std::optional<qint64> atMonotonicMs)
 {
+    // A link reported lost or back from elsewhere (a reconnection with
+    // words of its own) stands for the instrument's report of it.
+    if (kind == Kind::LinkLost) {
+        m_linkDown = true;
+        resetModes();
+    } else if (kind == Kind::LinkBack) {
+        m_linkDown = false;
+    }
     if (!m_running)
         return false;
     add(kind, channel, source, text, atMonotonicMs.value_or(nowMs()));
@@ -306,8 +314,9 @@ void EventRecorder::onReading(int channel, bool current)
 
 void EventRecorder::onLinkLost(const QString &cause)
 {
-    m_linkDown = true;
-    resetModes();
+    // One event an outage, however often the link is found gone meanwhile.
+    if (m_linkDown)
+        return;
     note(Kind::LinkLost, -1, Source::Program,
          cause.isEmpty() ? QStringLiteral("link lost") : QStringLiteral("link lost: ") + cause);
 }
@@ -316,7 +325,6 @@ void EventRecorder::onState(ConnectionState state)
 {
     if (state != ConnectionState::Running || !m_linkDown)
         return;
-    m_linkDown = false;
     note(Kind::LinkBack, -1, Source::Program, QStringLiteral("link back"));
 }
 
