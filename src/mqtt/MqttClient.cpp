@@ -117,6 +117,10 @@ MqttClient::~MqttClient()
 {
     if (m_lookup >= 0)
         QHostInfo::abortHostLookup(m_lookup);
+    // Gone without stop(): the disconnection is a clean one, which drops the
+    // last will, so "offline" goes ahead of it.
+    if (m_phase == Phase::Connected)
+        publish(topic(QStringLiteral("status")), Offline, 1, true);
     retire();
 }
 

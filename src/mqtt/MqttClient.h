@@ -37,7 +37,7 @@ public:
 
     explicit MqttClient(const MqttSettings &settings, QObject *parent = nullptr);
     // Never waits for the network: a connection still open is handed to a
-    // thread of its own to close.
+    // thread of its own to close, after "offline".
     ~MqttClient() override;
 
     [[nodiscard]] const MqttSettings &settings() const { return m_settings; }

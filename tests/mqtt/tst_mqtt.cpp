@@ -395,9 +395,9 @@ private slots:
             QSKIP("mosquitto is not installed");
         MosquittoBroker broker;
         QVERIFY(broker.start());
-        const auto client = clientFor(settingsFor(broker.port(), "bench-2"));
-        MqttPublisher publisher(*client);
-        publisher.attach(instrument.get());
+        auto client = clientFor(settingsFor(broker.port(), "bench-2"));
+        auto publisher = std::make_unique<MqttPublisher>(*client);
+        publisher->attach(instrument.get());
         client->start();
         QTRY_VERIFY(client->isConnected());
 
@@ -409,11 +409,11 @@ private slots:
                 }).done());
         instrument->noteReading(2, false, "2.000");
         instrument->noteReading(2, true, "0.200");
-        QCOMPARE(publisher.queuedEvents(), 1);
+        QCOMPARE(publisher->queuedEvents(), 1);
 
         QVERIFY(broker.restart());
         QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), 10000);
-        QCOMPARE(publisher.queuedEvents(), 0);
+        QCOMPARE(publisher->queuedEvents(), 0);
         TopicReader reader;
         QVERIFY(reader.start(broker.port()));
         const QString at = "qle/bench-2/";
@@ -433,6 +433,11 @@ private slots:
         QVERIFY(wait([&](OutcomeHandler done) {
                     instrument->setChannel(1, ChannelSetting::Current, 3, ChangeSource::Script, done);
                 }).done());
+
+        // Gone without stop(): "offline" all the same.
+        publisher.reset();
+        client.reset();
+        QVERIFY(reader.waitFor(at + "status", [](const auto &m) { return m.payload == "offline"; }));
     }
 
     // No broker yet: said so, tried again, connected once it is there; a
