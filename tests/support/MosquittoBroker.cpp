@@ -116,10 +116,8 @@ void MosquittoBroker::kill()
 
 QString MosquittoBroker::url(const QString &bench, const QString &login) const
 {
-    return QStringLiteral("mqtt://%1127.0.0.1:%2/qle?bench=%3")
-        .arg(login.isEmpty() ? QString() : login + u'@')
-        .arg(m_port)
-        .arg(bench);
+    const QString user = login.isEmpty() ? QString() : login + u'@';
+    return "mqtt://" + user + "127.0.0.1:" + QString::number(m_port) + "/qle?bench=" + bench;
 }
 
 } // namespace qle::testing
