@@ -111,6 +111,9 @@ MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(
     connect(&m_retry, &QTimer::timeout, this, &MqttClient::attempt);
     m_stopLimit.setSingleShot(true);
     connect(&m_stopLimit, &QTimer::timeout, this, &MqttClient::finishStop);
+    m_answerLimit.setSingleShot(true);
+    connect(&m_answerLimit, &QTimer::timeout, this,
+            [this] { retryIn(m_retrySec, QStringLiteral("MQTT broker %1 not reachable").arg(m_settings.address())); });
 }
 
 MqttClient::~MqttClient()
@@ -215,12 +218,20 @@ void MqttClient::openSession(const QString &address)
         return;
     }
     m_phase = Phase::Connecting;
+    awaitAnswer();
+}
+
+void MqttClient::awaitAnswer()
+{
+    // Room for libmosquitto's own attempts in between.
+    m_answerLimit.start(AnswerLimitRetries * m_retrySec * 1000);
 }
 
 void MqttClient::retire()
 {
     // Late callbacks of this session are told apart from the next one's.
     ++m_session;
+    m_answerLimit.stop();
     m_unacknowledged.clear();
     if (!m_handle)
         return;
@@ -272,6 +283,7 @@ void MqttClient::onConnect(quint64 session, int rc)
         return;
     }
     m_phase = Phase::Connected;
+    m_answerLimit.stop();
     // Sent before anyone hears of the connection, so "online" comes first.
     m_connected = true;
     publish(topic(QStringLiteral("status")), Online, 1, true);
@@ -302,6 +314,7 @@ void MqttClient::onDisconnect(quint64 session, int rc)
         // libmosquitto's thread tries again itself, without a word until it
         // connects.
         m_phase = Phase::Connecting;
+        awaitAnswer();
         report((wasConnected ? QStringLiteral("MQTT connection to %1 lost, retrying in %2 s")
                              : QStringLiteral("MQTT broker %1 not reachable, retrying in %2 s"))
                    .arg(m_settings.address())

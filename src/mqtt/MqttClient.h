@@ -23,7 +23,8 @@ struct MqttCallbackContext;
 // the background, libmosquitto connects and reconnects in its thread, and
 // each of its callbacks comes back to this object's thread as a queued call.
 // Where libmosquitto gives up (a refused login, a name not found, a protocol
-// or TLS failure) a timer here tries again, a refused login more slowly.
+// or TLS failure, its thread ended without a word) a timer here tries again,
+// a refused login more slowly.
 //
 // The broker keeps "<prefix>/<bench>/status": "online" once connected,
 // "offline" after stop(), and "offline" as the last will when the program
@@ -34,6 +35,8 @@ public:
     static constexpr int RetrySec = 5;
     static constexpr int RefusedRetrySec = 30;
     static constexpr int StopLimitMs = 2000;
+    // A connection not made within this many retry delays is tried afresh.
+    static constexpr int AnswerLimitRetries = 3;
 
     explicit MqttClient(const MqttSettings &settings, QObject *parent = nullptr);
     // Never waits for the network: a connection still open is handed to a
@@ -79,6 +82,7 @@ private:
     void attempt();
     void hostFound(const QHostInfo &info);
     void openSession(const QString &address);
+    void awaitAnswer();
     // Ends the session's libmosquitto handle without waiting for it; its
     // late callbacks are dropped.
     void retire();
@@ -106,6 +110,9 @@ private:
     int m_retrySec = RetrySec;
     int m_refusedRetrySec = RefusedRetrySec;
     QTimer m_retry;
+    // libmosquitto's thread may end without a word (a TLS handshake that
+    // fails once connected): a connection not made in time is tried afresh.
+    QTimer m_answerLimit;
     QTimer m_stopLimit;
 };
 

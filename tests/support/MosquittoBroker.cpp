@@ -43,6 +43,7 @@ bool MosquittoBroker::start(const QMap<QString, QString> &users, quint16 port)
         QStringLiteral("listener %1 127.0.0.1\npersistence false\nmax_queued_messages 10000\n").arg(m_port);
     if (const passwd *self = ::getpwuid(::geteuid()))
         config += QStringLiteral("user %1\n").arg(QString::fromLocal8Bit(self->pw_name));
+    config += m_tls;
     if (users.isEmpty()) {
         config += "allow_anonymous true\n";
     } else {

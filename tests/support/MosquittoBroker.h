@@ -19,6 +19,11 @@ public:
     // Starts on `port`, a free one when 0; false when it did not take
     // connections in time. With users, only they may log in.
     bool start(const QMap<QString, QString> &users = {}, quint16 port = 0);
+    // TLS on the listener from the next start, with these PEM files.
+    void useTls(const QString &caFile, const QString &certFile, const QString &keyFile)
+    {
+        m_tls = QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n").arg(caFile, certFile, keyFile);
+    }
     // Adds a user (or changes a password) and has the running broker read
     // its password file again.
     bool addUser(const QString &name, const QString &password);
@@ -43,6 +48,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QMap<QString, QString> m_users;
+    QString m_tls;
     quint16 m_port = 0;
 };
 
