@@ -1,5 +1,7 @@
 #include "MqttPayloads.h"
 
+#include "recording/events/EventRecorder.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -58,15 +60,7 @@ QByteArray outputPayload(bool on)
 
 QByteArray couplingPayload(Coupling coupling)
 {
-    switch (coupling) {
-    case Coupling::Independent:
-        return QByteArrayLiteral("independent");
-    case Coupling::Track:
-        return QByteArrayLiteral("track");
-    case Coupling::Parallel:
-        break;
-    }
-    return QByteArrayLiteral("parallel");
+    return EventRecorder::couplingName(coupling).toUtf8();
 }
 
 QByteArray linkPayload(bool up)

@@ -87,17 +87,6 @@ private:
         return totals;
     }
 
-    // What the instrument received that is not a query.
-    static QStringList commandsOf(const SimProcess &sim)
-    {
-        QStringList commands;
-        for (const QString &line : sim.received()) {
-            if (!line.endsWith(u'?'))
-                commands << line;
-        }
-        return commands;
-    }
-
 private slots:
     void identifyReadSetSend_data()
     {
@@ -667,7 +656,7 @@ private slots:
         const Run r = cli({"--port", sim.link(), "run", file});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(r.out, QString());
-        QCOMPARE(commandsOf(sim), commands);
+        QCOMPARE(sim.commands(), commands);
         const QStringList log = r.err.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY2(log.first().contains("start: 7 commands, about 1 s"), qPrintable(r.err));
         QVERIFY2(
@@ -766,7 +755,7 @@ private slots:
         if (signal != 0) {
             QTRY_VERIFY_WITH_TIMEOUT(
                 (err += QString::fromUtf8(process.readAllStandardError())).contains("line 2: wait"), 10000);
-            QCOMPARE(commandsOf(sim), QStringList{":OUTP:STAT 1"});
+            QCOMPARE(sim.commands(), QStringList{":OUTP:STAT 1"});
             QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
         }
         QVERIFY(process.waitForFinished(15000));
@@ -777,7 +766,7 @@ private slots:
         QVERIFY2(err.contains(commands.contains(":OUTP:STAT 0") ? "on stop: output off sent\n"
                                                                 : "on stop: hold, nothing sent\n"),
                  qPrintable(err));
-        QCOMPARE(commandsOf(sim), commands);
+        QCOMPARE(sim.commands(), commands);
     }
 
     // Rows while the run records: for the whole run, or from record start to
