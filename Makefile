@@ -5,7 +5,8 @@ JOBS ?= $(shell nproc)
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libsqlite3-dev \
   qt6-charts-dev libqt6sql6-sqlite libqt6opengl6-dev xvfb xauth socat sqlite3 \
-  libqt6svg6 qt6-svg-dev dpkg-dev desktop-file-utils appstream poppler-utils clang fonts-wqy-microhei python3 python3-pyvisa-py python3-serial file
+  libqt6svg6 qt6-svg-dev dpkg-dev desktop-file-utils appstream poppler-utils clang fonts-wqy-microhei python3 python3-pyvisa-py python3-serial file \
+  pkgconf libmosquitto-dev mosquitto mosquitto-clients openssl
 
 .PHONY: deps configure build run test test-asan package fuzz clean
 

@@ -43,7 +43,7 @@ else()
                   "dependencies are listed without version constraints")
   list(APPEND QLE_DEBIAN_RUNTIME_DEPENDS
     libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 libqt6sql6
-    libstdc++6 libgcc-s1 libc6)
+    libmosquitto1 libstdc++6 libgcc-s1 libc6)
   if(QLE_SANITIZE)
     list(APPEND QLE_DEBIAN_RUNTIME_DEPENDS libasan8 libubsan1)
   endif()

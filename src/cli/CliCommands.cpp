@@ -85,10 +85,6 @@ QString couplingName(std::optional<Coupling> coupling)
     return QStringLiteral("unknown");
 }
 
-struct ChannelReading {
-    QString volts, amps, setVolts, setAmps, ovp;
-};
-
 // A reply as a number for the JSON form; not a number gives null.
 QJsonValue number(const QString &text)
 {
@@ -135,13 +131,9 @@ bool runIdentify(Context &context, Failure *failure)
     return known;
 }
 
-bool runRead(Context &context, bool json, Failure *failure)
+bool readState(Context &context, const Identity &id, InstrumentState *state, Failure *failure)
 {
-    Identity id;
-    if (!identify(context, &id, failure))
-        return false;
     const bool legacy = context.session.family() == CommandFamily::Legacy;
-    QList<ChannelReading> channels;
     for (int ch = 0; ch < id.channels; ++ch) {
         ChannelReading r;
         const auto text = [&](int index, QString *into) {
@@ -161,30 +153,63 @@ bool runRead(Context &context, bool json, Failure *failure)
             r.setVolts = StripUnit(r.setVolts, u'V');
             r.setAmps = StripUnit(r.setAmps, u'A');
         }
-        channels.append(r);
+        state->channels.append(r);
     }
 
-    std::optional<bool> output;
-    std::optional<Coupling> coupling;
     if (legacy) {
         const std::optional<QString> status = ask(context, query::LegacyStatus, failure);
         if (!status)
             return false;
         const LegacyStatusWord word = LegacyStatusWord::parse(*status);
-        output = word.output;
-        coupling = word.coupling;
-    } else {
-        const std::optional<QString> state = ask(context, query::OutputState, failure);
-        if (!state)
-            return false;
-        output = ReadSwitchState(*state);
-        if (id.layout == 1) {
-            const std::optional<QString> mode = ask(context, query::OutputMode, failure);
-            if (!mode)
-                return false;
-            coupling = CouplingFromReply(mode->trimmed());
-        }
+        state->output = word.output;
+        state->coupling = word.coupling;
+        return true;
     }
+    const std::optional<QString> output = ask(context, query::OutputState, failure);
+    if (!output)
+        return false;
+    state->output = ReadSwitchState(*output);
+    if (id.layout == 1) {
+        const std::optional<QString> mode = ask(context, query::OutputMode, failure);
+        if (!mode)
+            return false;
+        state->coupling = CouplingFromReply(mode->trimmed());
+    }
+    return true;
+}
+
+void noteSettings(Instrument &model, const InstrumentState &state)
+{
+    const auto note = [&model](int ch, ChannelSetting setting, const QString &text) {
+        bool ok = false;
+        const double value = ReadNumber(text, &ok);
+        if (ok)
+            model.noteSetting(ch, setting, value, ChangeSource::Instrument);
+    };
+    for (int ch = 0; ch < state.channels.size(); ++ch) {
+        const ChannelReading &r = state.channels.at(ch);
+        note(ch, ChannelSetting::Voltage, r.setVolts);
+        note(ch, ChannelSetting::Current, r.setAmps);
+        note(ch, ChannelSetting::OverVoltage, r.ovp);
+    }
+    if (state.output)
+        model.noteOutput(*state.output, ChangeSource::Instrument);
+    if (state.coupling)
+        model.noteCoupling(*state.coupling, ChangeSource::Instrument);
+}
+
+bool runRead(Context &context, bool json, Failure *failure)
+{
+    Identity id;
+    if (!identify(context, &id, failure))
+        return false;
+    const bool legacy = context.session.family() == CommandFamily::Legacy;
+    InstrumentState state;
+    if (!readState(context, id, &state, failure))
+        return false;
+    const QList<ChannelReading> &channels = state.channels;
+    const std::optional<bool> output = state.output;
+    const std::optional<Coupling> coupling = state.coupling;
 
     if (json) {
         QJsonArray list;

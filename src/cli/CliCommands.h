@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <optional>
+
 namespace qle::cli {
 
 // Exit statuses of qle-cli.
@@ -39,6 +41,24 @@ struct Context {
 // Identifies the instrument and loads its command family; a model the
 // catalogue lacks fails with LinkError ("unknown model").
 bool identify(Context &context, Identity *identity, Failure *failure);
+
+// One channel's readings and settings as the instrument sent them, units
+// stripped.
+struct ChannelReading {
+    QString volts, amps, setVolts, setAmps, ovp;
+};
+
+// What read shows: every channel, the output and the coupling.
+struct InstrumentState {
+    QList<ChannelReading> channels;
+    std::optional<bool> output;
+    std::optional<Coupling> coupling;
+};
+
+bool readState(Context &context, const Identity &id, InstrumentState *state, Failure *failure);
+// Hands the set values, output and coupling read to the model, as polling
+// would.
+void noteSettings(Instrument &model, const InstrumentState &state);
 
 bool runIdentify(Context &context, Failure *failure);
 bool runRead(Context &context, bool json, Failure *failure);

@@ -5,6 +5,7 @@
 #include "LogCommand.h"
 
 #include "EnergyTally.h"
+#include "MqttLog.h"
 #include "RowWriter.h"
 #include "StopSignals.h"
 
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <memory>
 #include <unistd.h>
 
 namespace qle::cli {
@@ -134,6 +136,14 @@ bool logOptionsFrom(const QMap<QString, QString> &options, const QStringList &wo
         }
         log->everySec = *every;
     }
+    if (options.contains("mqtt")) {
+        QString why;
+        log->mqtt = MqttSettings::fromUrl(options.value("mqtt"), &why);
+        if (!log->mqtt) {
+            *error = "--mqtt: " + why;
+            return false;
+        }
+    }
     return rowTargetsFrom(options, true, &log->rows, error);
 }
 
@@ -157,6 +167,23 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
     // show the progress themselves.
     const bool tty = ::isatty(STDERR_FILENO) != 0 && !(options.rows.csvToStdout && ::isatty(STDOUT_FILENO) != 0);
     QTextStream err(stderr);
+
+    // The broker sees the model: what the instrument is set to now, then
+    // every reading the log takes.
+    std::unique_ptr<MqttLog> mqtt;
+    if (options.mqtt) {
+        InstrumentState state;
+        if (!readState(context, id, &state, failure)) {
+            writer.close();
+            return false;
+        }
+        noteSettings(context.session.instrument(), state);
+        mqtt = std::make_unique<MqttLog>(context.session.instrument(), *options.mqtt, [&err, tty](const QString &line) {
+            // Over the progress line, which the next reading draws again.
+            err << (tty ? "\r\x1b[K" : "") << "qle-cli: " << line << '\n';
+            err.flush();
+        });
+    }
     // With the rows on standard output, nothing else goes there.
     QTextStream &summary = options.rows.csvToStdout ? err : context.out;
     const qint64 ticksPerRow =
@@ -208,6 +235,8 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
             }
             volts[static_cast<std::size_t>(ch)] = legacy ? StripUnit(v->trimmed(), u'V') : v->trimmed();
             amps[static_cast<std::size_t>(ch)] = legacy ? StripUnit(a->trimmed(), u'A') : a->trimmed();
+            context.session.instrument().noteReading(ch, false, *v);
+            context.session.instrument().noteReading(ch, true, *a);
         }
         reading = false;
         if (failed) {
@@ -261,6 +290,8 @@ bool runLog(Context &context, const LogOptions &options, Failure *failure)
 
     if (tty)
         err << '\n';
+    if (mqtt)
+        mqtt->finish();
     if (late > 0)
         err << "qle-cli: the link could not keep up with a reading every " << options.intervalSec << " s: " << late
             << " readings were skipped\n";

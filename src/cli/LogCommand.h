@@ -3,6 +3,8 @@
 #include "CliCommands.h"
 #include "RowWriter.h"
 
+#include "mqtt/MqttSettings.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,8 @@ struct LogOptions {
     // Neither --csv nor --record: the CSV rows go to standard output, as
     // with "--csv -", and the row count to standard error.
     RowTargets rows;
+    // --mqtt URL: the readings, state and events published to that broker too.
+    std::optional<MqttSettings> mqtt;
 };
 
 // "90s", "15m", "8h", "3d" or plain seconds; nothing when unreadable, not a

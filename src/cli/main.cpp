@@ -51,9 +51,10 @@ const char *const Summary = "Usage: qle-cli [LINK] COMMAND [ARGUMENTS]\n"
                             "  set save N | set recall N  store or recall memory N (1 to 4)\n"
                             "  send LINE                  writes LINE; a query (ending in '?') prints its reply\n"
                             "  log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-                            "      [--csv FILE|-] [--record COMMENT] [--energy]\n"
+                            "      [--csv FILE|-] [--record COMMENT] [--energy] [--mqtt URL]\n"
                             "                             reads every channel every S seconds for D (90s, 8h, 3d);\n"
-                            "                             CSV rows on standard output unless a file is given\n"
+                            "                             CSV rows on standard output unless a file is given;\n"
+                            "                             --mqtt publishes them to an MQTT broker too\n"
                             "  run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S] [--energy]\n"
                             "                             checks a sequence file against the model, then runs it;\n"
                             "                             its log on standard error, every channel recorded with\n"
@@ -92,7 +93,8 @@ QString commandHelp(const QString &command)
                "anything is sent. VALUE takes a point as decimal separator.\n";
     if (command == QLatin1String("log"))
         return "Usage: qle-cli LINK log --interval S --duration D [--reduce max|min|avg --every S2]\n"
-               "                        [--csv FILE|-] [--record COMMENT] [--energy] [--data-dir DIR]\n"
+               "                        [--csv FILE|-] [--record COMMENT] [--energy] [--mqtt URL]\n"
+               "                        [--data-dir DIR]\n"
                "Reads every channel's voltage and current every S seconds for D (e.g. 90s, 15m,\n"
                "8h, 3d). S is 0.1 s to one day (1d), D at most 366 days (366d). With --reduce,\n"
                "one row per S2 (the interval to one day) holds the largest, smallest or average\n"
@@ -105,7 +107,13 @@ QString commandHelp(const QString &command)
                "energy; the row count is followed by a line per channel: \"CH1: 0.0069 Ah,\n"
                "0.0347 Wh\". --energy adds each channel's power (W), charge (Ah) and energy (Wh)\n"
                "so far to every CSV line; a record keeps the totals.\n"
-               "Ctrl+C, SIGTERM or SIGHUP ends the log early; every row taken is kept.\n";
+               "Ctrl+C, SIGTERM or SIGHUP ends the log early; every row taken is kept.\n"
+               "--mqtt mqtt://[user[:password]@]host[:port][/prefix][?bench=NAME] (mqtts:// for TLS)\n"
+               "also publishes the readings, the instrument's state and its events under\n"
+               "prefix/bench/ (qle/<host name>/ by default); see README, \"Publishing to MQTT\". A\n"
+               "broker that is away or refuses the login is told on standard error and tried\n"
+               "again; the rows never wait for it. At the end \"offline\" is published. Commands\n"
+               "from the broker are never taken by qle-cli.\n";
     if (command == QLatin1String("run"))
         return "Usage: qle-cli LINK run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]\n"
                "                        [--energy]\n"
@@ -171,8 +179,8 @@ struct Arguments {
 };
 
 // Options that take a value, and flags.
-const QStringList ValueOptions{"port",     "baud",     "tcp",    "gpib",  "timeout", "data-dir",
-                               "interval", "duration", "reduce", "every", "csv",     "record"};
+const QStringList ValueOptions{"port",     "baud",   "tcp",   "gpib", "timeout", "data-dir", "interval",
+                               "duration", "reduce", "every", "csv",  "record",  "mqtt"};
 const QStringList FlagOptions{"help", "json", "check", "energy"};
 
 bool parseArguments(const QStringList &args, Arguments *parsed, QString *error)
@@ -359,7 +367,7 @@ int main(int argc, char *argv[])
 
     const bool isLog = args.command == QLatin1String("log");
     const bool isRun = args.command == QLatin1String("run");
-    for (const QString &name : QStringList{"duration", "reduce", "every"}) {
+    for (const QString &name : QStringList{"duration", "reduce", "every", "mqtt"}) {
         if (args.options.contains(name) && !isLog)
             return failWith(Usage, "--" + name + " goes with log");
     }

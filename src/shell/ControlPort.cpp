@@ -2,6 +2,7 @@
 
 #include "comm/CommTasker.h"
 #include "instrument/Instrument.h"
+#include "instrument/SetCommand.h"
 #include "MDIForm1.h"
 #include "panels/Panel.h"
 #include "platform/Clock.h"
@@ -11,9 +12,8 @@
 #include "recording/table/frmDataTable.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 
-#include <cmath>
+#include <variant>
 
 namespace qle {
 
@@ -32,16 +32,6 @@ QString unquoted(const QString &text)
     if (trimmed.size() >= 2 && trimmed.startsWith(u'"') && trimmed.endsWith(u'"'))
         return trimmed.mid(1, trimmed.size() - 2);
     return trimmed;
-}
-
-// Numbers with a point, whatever the locale.
-std::optional<double> number(const QString &text)
-{
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }
 
 std::optional<int> integer(const QString &text)
@@ -173,25 +163,17 @@ ControlPort::Outcome ControlPort::run(const QString &word, const QString &argume
         return {eventsSinceLastCall()};
     if (word == "WDOG")
         return {setWatchdog(arguments)};
-    if (word == "VOLT")
-        return setSetting(ChannelSetting::Voltage, arguments);
-    if (word == "CURR")
-        return setSetting(ChannelSetting::Current, arguments);
-    if (word == "OVP")
-        return setSetting(ChannelSetting::OverVoltage, arguments);
+    if (SetCommand::isSetWord(word))
+        return setCommand(word, arguments);
     if (word == "VOLT?")
         return readSetting(ChannelSetting::Voltage, arguments);
     if (word == "CURR?")
         return readSetting(ChannelSetting::Current, arguments);
-    if (word == "OUTP")
-        return setOutput(arguments);
     if (word == "OUTP?") {
         if (!running())
             return {notRunningError()};
         return {m_window.model().output().value_or(false) ? "ON" : "OFF"};
     }
-    if (word == "COUP")
-        return setCoupling(arguments);
     if (word == "REC:SETUP")
         return setupRecording(arguments);
     if (word == "REC:STAR" || word == "REC:START")
@@ -237,22 +219,24 @@ ControlPort::Outcome ControlPort::connectAgain()
                      ConnectLimitMs, "connection timed out");
 }
 
-// A set value goes to the instrument's model, which checks it, sends the
-// panel's own command and tells how it went; the panel follows the model.
-ControlPort::Outcome ControlPort::setSetting(ChannelSetting setting, const QString &arguments)
+// VOLT, CURR, OVP, OUTP and COUP go to the instrument's model, which checks
+// them, sends the panel's own command and tells how it went; the panel
+// follows the model. Without a panel a channel's value is refused before its
+// text is read; OUTP and COUP read their word first.
+ControlPort::Outcome ControlPort::setCommand(const QString &word, const QString &arguments)
 {
-    const QStringList parts = arguments.split(u',');
-    QString error;
-    const int channel = channelArgument(parts.value(0), &error);
-    if (channel < 0)
-        return {error};
-    const std::optional<double> value = parts.size() == 2 ? number(parts.at(1)) : std::nullopt;
-    if (!value)
-        return {"ERR not a number"};
+    const Panel *panel = m_window.currentPanel();
+    const bool namesChannel = SetCommand::namesChannel(word);
+    if (namesChannel && (!panel || !running()))
+        return {notRunningError()};
+    const auto parsed = SetCommand::parse(word + u' ' + arguments, namesChannel ? panel->channelCount() : 0);
+    if (const QString *refusal = std::get_if<QString>(&parsed))
+        return {*refusal};
+    if (!running())
+        return {notRunningError()};
     Instrument &model = m_window.model();
-    return byModel([&model, channel, setting, value](OutcomeHandler done) {
-        model.setChannel(channel, setting, *value, ChangeSource::Script, std::move(done));
-    });
+    const SetCommand command = std::get<SetCommand>(parsed);
+    return byModel([&model, command](OutcomeHandler done) { command.apply(model, std::move(done)); });
 }
 
 ControlPort::Outcome ControlPort::byModel(const std::function<void(OutcomeHandler)> &operation)
@@ -261,21 +245,7 @@ ControlPort::Outcome ControlPort::byModel(const std::function<void(OutcomeHandle
     // Whether the operation has returned, and what it answered before that.
     auto answered = std::make_shared<std::pair<bool, std::optional<QString>>>();
     operation([this, call, answered](const qle::Outcome &outcome) {
-        QString reply;
-        switch (outcome.kind) {
-        case qle::Outcome::Kind::Done:
-            reply = Ok;
-            break;
-        case qle::Outcome::Kind::Refused:
-            reply = "ERR " + outcome.text;
-            break;
-        case qle::Outcome::Kind::InstrumentError:
-            reply = "ERR instrument: " + outcome.text;
-            break;
-        case qle::Outcome::Kind::LinkLost:
-            reply = QStringLiteral("ERR link lost");
-            break;
-        }
+        const QString reply = SetCommand::replyTo(outcome);
         if (!answered->first)
             answered->second = reply;
         else if (call == m_modelCall)
@@ -332,38 +302,6 @@ QString ControlPort::ageText(qint64 atMs)
 {
     const qint64 age = static_cast<qint64>(platform::clock().monotonicSec() * 1000.0) - atMs;
     return QString::number(std::max<qint64>(age, 0));
-}
-
-ControlPort::Outcome ControlPort::setOutput(const QString &arguments)
-{
-    const QString state = arguments.toUpper();
-    if (state != "ON" && state != "OFF" && state != "1" && state != "0")
-        return {"ERR expected ON or OFF"};
-    if (!running())
-        return {notRunningError()};
-    const bool on = state == "ON" || state == "1";
-    Instrument &model = m_window.model();
-    return byModel([&model, on](OutcomeHandler done) { model.setOutput(on, ChangeSource::Script, std::move(done)); });
-}
-
-ControlPort::Outcome ControlPort::setCoupling(const QString &arguments)
-{
-    const QString mode = arguments.toUpper();
-    const std::optional<Coupling> wanted = mode == "INDEP"   ? std::optional(Coupling::Independent)
-                                           : mode == "TRACK" ? std::optional(Coupling::Track)
-                                           : mode == "PAR"   ? std::optional(Coupling::Parallel)
-                                                             : std::nullopt;
-    if (!wanted)
-        return {"ERR expected INDEP, TRACK or PAR"};
-    if (!running())
-        return {notRunningError()};
-    Instrument &model = m_window.model();
-    if (model.layout() == 2)
-        return {"ERR no coupling on this model"};
-    if (model.autoRun().value_or(false))
-        return {"ERR coupling locked"};
-    return byModel(
-        [&model, wanted](OutcomeHandler done) { model.setCoupling(*wanted, ChangeSource::Script, std::move(done)); });
 }
 
 ControlPort::Outcome ControlPort::setupRecording(const QString &arguments)

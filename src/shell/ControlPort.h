@@ -48,7 +48,8 @@ private:
     void onLine(const QString &line);
     Outcome run(const QString &word, const QString &arguments);
     Outcome connectAgain();
-    Outcome setSetting(ChannelSetting setting, const QString &arguments);
+    // VOLT, CURR, OVP, OUTP, COUP: read and applied by SetCommand.
+    Outcome setCommand(const QString &word, const QString &arguments);
     // Runs one of the model's operations; its outcome is the reply, now or
     // once it comes.
     Outcome byModel(const std::function<void(std::function<void(const qle::Outcome &)>)> &operation);
@@ -63,8 +64,6 @@ private:
     void watchdogTripped(const QString &why);
     // Milliseconds since `atMs` on the monotonic clock.
     [[nodiscard]] static QString ageText(qint64 atMs);
-    Outcome setOutput(const QString &arguments);
-    Outcome setCoupling(const QString &arguments);
     Outcome setupRecording(const QString &arguments);
     Outcome startRecording(const QString &arguments);
     Outcome saveRecording(const QString &arguments);

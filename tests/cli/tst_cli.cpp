@@ -1,7 +1,9 @@
+#include "MosquittoBroker.h"
 #include "recording/database/RecordDatabase.h"
 #include "recording/database/RecordTime.h"
 #include "recording/events/EventStore.h"
 #include "SimProcess.h"
+#include "TopicReader.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -83,17 +85,6 @@ private:
             totals.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
         }
         return totals;
-    }
-
-    // What the instrument received that is not a query.
-    static QStringList commandsOf(const SimProcess &sim)
-    {
-        QStringList commands;
-        for (const QString &line : sim.received()) {
-            if (!line.endsWith(u'?'))
-                commands << line;
-        }
-        return commands;
     }
 
 private slots:
@@ -247,6 +238,14 @@ private slots:
                                        << "--csv goes with log or run";
         QTest::newRow("missing sequence file")
             << QStringList{"LINK", "run", "/nonexistent/a.seq"} << 4 << "cannot read /nonexistent/a.seq";
+        QTest::newRow("mqtt with read") << QStringList{"LINK", "read", "--mqtt", "mqtt://h"} << 2
+                                        << "--mqtt goes with log";
+        QTest::newRow("mqtt to another scheme")
+            << QStringList{"LINK", "log", "--duration", "2s", "--mqtt", "http://h"} << 2
+            << "--mqtt: \"http://h\" is not an MQTT broker URL (scheme \"http\")";
+        QTest::newRow("mqtt bench of two levels")
+            << QStringList{"LINK", "log", "--duration", "2s", "--mqtt", "mqtt://h?bench=a/b"} << 2
+            << "--mqtt: the bench name \"a/b\" contains '/'";
         QTest::newRow("refused command") << QStringList{"LINK", "send", ":CHAN9:VOLT 1"} << 0 << "";
     }
     void badInput()
@@ -344,6 +343,8 @@ private slots:
         const Run log = cli({"log", "--help"});
         QVERIFY2(log.out.contains("S is 0.1 s to one day (1d), D at most 366 days (366d)"), qPrintable(log.out));
         QVERIFY(log.out.contains("the CSV lines go to standard output"));
+        QVERIFY(log.out.contains("[--mqtt URL]") && log.out.contains("never taken by qle-cli"));
+        QVERIFY(all.out.contains("--mqtt publishes them to an MQTT broker too"));
         QVERIFY(all.out.contains("run FILE [--check] [--csv FILE|-] [--record COMMENT] [--interval S]"));
         QVERIFY(all.out.contains("3\nalso for a run stopped before its last step"));
         const Run run = cli({"run", "--help"});
@@ -655,7 +656,7 @@ private slots:
         const Run r = cli({"--port", sim.link(), "run", file});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(r.out, QString());
-        QCOMPARE(commandsOf(sim), commands);
+        QCOMPARE(sim.commands(), commands);
         const QStringList log = r.err.split(u'\n', Qt::SkipEmptyParts);
         QVERIFY2(log.first().contains("start: 7 commands, about 1 s"), qPrintable(r.err));
         QVERIFY2(
@@ -754,7 +755,7 @@ private slots:
         if (signal != 0) {
             QTRY_VERIFY_WITH_TIMEOUT(
                 (err += QString::fromUtf8(process.readAllStandardError())).contains("line 2: wait"), 10000);
-            QCOMPARE(commandsOf(sim), QStringList{":OUTP:STAT 1"});
+            QCOMPARE(sim.commands(), QStringList{":OUTP:STAT 1"});
             QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
         }
         QVERIFY(process.waitForFinished(15000));
@@ -765,7 +766,7 @@ private slots:
         QVERIFY2(err.contains(commands.contains(":OUTP:STAT 0") ? "on stop: output off sent\n"
                                                                 : "on stop: hold, nothing sent\n"),
                  qPrintable(err));
-        QCOMPARE(commandsOf(sim), commands);
+        QCOMPARE(sim.commands(), commands);
     }
 
     // Rows while the run records: for the whole run, or from record start to
@@ -872,6 +873,104 @@ private slots:
             db.close();
         }
         QSqlDatabase::removeDatabase("cli-run-records");
+    }
+
+    // log --mqtt: the same rows whether the broker is there or not, and
+    // without --mqtt; what the log reads and the instrument's state on the
+    // broker; a broker that is away is one line on standard error.
+    void logPublishesToMqtt()
+    {
+        if (MosquittoBroker::program().isEmpty())
+            QSKIP("mosquitto is not installed");
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(sim.control("set volt 1 5"));
+        QVERIFY(sim.control("load 1 10"));
+        QVERIFY(sim.control("output on"));
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        TopicReader reader;
+        QVERIFY(reader.start(broker.port()));
+        const QStringList log{"--port", sim.link(), "log", "--interval", "0.5", "--duration", "2s"};
+        const QStringList mqtt{"--mqtt", broker.url("bench-cli")};
+        // The rows without their time.
+        const auto values = [](const QString &csv) {
+            QStringList rows = csv.split('\n', Qt::SkipEmptyParts);
+            for (QString &row : rows) {
+                QStringList fields = row.split(u',');
+                fields.removeAt(1);
+                row = fields.join(u',');
+            }
+            return rows;
+        };
+
+        const Run published = cli(log + mqtt);
+        QCOMPARE(published.status, 0);
+        QVERIFY2(published.err.contains("qle-cli: MQTT connected to 127.0.0.1:" + QString::number(broker.port())),
+                 qPrintable(published.err));
+        const QString at = "qle/bench-cli/";
+        QVERIFY(reader.waitFor(at + "status", [](const auto &m) { return m.payload == "offline" && m.retained; }));
+        QCOMPARE(reader.last(at + "output")->payload, QByteArray("on"));
+        QCOMPARE(reader.last(at + "ch1/set")->payload, QByteArray("{\"current\":3,\"ovp\":33,\"voltage\":5}"));
+        QVERIFY(reader.last(at + "instrument")->payload.contains("\"model\":\"KMA-3303T\""));
+        const QList<TopicReader::Message> measured = reader.on(at + "ch1/measured");
+        QVERIFY(!measured.isEmpty() && measured.size() <= 4);
+        const QJsonObject reading = QJsonDocument::fromJson(measured.last().payload).object();
+        QCOMPARE(reading.value("voltage").toDouble(), 5.0);
+        QCOMPARE(reading.value("current").toDouble(), 0.5);
+        QCOMPARE(reading.value("power").toDouble(), 2.5);
+
+        broker.stop();
+        QElapsedTimer clock;
+        clock.start();
+        const Run away = cli(log + mqtt);
+        QCOMPARE(away.status, 0);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(away.err.contains(
+                     QString("qle-cli: MQTT broker 127.0.0.1:%1 not reachable, retrying in 5 s\n").arg(broker.port())),
+                 qPrintable(away.err));
+
+        const Run plain = cli(log);
+        QCOMPARE(plain.status, 0);
+        QCOMPARE(values(plain.out).size(), 5); // the header and four rows
+        QCOMPARE(values(published.out), values(plain.out));
+        QCOMPARE(values(away.out), values(plain.out));
+    }
+
+    // However the log ends, the broker says "offline": published at a
+    // signal's clean end, the last will when the program is killed.
+    void mqttOfflineWhenTheLogEnds_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGKILL") << SIGKILL;
+    }
+    void mqttOfflineWhenTheLogEnds()
+    {
+        if (MosquittoBroker::program().isEmpty())
+            QSKIP("mosquitto is not installed");
+        QFETCH(int, signal);
+        SimProcess sim;
+        QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise"}));
+        MosquittoBroker broker;
+        QVERIFY(broker.start());
+        TopicReader reader;
+        QVERIFY(reader.start(broker.port()));
+        QProcess process;
+        process.start(QStringLiteral(QLE_CLI),
+                      {"--data-dir", QStringLiteral(QLE_SHIPPED_CATALOGUE_DIR), "--port", sim.link(), "log",
+                       "--interval", "0.2", "--duration", "60s", "--mqtt", broker.url("bench-end")});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(reader.waitFor("qle/bench-end/status", [](const auto &m) { return m.payload == "online"; }));
+        QVERIFY(reader.waitFor("qle/bench-end/ch1/measured"));
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        QVERIFY(process.waitForFinished(10000));
+        QVERIFY(reader.waitFor("qle/bench-end/status",
+                               [](const auto &m) { return m.payload == "offline" && m.retained && m.qos == 1; }));
+        if (signal == SIGTERM) {
+            QCOMPARE(process.exitCode(), 0);
+            QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("MQTT disconnected from"));
+        }
     }
 };
 

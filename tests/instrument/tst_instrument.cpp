@@ -1,5 +1,6 @@
 #include "instrument/Instrument.h"
 #include "instrument/LinkReconnector.h"
+#include "instrument/SetCommand.h"
 #include "ManualClock.h"
 #include "MemorySettings.h"
 #include "protocol/Catalogue.h"
@@ -222,6 +223,137 @@ private slots:
         QCOMPARE(instrument.isLocked(channel, which), locked);
         if (which != ChannelSetting::OverCurrent)
             QCOMPARE(instrument.whyNot(channel, which, 1) == QString("field locked"), locked);
+    }
+
+    // The set commands' texts as scripts send them: the command read, or the
+    // reply that refuses it, in the order the control port has always
+    // checked (the channel before the value).
+    void setCommandText_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("setting");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("coupling");
+        using K = SetCommand::Kind;
+        const auto ok = [](const char *name, const char *line, int channels, K kind, int channel,
+                           ChannelSetting setting, double value, bool on, Coupling coupling) {
+            QTest::newRow(name) << QString(line) << channels << QString() << static_cast<int>(kind) << channel
+                                << static_cast<int>(setting) << value << on << static_cast<int>(coupling);
+        };
+        const auto refused = [](const char *name, const char *line, int channels, const char *refusal) {
+            QTest::newRow(name) << QString(line) << channels << QString(refusal) << 0 << 0 << 0 << 0.0 << false << 0;
+        };
+        const ChannelSetting V = ChannelSetting::Voltage;
+        const Coupling I = Coupling::Independent;
+        ok("voltage", "VOLT 2,7.5", 3, K::Setting, 1, V, 7.5, false, I);
+        ok("lower case, spaces", "  volt  1 , 5  ", 3, K::Setting, 0, V, 5, false, I);
+        ok("current", "CURR 3,0.25", 3, K::Setting, 2, ChannelSetting::Current, 0.25, false, I);
+        ok("over-voltage", "OVP 1,31", 1, K::Setting, 0, ChannelSetting::OverVoltage, 31, false, I);
+        ok("exponent", "VOLT 1,1e1", 1, K::Setting, 0, V, 10, false, I);
+        ok("output on", "OUTP ON", 0, K::Output, -1, V, 0, true, I);
+        ok("output 0", "outp 0", 0, K::Output, -1, V, 0, false, I);
+        ok("output 1", "OUTP 1", 0, K::Output, -1, V, 0, true, I);
+        ok("track", "COUP TRACK", 0, K::Coupling, -1, V, 0, false, Coupling::Track);
+        ok("parallel", "coup par", 0, K::Coupling, -1, V, 0, false, Coupling::Parallel);
+        ok("independent", "COUP INDEP", 0, K::Coupling, -1, V, 0, false, I);
+        refused("comma as decimal separator", "VOLT 1,1,5", 3, "ERR not a number");
+        refused("no value", "VOLT 1", 3, "ERR not a number");
+        refused("value not a number", "CURR 1,abc", 3, "ERR not a number");
+        refused("infinite", "VOLT 1,inf", 3, "ERR not a number");
+        refused("channel 0", "VOLT 0,5", 3, "ERR no such channel");
+        refused("channel past the last", "OVP 4,5", 3, "ERR no such channel");
+        refused("channel before value", "VOLT 9,abc", 3, "ERR no such channel");
+        refused("no channel", "VOLT", 3, "ERR no such channel");
+        refused("channel not a number", "VOLT x,5", 3, "ERR no such channel");
+        refused("output neither", "OUTP YES", 3, "ERR expected ON or OFF");
+        refused("output nothing", "OUTP", 3, "ERR expected ON or OFF");
+        refused("coupling unknown", "COUP SERIES", 3, "ERR expected INDEP, TRACK or PAR");
+        refused("a query", "VOLT? 1", 3, "ERR not a set command");
+        refused("another command", "MEAS:VOLT? 1", 3, "ERR not a set command");
+        refused("empty", "", 3, "ERR not a set command");
+    }
+    void setCommandText()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, channels);
+        QFETCH(QString, refusal);
+        const auto parsed = SetCommand::parse(line, channels);
+        QCOMPARE(SetCommand::isSetWord(SetCommand::wordOf(line)), refusal != "ERR not a set command");
+        if (!refusal.isEmpty()) {
+            QVERIFY(std::holds_alternative<QString>(parsed));
+            QCOMPARE(std::get<QString>(parsed), refusal);
+            return;
+        }
+        if (const QString *unexpected = std::get_if<QString>(&parsed))
+            QFAIL(qPrintable(*unexpected));
+        QFETCH(int, kind);
+        QFETCH(int, channel);
+        QFETCH(int, setting);
+        QFETCH(double, value);
+        QFETCH(bool, on);
+        QFETCH(int, coupling);
+        SetCommand expected;
+        expected.kind = static_cast<SetCommand::Kind>(kind);
+        expected.channel = channel;
+        expected.setting = static_cast<ChannelSetting>(setting);
+        expected.value = value;
+        expected.on = on;
+        expected.coupling = static_cast<Coupling>(coupling);
+        QCOMPARE(std::get<SetCommand>(parsed), expected);
+    }
+
+    // Applied through the model as a script's change, with the model's
+    // limits; the outcome as the scripts' reply text.
+    void setCommandApplied()
+    {
+        SimProcess threeOutputs;
+        SimProcess oneOutput;
+        QVERIFY(threeOutputs.start({"--model", "KMA-3303T", "--no-noise"}));
+        QVERIFY(oneOutput.start({"--model", "KMB-6001", "--no-noise", "--tcp", "0"}));
+        Instrument a;
+        Instrument b;
+        openAndIdentify(a, threeOutputs, false, "KMA-3303T");
+        openAndIdentify(b, oneOutput, true, "KMB-6001");
+        const auto reply = [](Instrument &instrument, const QString &line) {
+            const auto parsed = SetCommand::parse(line, instrument.channelCount());
+            if (const QString *refusal = std::get_if<QString>(&parsed))
+                return *refusal;
+            return SetCommand::replyTo(
+                wait([&](OutcomeHandler done) { std::get<SetCommand>(parsed).apply(instrument, done); }));
+        };
+        QSignalSpy settings(&a, &Instrument::settingChanged);
+        QCOMPARE(reply(a, "VOLT 2,7.5"), QString("OK"));
+        QVERIFY(threeOutputs.received().contains(":CHAN2:VOLT 7.5"));
+        QCOMPARE(settings.size(), 1);
+        QCOMPARE(settings.first().at(2).value<ChangeSource>(), ChangeSource::Script);
+        QCOMPARE(reply(a, "OUTP ON"), QString("OK"));
+        QCOMPARE(a.output(), std::optional(true));
+        QCOMPARE(reply(a, "COUP TRACK"), QString("OK"));
+        QCOMPARE(a.coupling(), std::optional(Coupling::Track));
+
+        // Refused before anything is sent.
+        const qsizetype sent = threeOutputs.received().size();
+        QCOMPARE(reply(a, "VOLT 2,99"), QString("ERR out of range 0 to 30"));
+        QCOMPARE(reply(a, "VOLT 1,5"), QString("ERR field locked"));
+        QCOMPARE(reply(b, "COUP PAR"), QString("ERR no coupling on this model"));
+        a.noteAutoRun(true, ChangeSource::Instrument);
+        QCOMPARE(reply(a, "COUP INDEP"), QString("ERR coupling locked"));
+        a.noteAutoRun(false, ChangeSource::Instrument);
+        QTest::qWait(100);
+        QCOMPARE(threeOutputs.received().size(), sent);
+
+        // The other outcomes' texts.
+        QCOMPARE(SetCommand::replyTo({Outcome::Kind::InstrumentError, "-222,Data out of range"}),
+                 QString("ERR instrument: -222,Data out of range"));
+        QCOMPARE(SetCommand::replyTo(Outcome::refused("not connected")), QString("ERR not connected"));
+        oneOutput.kill();
+        QCOMPARE(wait([&](OutcomeHandler done) { b.measure(0, done); }).kind, Outcome::Kind::LinkLost);
+        QCOMPARE(reply(b, "OUTP OFF"), QString("ERR link lost"));
     }
 
     void unknownModelAndClosedPort()

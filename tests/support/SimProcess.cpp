@@ -89,6 +89,16 @@ QStringList SimProcess::received() const
     return transcript("<");
 }
 
+QStringList SimProcess::commands() const
+{
+    QStringList commands;
+    for (const QString &line : received()) {
+        if (!line.endsWith(u'?'))
+            commands << line;
+    }
+    return commands;
+}
+
 QStringList SimProcess::sent() const
 {
     return transcript(">");

@@ -25,6 +25,8 @@ public:
     // Lines the instrument received ("< ...") so far, without timestamps.
     [[nodiscard]] QStringList received() const;
     [[nodiscard]] QStringList sent() const;
+    // The received lines that are commands, not queries.
+    [[nodiscard]] QStringList commands() const;
     [[nodiscard]] QString transcriptPath() const { return m_dir.filePath("transcript.txt"); }
     [[nodiscard]] bool isRunning() const { return m_process.state() == QProcess::Running; }
 

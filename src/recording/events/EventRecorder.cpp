@@ -24,19 +24,6 @@ QString settingName(ChannelSetting setting)
     return QStringLiteral("over-current protection");
 }
 
-QString couplingName(Coupling coupling)
-{
-    switch (coupling) {
-    case Coupling::Independent:
-        return QStringLiteral("independent");
-    case Coupling::Parallel:
-        return QStringLiteral("parallel");
-    case Coupling::Track:
-        break;
-    }
-    return QStringLiteral("track");
-}
-
 std::optional<double> settingValue(const ChannelState &state, ChannelSetting setting)
 {
     switch (setting) {
@@ -326,6 +313,19 @@ void EventRecorder::onState(ConnectionState state)
     if (state != ConnectionState::Running || !m_linkDown)
         return;
     note(Kind::LinkBack, -1, Source::Program, QStringLiteral("link back"));
+}
+
+QString EventRecorder::couplingName(Coupling coupling)
+{
+    switch (coupling) {
+    case Coupling::Independent:
+        return QStringLiteral("independent");
+    case Coupling::Parallel:
+        return QStringLiteral("parallel");
+    case Coupling::Track:
+        break;
+    }
+    return QStringLiteral("track");
 }
 
 QString EventRecorder::number(double value)

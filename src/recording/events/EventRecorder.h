@@ -80,6 +80,8 @@ public:
     // unknown old value leaves "CH1 voltage → 6 V".
     [[nodiscard]] static QString setValueText(int channel, ChannelSetting setting, std::optional<double> oldValue,
                                               double newValue);
+    // "independent", "parallel", "track".
+    [[nodiscard]] static QString couplingName(Coupling coupling);
     // A number with a point, at most 12 significant digits, no trailing zeros.
     [[nodiscard]] static QString number(double value);
 
