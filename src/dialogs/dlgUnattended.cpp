@@ -7,16 +7,24 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 
 namespace qle {
 
 dlgUnattended::dlgUnattended(QWidget *parent)
     : SettingsDialog(parent), chkReconnect(new QCheckBox("Reconnect by itself after a lost link", this)),
-      spnRetrySec(new QSpinBox(this)), spnGiveUpMin(new QSpinBox(this))
+      spnRetrySec(new QSpinBox(this)), spnGiveUpMin(new QSpinBox(this)),
+      grpMqtt(new QGroupBox("Publish to the lab's MQTT broker", this)), txtHost(new QLineEdit(this)),
+      spnPort(new QSpinBox(this)), txtUser(new QLineEdit(this)), txtPassword(new QLineEdit(this)),
+      chkTls(new QCheckBox("TLS", this)), txtCaFile(new QLineEdit(this)), txtPrefix(new QLineEdit(this)),
+      txtBench(new QLineEdit(this)),
+      chkAllowCommands(new QCheckBox("Take set commands from the broker (VOLT, CURR, OVP, OUTP, COUP)", this)),
+      lblMqttProblem(new QLabel(this))
 {
     setWindowTitle("Unattended");
     fields()->addWidget(reconnectGroup(), 0, 0, 1, 2);
+    fields()->addWidget(mqttGroup(), 1, 0, 1, 2);
     takesFirstFocus(chkReconnect);
 }
 
@@ -52,6 +60,85 @@ QGroupBox *dlgUnattended::reconnectGroup()
     return group;
 }
 
+QGroupBox *dlgUnattended::mqttGroup()
+{
+    grpMqtt->setObjectName("grpMqtt");
+    grpMqtt->setCheckable(true);
+    const std::pair<QWidget *, const char *> names[] = {{txtHost, "txtHost"},
+                                                        {spnPort, "spnPort"},
+                                                        {txtUser, "txtUser"},
+                                                        {txtPassword, "txtPassword"},
+                                                        {chkTls, "chkTls"},
+                                                        {txtCaFile, "txtCaFile"},
+                                                        {txtPrefix, "txtPrefix"},
+                                                        {txtBench, "txtBench"},
+                                                        {chkAllowCommands, "chkAllowCommands"},
+                                                        {lblMqttProblem, "lblMqttProblem"}};
+    for (const auto &[widget, name] : names)
+        widget->setObjectName(name);
+    spnPort->setRange(1, 65535);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtCaFile->setPlaceholderText("the system's certificate authorities");
+    lblMqttProblem->setWordWrap(true);
+    lblMqttProblem->setStyleSheet("color: #b00020");
+    auto *grid = new QGridLayout(grpMqtt);
+    int row = 0;
+    const auto addRow = [&](const QString &label, QWidget *field) {
+        grid->addWidget(new QLabel(label, grpMqtt), row, 0);
+        grid->addWidget(field, row++, 1);
+    };
+    addRow("Broker", txtHost);
+    addRow("Port", spnPort);
+    addRow("User", txtUser);
+    addRow("Password", txtPassword);
+    grid->addWidget(chkTls, row++, 1);
+    addRow("CA file", txtCaFile);
+    addRow("Topic prefix", txtPrefix);
+    addRow("Bench name", txtBench);
+    grid->addWidget(chkAllowCommands, row++, 0, 1, 2);
+    grid->addWidget(lblMqttProblem, row, 0, 1, 2);
+    // The usual port goes with the choice of TLS unless another was typed.
+    connect(chkTls, &QCheckBox::toggled, this, [this](bool tls) {
+        if (spnPort->value() == (tls ? MqttSettings::PlainPort : MqttSettings::TlsPort))
+            spnPort->setValue(tls ? MqttSettings::TlsPort : MqttSettings::PlainPort);
+        txtCaFile->setEnabled(tls);
+    });
+    return grpMqtt;
+}
+
+void dlgUnattended::showMqtt(const MqttSettings &settings)
+{
+    grpMqtt->setChecked(settings.enabled);
+    txtHost->setText(settings.host);
+    chkTls->setChecked(settings.tls);
+    spnPort->setValue(settings.port);
+    txtUser->setText(settings.user);
+    txtPassword->setText(settings.password);
+    txtCaFile->setText(settings.caFile);
+    txtCaFile->setEnabled(settings.tls);
+    txtPrefix->setText(settings.topicPrefix);
+    txtBench->setText(settings.bench);
+    chkAllowCommands->setChecked(settings.allowCommands);
+    lblMqttProblem->clear();
+    lblMqttProblem->hide();
+}
+
+MqttSettings dlgUnattended::chosenMqtt() const
+{
+    MqttSettings settings;
+    settings.enabled = grpMqtt->isChecked();
+    settings.host = txtHost->text().trimmed();
+    settings.port = spnPort->value();
+    settings.user = txtUser->text();
+    settings.password = txtPassword->text();
+    settings.tls = chkTls->isChecked();
+    settings.caFile = txtCaFile->text().trimmed();
+    settings.topicPrefix = txtPrefix->text().trimmed();
+    settings.bench = txtBench->text().trimmed();
+    settings.allowCommands = chkAllowCommands->isChecked();
+    return settings;
+}
+
 void dlgUnattended::showReconnect(const ReconnectPolicy &policy)
 {
     chkReconnect->setChecked(policy.enabled);
@@ -69,10 +156,20 @@ ReconnectPolicy dlgUnattended::chosenReconnect() const
 bool dlgUnattended::Execute()
 {
     showReconnect(ReconnectPolicy::load(platform::settings()));
-    if (!runModal())
-        return false;
-    chosenReconnect().save(platform::settings());
-    return true;
+    showMqtt(MqttSettings::load(platform::settings()));
+    for (;;) {
+        if (!runModal())
+            return false;
+        const MqttSettings mqtt = chosenMqtt();
+        const QString problem = mqtt.enabled ? mqtt.problem() : QString();
+        if (problem.isEmpty()) {
+            chosenReconnect().save(platform::settings());
+            mqtt.save(platform::settings());
+            return true;
+        }
+        lblMqttProblem->setText(problem);
+        lblMqttProblem->show();
+    }
 }
 
 } // namespace qle

@@ -29,6 +29,8 @@ struct MqttSettings {
     QString bench = defaultBench();
     bool allowCommands = false;
 
+    friend bool operator==(const MqttSettings &, const MqttSettings &) = default;
+
     // The machine's host name, or "bench" when it has none.
     [[nodiscard]] static QString defaultBench();
 

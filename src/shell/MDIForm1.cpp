@@ -23,6 +23,7 @@
 #include "instrument/InstrumentLink.h"
 #include "MainMenu.h"
 #include "MainToolbar.h"
+#include "MqttSession.h"
 #include "platform/CatalogueUpgrade.h"
 #include "platform/DataFolder.h"
 #include "platform/MessageBox.h"
@@ -116,6 +117,9 @@ MDIForm1::MDIForm1(ShellOptions options, QWidget *parent)
     m_timeline = std::make_unique<RecordingTimeline>(*this);
     m_sequence = std::make_unique<SequenceControl>(*this);
     setupReconnection();
+    m_mqtt = std::make_unique<MqttSession>(*m_instrument);
+    connect(m_mqtt.get(), &MqttSession::statusText, this, [this](const QString &text) { ReportStatus(text, 10000); });
+    connect(m_timeline.get(), &RecordingTimeline::eventAdded, m_mqtt.get(), &MqttSession::takeTimelineEvent);
 }
 
 MDIForm1::~MDIForm1()
@@ -189,6 +193,7 @@ MDIForm1::StartResult MDIForm1::Start()
     SetupMenuMachineTypes();
     updateStartPage();
     StatusTimer.start();
+    m_mqtt->apply(MqttSettings::load(platform::settings()));
     return StartResult::Ready;
 }
 

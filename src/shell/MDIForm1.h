@@ -24,6 +24,7 @@ namespace qle {
 
 class StartPage;
 class LinkReconnector;
+class MqttSession;
 class Instrument;
 class RecordingTimeline;
 class SequenceControl;
@@ -217,6 +218,7 @@ public:
     void mnuExit_Click();
     // File > Unattended...: reconnection and publishing.
     void mnuUnattended_Click();
+    [[nodiscard]] MqttSession &mqtt() { return *m_mqtt; }
     void mnuKMAItem_Click(int Index);
     void mnuKMBItem_Click(int Index);
     void mnuKMCItem_Click(int Index);
@@ -375,6 +377,7 @@ private:
     // would clear and fill the same working table.
     std::unique_ptr<QLockFile> m_dataFolderLock;
     std::unique_ptr<LinkReconnector> m_reconnector;
+    std::unique_ptr<MqttSession> m_mqtt;
     // When the link was lost, on the monotonic clock in ms: readings older
     // are gaps in a recording, not the last values again. -1: not lost.
     qint64 m_staleBeforeMs = -1;

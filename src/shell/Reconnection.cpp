@@ -6,6 +6,7 @@
 #include "instrument/Instrument.h"
 #include "instrument/LinkReconnector.h"
 #include "MDIForm1.h"
+#include "MqttSession.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -37,7 +38,8 @@ void MDIForm1::mnuUnattended_Click()
 {
     if (!m_dlgUnattended)
         m_dlgUnattended = std::make_unique<dlgUnattended>(this);
-    m_dlgUnattended->Execute();
+    if (m_dlgUnattended->Execute())
+        m_mqtt->apply(MqttSettings::load(platform::settings()));
 }
 
 void MDIForm1::setupReconnection()

@@ -10,7 +10,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -433,6 +435,34 @@ private slots:
         QCOMPARE(settings.values.value("Unattended/RetrySeconds"), QString("30"));
         QCOMPARE(settings.values.value("Unattended/GiveUpMinutes"), QString("0"));
         QCOMPARE(dialog.spnGiveUpMin->text(), QString("never"));
+        QVERIFY(!MqttSettings::load(settings).enabled);
+
+        // Broker settings that cannot be used keep the dialog open with the
+        // reason; TLS brings its usual port along.
+        QStringList problems;
+        runner.script([](QDialog &d) {
+            auto &unattended = static_cast<dlgUnattended &>(d);
+            unattended.grpMqtt->setChecked(true);
+            unattended.txtHost->setText("broker.lab");
+            unattended.chkTls->setChecked(true);
+            unattended.txtBench->setText("bench/7");
+            click(d, "OKButton");
+            return QDialog::Accepted;
+        });
+        runner.script([&problems](QDialog &d) {
+            auto &unattended = static_cast<dlgUnattended &>(d);
+            problems.append(unattended.lblMqttProblem->text());
+            unattended.txtBench->setText("bench7");
+            click(d, "OKButton");
+            return QDialog::Accepted;
+        });
+        QVERIFY(dialog.Execute());
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.first().startsWith("the bench name \"bench/7\" contains '/'"), qPrintable(problems.first()));
+        const MqttSettings mqtt = MqttSettings::load(settings);
+        QVERIFY(mqtt.enabled && mqtt.tls && !mqtt.allowCommands);
+        QCOMPARE(mqtt.port, MqttSettings::TlsPort);
+        QCOMPARE(mqtt.topic("status"), QString("qle/bench7/status"));
     }
 };
 

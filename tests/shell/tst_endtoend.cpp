@@ -2,6 +2,9 @@
 #include "comm/TcpLink.h"
 #include "instrument/Instrument.h"
 #include "instrument/LinkReconnector.h"
+#include "MosquittoBroker.h"
+#include "mqtt/MqttClient.h"
+#include "mqtt/MqttSettings.h"
 #include "panels/frmLayout1.h"
 #include "panels/frmLayout2.h"
 #include "panels/frmLayout3.h"
@@ -15,6 +18,7 @@
 #include "shell/DataForm.h"
 #include "shell/MainMenu.h"
 #include "shell/MainToolbar.h"
+#include "shell/MqttSession.h"
 #include "shell/RecordingTimeline.h"
 #include "shell/SequenceControl.h"
 #include "shell/SequenceEditor.h"
@@ -22,11 +26,14 @@
 #include "shell/StartPage.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
+#include "TopicReader.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -951,6 +958,101 @@ private slots:
         QVERIFY(!table || !table->isRecording());
         QVERIFY(q.exec("select count(*) from datatemp") && q.next() && q.value(0).toInt() >= shape.size());
         QVERIFY(w->startPage()->findChild<QLabel *>("lblDetail")->text().contains("serial number SN-B"));
+    }
+
+    // Publishing from the main window: a broker that is not there yet is a
+    // status-line message and a retry; once it is, the instrument's state,
+    // readings, events and marks arrive on the documented topics. Set
+    // commands from the broker are refused until the settings allow them,
+    // and then checked as the control port checks them.
+    void publishesToTheLabBroker()
+    {
+        if (MosquittoBroker::program().isEmpty())
+            QSKIP("mosquitto is not installed");
+        MosquittoBroker broker;
+        const quint16 port = MosquittoBroker::freePort();
+        MqttSettings mqtt;
+        mqtt.enabled = true;
+        mqtt.host = "127.0.0.1";
+        mqtt.port = port;
+        mqtt.bench = "bench7";
+        mqtt.save(platform::settings());
+        QStringList told;
+        startSim({"--model", "KMA-3303T"});
+        connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &text) { told.append(text); });
+        const auto toldOf = [&](const QString &part) { return !told.filter(part).isEmpty(); };
+        QTRY_VERIFY2_WITH_TIMEOUT(toldOf("MQTT broker 127.0.0.1:" + QString::number(port) + " not reachable"),
+                                  qPrintable(told.join(" | ")), 10000);
+        QVERIFY(sim->control("load 1 10"));
+        connectSerial();
+        w->setPolling(PollingChoice{true, 250});
+        QVERIFY(broker.start({}, port));
+        TopicReader reader;
+        QVERIFY(reader.start(port));
+        QTRY_VERIFY_WITH_TIMEOUT(toldOf("MQTT connected to 127.0.0.1:" + QString::number(port)), 15000);
+
+        const QString at = "qle/bench7/";
+        const auto payloadIs = [](const QByteArray &payload) {
+            return [payload](const TopicReader::Message &m) { return m.payload == payload; };
+        };
+        const auto json = [](const std::optional<TopicReader::Message> &m) {
+            return m ? QJsonDocument::fromJson(m->payload).object() : QJsonObject();
+        };
+        QVERIFY(reader.waitFor(at + "status", payloadIs("online")));
+        QCOMPARE(json(reader.waitFor(at + "instrument")).value("model").toString(), QString("KMA-3303T"));
+        const std::unique_ptr<QTcpSocket> client = portClient();
+        QVERIFY(client);
+        QCOMPARE(askPort(*client, "VOLT 1,5"), QString("OK"));
+        QCOMPARE(askPort(*client, "OUTP ON"), QString("OK"));
+        const std::optional<TopicReader::Message> on = reader.waitFor(at + "output", payloadIs("on"));
+        QVERIFY(on && on->retained);
+        QVERIFY(reader.waitFor(at + "ch1/set", [](const TopicReader::Message &m) {
+            return QJsonDocument::fromJson(m.payload).object().value("voltage").toDouble() == 5;
+        }));
+        const QJsonObject measured = json(reader.waitFor(at + "ch1/measured", [](const TopicReader::Message &m) {
+            return QJsonDocument::fromJson(m.payload).object().value("voltage").toDouble() > 4.9;
+        }));
+        QVERIFY(qAbs(measured.value("current").toDouble() - 0.5) < 0.01);
+        QVERIFY(RecordEvent::fromIsoTime(measured.value("time").toString()).isValid());
+        const QJsonObject set = json(reader.waitFor(at + "events", [](const TopicReader::Message &m) {
+            return m.qos == 1 && QJsonDocument::fromJson(m.payload).object().value("kind") == "set";
+        }));
+        QCOMPARE(set.value("source").toString(), QString("script"));
+        QCOMPARE(set.value("channel").toInt(), 1);
+
+        // A mark on the recording's timeline is published with its text.
+        QCOMPARE(askPort(*client, "REC:SETUP 0,0,5,0,0,0"), QString("OK"));
+        QCOMPARE(askPort(*client, "REC:STAR FORCE"), QString("OK"));
+        QVERIFY(w->timeline().mark("probe moved"));
+        QCOMPARE(json(reader.waitFor(at + "events",
+                                     [](const TopicReader::Message &m) {
+                                         return QJsonDocument::fromJson(m.payload).object().value("kind") == "mark";
+                                     }))
+                     .value("text")
+                     .toString(),
+                 QString("probe moved"));
+
+        // Commands: refused by default, then taken with the port's checks.
+        const auto command = [&](const QByteArray &line) -> QString {
+            const qsizetype before = reader.on(at + "command/reply").size();
+            if (!TopicReader::publish(port, at + "command", line))
+                return "<not published>";
+            if (!QTest::qWaitFor([&] { return reader.on(at + "command/reply").size() > before; }, 10000))
+                return "<no reply>";
+            return QString::fromUtf8(reader.on(at + "command/reply").last().payload);
+        };
+        QCOMPARE(command("VOLT 1,7"), QString("ERR commands not allowed on this bench"));
+        QVERIFY(sim->received().filter(":CHAN1:VOLT 7").isEmpty());
+        mqtt.allowCommands = true;
+        mqtt.save(platform::settings());
+        w->mqtt().apply(MqttSettings::load(platform::settings()));
+        QVERIFY(reader.waitFor(at + "status", payloadIs("online")));
+        QTRY_VERIFY_WITH_TIMEOUT(w->mqtt().client() && w->mqtt().client()->isConnected(), 10000);
+        QCOMPARE(command("VOLT 1,7"), QString("OK"));
+        QTRY_COMPARE(askPort(*client, "VOLT? 1"), QString("7.00"));
+        QCOMPARE(command("VOLT 1,99"), QString("ERR out of range 0 to 30"));
+        QCOMPARE(command("REC:STOP"), QString("ERR not a set command"));
+        QVERIFY(w->tableRecorder()->isRecording());
     }
 
     // A settings dialog confirmed after the link was lost sends nothing and
