@@ -4,7 +4,9 @@
 #include "dialogs/dlgLan.h"
 #include "dialogs/dlgPolling.h"
 #include "dialogs/frmTerminal.h"
+#include "instrument/LinkReconnector.h"
 #include "ManualClock.h"
+#include "mqtt/MqttSettings.h"
 #include "panels/Panel.h"
 #include "platform/Platform.h"
 #include "platform/SettingsStore.h"
@@ -281,6 +283,46 @@ private slots:
         // Closing the recorder brings the page back.
         w->mnuControl_Click();
         QVERIFY(page->isVisible());
+    }
+
+    // A lost link under reconnection: the panel and the recording stay, the
+    // status line counts the tries, the events list tells of the loss. And
+    // the Unattended settings.
+    void reconnecting()
+    {
+        ShellFixture::clearSettings();
+        ReconnectPolicy{true, 1, 30}.save(platform::settings());
+        ShellFixture fx;
+        SimProcess sim;
+        std::unique_ptr<MDIForm1> w;
+        CHECKED(connect(fx, sim, {"--model", "KMA-3303T", "--no-noise"}, {"set volt 1 12", "output on"}, &w));
+        // Stored after the start, to be shown by the dialog but not used.
+        MqttSettings mqtt;
+        mqtt.enabled = true;
+        mqtt.host = "broker.lab";
+        mqtt.user = "bench";
+        mqtt.password = "secret";
+        mqtt.bench = "burn-in-3";
+        mqtt.save(platform::settings());
+        QTRY_VERIFY(w->outputOn());
+        frmDataTable *table = w->tableRecorder();
+        table->RecordPeriod(0, 0, 0, 30, 0, 0);
+        w->mnuRecordStart_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
+        sim.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains("reconnecting (try 2)"), 10000);
+        QVERIFY(fx.boxes.shown().isEmpty());
+        QCOMPARE(w->MainFormState, 3);
+        QVERIFY(!table->lstEvents->findItems("Link lost", Qt::MatchContains).isEmpty());
+        w->mnuTableData_Click();
+        save(*w, "reconnecting" + scaleSuffix() + ".png");
+
+        fx.dialogs.script([this](QDialog &d) {
+            d.show();
+            save(d, "unattended-dialog" + scaleSuffix() + ".png", {250, 250});
+            return QDialog::Rejected;
+        });
+        w->mnuUnattended_Click();
     }
 
     // Both recorders on every layout: the main window grows until every
