@@ -5,6 +5,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <thread>
@@ -165,10 +166,19 @@ void MqttClient::hostFound(const QHostInfo &info)
                 QStringLiteral("MQTT broker %1 not found (%2)").arg(m_settings.address(), info.errorString()));
         return;
     }
-    // libmosquitto would look the name up again in this thread; the address
+    // libmosquitto would look the name up again in this thread; an address
     // does not wait. With TLS it checks the broker's certificate against the
     // name, so the name it is (found a moment ago).
-    openSession(m_settings.tls ? m_settings.host : info.addresses().constFirst().toString());
+    if (m_settings.tls) {
+        openSession(m_settings.host);
+        return;
+    }
+    // IPv4 first: a name with both (localhost on many systems) may list ::1
+    // first, where many brokers do not listen.
+    const QList<QHostAddress> addresses = info.addresses();
+    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
+                                 [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
+    openSession((v4 != addresses.cend() ? *v4 : addresses.constFirst()).toString());
 }
 
 void MqttClient::openSession(const QString &address)
