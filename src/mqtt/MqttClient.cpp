@@ -52,6 +52,13 @@ struct MqttCallbackContext {
     {
         of(obj)->post([mid](MqttClient *c, quint64 s) { c->onPublished(s, mid); });
     }
+    static void logged(mosquitto *, void *obj, int level, const char *text)
+    {
+        if (level != MOSQ_LOG_ERR)
+            return;
+        const QString line = QString::fromUtf8(text);
+        of(obj)->post([line](MqttClient *c, quint64 s) { c->onLibraryError(s, line); });
+    }
     static void received(mosquitto *, void *obj, const mosquitto_message *message)
     {
         const QString topic = QString::fromUtf8(message->topic);
@@ -113,8 +120,10 @@ MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(
     m_stopLimit.setSingleShot(true);
     connect(&m_stopLimit, &QTimer::timeout, this, &MqttClient::finishStop);
     m_answerLimit.setSingleShot(true);
-    connect(&m_answerLimit, &QTimer::timeout, this,
-            [this] { retryIn(m_retrySec, QStringLiteral("MQTT broker %1 not reachable").arg(m_settings.address())); });
+    connect(&m_answerLimit, &QTimer::timeout, this, [this] {
+        const QString why = m_libraryError.isEmpty() ? QString() : " (" + m_libraryError + ")";
+        retryIn(m_retrySec, "MQTT broker " + m_settings.address() + " not reachable" + why);
+    });
 }
 
 MqttClient::~MqttClient()
@@ -195,6 +204,7 @@ void MqttClient::openSession(const QString &address)
     mosquitto_disconnect_callback_set(m_handle, &MqttCallbackContext::disconnected);
     mosquitto_publish_callback_set(m_handle, &MqttCallbackContext::published);
     mosquitto_message_callback_set(m_handle, &MqttCallbackContext::received);
+    mosquitto_log_callback_set(m_handle, &MqttCallbackContext::logged);
     // libmosquitto's thread tries again at this pace after a refused
     // connection or a lost one.
     mosquitto_reconnect_delay_set(m_handle, static_cast<unsigned>(m_retrySec), static_cast<unsigned>(m_retrySec),
@@ -241,6 +251,7 @@ void MqttClient::retire()
 {
     // Late callbacks of this session are told apart from the next one's.
     ++m_session;
+    m_libraryError.clear();
     m_answerLimit.stop();
     m_unacknowledged.clear();
     if (!m_handle)
@@ -348,6 +359,12 @@ void MqttClient::onPublished(quint64 session, int mid)
     m_unacknowledged.remove(mid);
     if (m_phase == Phase::Stopping && m_unacknowledged.isEmpty())
         mosquitto_disconnect(m_handle);
+}
+
+void MqttClient::onLibraryError(quint64 session, const QString &text)
+{
+    if (session == m_session)
+        m_libraryError = text;
 }
 
 void MqttClient::onMessage(quint64 session, const QString &topic, const QByteArray &payload)

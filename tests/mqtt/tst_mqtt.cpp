@@ -553,16 +553,15 @@ private slots:
         QSignalSpy status(unknownCa.get(), &MqttClient::statusText);
         unknownCa->start();
         QTRY_VERIFY_WITH_TIMEOUT(status.count() >= 4, 15000);
-        // libmosquitto 2.0.11 fails the first handshake in connect_async; the
-        // next ends its thread without a callback, and is tried again all the same.
-        const QString failed = QString("MQTT broker localhost:%1 not reachable").arg(broker.port());
-        bool toldTls = false;
+        // libmosquitto 2.0.11 fails a handshake in connect_async at times, and
+        // at times in its thread, which then ends without a callback: tried
+        // again all the same, the cause told either way.
+        const QString failed = QString("MQTT broker localhost:%1 not reachable (").arg(broker.port());
         for (qsizetype i = 1; i < status.size(); ++i) {
             const QString line = status.at(i).first().toString();
-            QVERIFY2(line.startsWith(failed) && line.endsWith(", retrying in 1 s"), qPrintable(line));
-            toldTls = toldTls || line.contains("TLS");
+            QVERIFY2(line.startsWith(failed) && line.endsWith("), retrying in 1 s"), qPrintable(line));
+            QVERIFY2(line.contains("TLS") || line.contains("certificate verify failed"), qPrintable(line));
         }
-        QVERIFY(toldTls);
         QVERIFY(!unknownCa->isConnected());
     }
 
