@@ -5,6 +5,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <thread>
@@ -50,6 +51,13 @@ struct MqttCallbackContext {
     static void published(mosquitto *, void *obj, int mid)
     {
         of(obj)->post([mid](MqttClient *c, quint64 s) { c->onPublished(s, mid); });
+    }
+    static void logged(mosquitto *, void *obj, int level, const char *text)
+    {
+        if (level != MOSQ_LOG_ERR)
+            return;
+        const QString line = QString::fromUtf8(text);
+        of(obj)->post([line](MqttClient *c, quint64 s) { c->onLibraryError(s, line); });
     }
     static void received(mosquitto *, void *obj, const mosquitto_message *message)
     {
@@ -112,8 +120,10 @@ MqttClient::MqttClient(const MqttSettings &settings, QObject *parent) : QObject(
     m_stopLimit.setSingleShot(true);
     connect(&m_stopLimit, &QTimer::timeout, this, &MqttClient::finishStop);
     m_answerLimit.setSingleShot(true);
-    connect(&m_answerLimit, &QTimer::timeout, this,
-            [this] { retryIn(m_retrySec, QStringLiteral("MQTT broker %1 not reachable").arg(m_settings.address())); });
+    connect(&m_answerLimit, &QTimer::timeout, this, [this] {
+        const QString why = m_libraryError.isEmpty() ? QString() : " (" + m_libraryError + ")";
+        retryIn(m_retrySec, "MQTT broker " + m_settings.address() + " not reachable" + why);
+    });
 }
 
 MqttClient::~MqttClient()
@@ -165,10 +175,19 @@ void MqttClient::hostFound(const QHostInfo &info)
                 QStringLiteral("MQTT broker %1 not found (%2)").arg(m_settings.address(), info.errorString()));
         return;
     }
-    // libmosquitto would look the name up again in this thread; the address
+    // libmosquitto would look the name up again in this thread; an address
     // does not wait. With TLS it checks the broker's certificate against the
     // name, so the name it is (found a moment ago).
-    openSession(m_settings.tls ? m_settings.host : info.addresses().constFirst().toString());
+    if (m_settings.tls) {
+        openSession(m_settings.host);
+        return;
+    }
+    // IPv4 first: a name with both (localhost on many systems) may list ::1
+    // first, where many brokers do not listen.
+    const QList<QHostAddress> addresses = info.addresses();
+    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
+                                 [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
+    openSession((v4 != addresses.cend() ? *v4 : addresses.constFirst()).toString());
 }
 
 void MqttClient::openSession(const QString &address)
@@ -185,6 +204,7 @@ void MqttClient::openSession(const QString &address)
     mosquitto_disconnect_callback_set(m_handle, &MqttCallbackContext::disconnected);
     mosquitto_publish_callback_set(m_handle, &MqttCallbackContext::published);
     mosquitto_message_callback_set(m_handle, &MqttCallbackContext::received);
+    mosquitto_log_callback_set(m_handle, &MqttCallbackContext::logged);
     // libmosquitto's thread tries again at this pace after a refused
     // connection or a lost one.
     mosquitto_reconnect_delay_set(m_handle, static_cast<unsigned>(m_retrySec), static_cast<unsigned>(m_retrySec),
@@ -231,6 +251,7 @@ void MqttClient::retire()
 {
     // Late callbacks of this session are told apart from the next one's.
     ++m_session;
+    m_libraryError.clear();
     m_answerLimit.stop();
     m_unacknowledged.clear();
     if (!m_handle)
@@ -338,6 +359,12 @@ void MqttClient::onPublished(quint64 session, int mid)
     m_unacknowledged.remove(mid);
     if (m_phase == Phase::Stopping && m_unacknowledged.isEmpty())
         mosquitto_disconnect(m_handle);
+}
+
+void MqttClient::onLibraryError(quint64 session, const QString &text)
+{
+    if (session == m_session)
+        m_libraryError = text;
 }
 
 void MqttClient::onMessage(quint64 session, const QString &topic, const QByteArray &payload)

@@ -96,6 +96,9 @@ private:
     void onDisconnect(quint64 session, int rc);
     void onPublished(quint64 session, int mid);
     void onMessage(quint64 session, const QString &topic, const QByteArray &payload);
+    // libmosquitto's last error line ("OpenSSL Error[0]: ... certificate
+    // verify failed"), said when its thread ends without a callback.
+    void onLibraryError(quint64 session, const QString &text);
 
     MqttSettings m_settings;
     Phase m_phase = Phase::Idle;
@@ -105,6 +108,7 @@ private:
     int m_lookup = -1;
     bool m_connected = false;
     QString m_status;
+    QString m_libraryError;
     QSet<int> m_unacknowledged; // QoS 1 messages the broker has not confirmed
     QList<std::pair<QString, int>> m_subscriptions;
     int m_retrySec = RetrySec;

@@ -241,6 +241,7 @@ private slots:
         QVERIFY(!client.isConnected());
     }
 
+    // The JSON texts: keys in order, the offset from UTC, power to three decimals.
     void payloads()
     {
         RecordEvent event;
@@ -252,26 +253,9 @@ private slots:
         QCOMPARE(mqtt::eventPayload(event),
                  QByteArray("{\"channel\":1,\"kind\":\"set\",\"source\":\"script\",\"text\":\"CH1 voltage 5 → 6 "
                             "V\",\"time\":\"2024-05-01T14:03:07.250+02:00\"}"));
-        event.channel = -1;
-        event.kind = RecordEvent::Kind::Mark;
-        QVERIFY(!QJsonDocument::fromJson(mqtt::eventPayload(event)).object().contains("channel"));
-
-        const QJsonObject measured = QJsonDocument::fromJson(mqtt::measuredPayload(event.at, 4.999, 0.5011)).object();
-        QCOMPARE(measured.value("time").toString(), QString("2024-05-01T14:03:07.250+02:00"));
-        QCOMPARE(measured.value("voltage").toDouble(), 4.999);
-        QCOMPARE(measured.value("current").toDouble(), 0.5011);
-        QCOMPARE(measured.value("power").toDouble(), 2.505);
-
-        ChannelState state;
-        QVERIFY(mqtt::setValuesPayload(state).isEmpty());
-        state.setCurrent = 1.25;
-        QCOMPARE(mqtt::setValuesPayload(state), QByteArray("{\"current\":1.25}"));
-        state.setVoltage = 5;
-        state.overVoltage = 5.5;
-        QCOMPARE(mqtt::setValuesPayload(state), QByteArray("{\"current\":1.25,\"ovp\":5.5,\"voltage\":5}"));
-        QCOMPARE(mqtt::couplingPayload(Coupling::Parallel), QByteArray("parallel"));
-        QCOMPARE(mqtt::couplingPayload(Coupling::Track), QByteArray("track"));
-        QCOMPARE(mqtt::couplingPayload(Coupling::Independent), QByteArray("independent"));
+        QCOMPARE(mqtt::measuredPayload(event.at, 4.999, 0.5011),
+                 QByteArray("{\"current\":0.5011,\"power\":2.505,\"time\":\"2024-05-01T14:03:07.250+02:00\","
+                            "\"voltage\":4.999}"));
     }
 
     // Every documented topic, from the model fed by the virtual instrument.
@@ -283,12 +267,15 @@ private slots:
         QVERIFY(broker.start());
         TopicReader reader;
         QVERIFY(reader.start(broker.port()));
-        const auto client = clientFor(settingsFor(broker.port(), "bench-1"));
+        // A name, looked up first.
+        MqttSettings byName = settingsFor(broker.port(), "bench-1");
+        byName.host = "localhost";
+        const auto client = clientFor(byName);
         MqttPublisher publisher(*client);
         publisher.attach(instrument.get());
         client->start();
         QTRY_VERIFY(client->isConnected());
-        QCOMPARE(client->status(), "MQTT connected to 127.0.0.1:" + QString::number(broker.port()));
+        QCOMPARE(client->status(), "MQTT connected to localhost:" + QString::number(broker.port()));
 
         const QString at = "qle/bench-1/";
         const auto retained = [&](const QString &topic, const QByteArray &payload) {
@@ -566,16 +553,15 @@ private slots:
         QSignalSpy status(unknownCa.get(), &MqttClient::statusText);
         unknownCa->start();
         QTRY_VERIFY_WITH_TIMEOUT(status.count() >= 4, 15000);
-        // libmosquitto 2.0.11 fails the first handshake in connect_async; the
-        // next ends its thread without a callback, and is tried again all the same.
-        const QString failed = QString("MQTT broker localhost:%1 not reachable").arg(broker.port());
-        bool toldTls = false;
+        // libmosquitto 2.0.11 fails a handshake in connect_async at times, and
+        // at times in its thread, which then ends without a callback: tried
+        // again all the same, the cause told either way.
+        const QString failed = QString("MQTT broker localhost:%1 not reachable (").arg(broker.port());
         for (qsizetype i = 1; i < status.size(); ++i) {
             const QString line = status.at(i).first().toString();
-            QVERIFY2(line.startsWith(failed) && line.endsWith(", retrying in 1 s"), qPrintable(line));
-            toldTls = toldTls || line.contains("TLS");
+            QVERIFY2(line.startsWith(failed) && line.endsWith("), retrying in 1 s"), qPrintable(line));
+            QVERIFY2(line.contains("TLS") || line.contains("certificate verify failed"), qPrintable(line));
         }
-        QVERIFY(toldTls);
         QVERIFY(!unknownCa->isConnected());
     }
 
@@ -590,42 +576,21 @@ private slots:
         QTest::newRow("not allowed") << false << "VOLT 1,5"
                                      << "ERR commands not allowed on this bench"
                                      << "";
-        QTest::newRow("not allowed, a query") << false << "VOLT? 1"
-                                              << "ERR commands not allowed on this bench"
-                                              << "";
         QTest::newRow("voltage") << true << "VOLT 2,7.5"
                                  << "OK"
                                  << ":CHAN2:VOLT 7.5";
-        QTest::newRow("lower case") << true << "curr 1,0.75"
-                                    << "OK"
-                                    << ":CHAN1:CURR 0.75";
         QTest::newRow("out of range") << true << "VOLT 2,99"
                                       << "ERR out of range 0 to 30"
                                       << "";
-        QTest::newRow("over-voltage past its limit") << true << "OVP 3,9"
-                                                     << "ERR out of range 0 to 5.5"
-                                                     << "";
-        QTest::newRow("not a number") << true << "CURR 1,1,5"
-                                      << "ERR not a number"
-                                      << "";
-        QTest::newRow("no such channel") << true << "OVP 4,1"
-                                         << "ERR no such channel"
-                                         << "";
         QTest::newRow("output") << true << "OUTP OFF"
                                 << "OK"
                                 << ":OUTP:STAT 0";
-        QTest::newRow("output word") << true << "OUTP MAYBE"
-                                     << "ERR expected ON or OFF"
-                                     << "";
         QTest::newRow("coupling") << true << "COUP INDEP"
                                   << "OK"
                                   << ":OUTP:COUP:TRAC 0";
         QTest::newRow("a query") << true << "MEAS:VOLT? 1"
                                  << "ERR not a set command"
                                  << "";
-        QTest::newRow("another command") << true << "REC:STAR"
-                                         << "ERR not a set command"
-                                         << "";
     }
     void commands()
     {
