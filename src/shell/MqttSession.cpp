@@ -18,12 +18,14 @@ void MqttSession::apply(const MqttSettings &settings)
     if (m_client && settings.enabled && settings == m_settings)
         return;
     m_settings = settings;
+    const bool wasOn = m_client != nullptr;
     // The old connection says "offline" on its way out.
     m_commands.reset();
     m_publisher.reset();
     m_client.reset();
     if (!settings.enabled) {
-        emit statusText(QStringLiteral("MQTT publishing off"));
+        if (wasOn)
+            emit statusText(QStringLiteral("MQTT publishing off"));
         return;
     }
     m_client = std::make_unique<MqttClient>(settings);
