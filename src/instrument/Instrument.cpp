@@ -179,6 +179,7 @@ void Instrument::useModel(const QString &model, const CatalogueLookup &catalogue
     const CatalogueRow *row = catalogue ? catalogue(model) : nullptr;
     m_layout = row ? row->layout() : 0;
     m_channels = QList<ChannelState>(row ? ChannelCountOfLayout(m_layout) : 0);
+    emit modelChanged(m_model);
 }
 
 void Instrument::identify(const CatalogueLookup &catalogue, const OutcomeHandler &done)

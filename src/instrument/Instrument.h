@@ -187,6 +187,8 @@ public:
 
 signals:
     void stateChanged(ConnectionState state);
+    // A model was taken (useModel, identify): its name, channels and limits.
+    void modelChanged(const QString &model);
     void settingChanged(int channel, ChannelSetting setting, ChangeSource source);
     void readingChanged(int channel, bool current);
     void outputChanged(bool on, ChangeSource source);

@@ -58,6 +58,7 @@ void MqttPublisher::attach(Instrument *instrument)
         connect(instrument, &Instrument::couplingChanged, this, &MqttPublisher::publishCoupling),
         connect(instrument, &Instrument::readingChanged, this, &MqttPublisher::onReading),
         connect(instrument, &Instrument::stateChanged, this, &MqttPublisher::onState),
+        connect(instrument, &Instrument::modelChanged, this, &MqttPublisher::publishState),
         connect(instrument, &Instrument::linkLost, this, &MqttPublisher::onLinkLost),
     };
     if (instrument->state() == ConnectionState::Running)
@@ -79,7 +80,14 @@ void MqttPublisher::publishEvent(const RecordEvent &event)
 
 bool MqttPublisher::publishRetained(const QString &subtopic, const QByteArray &payload)
 {
-    return m_client.publish(m_client.topic(subtopic), payload, 1, true);
+    // The broker keeps the last one: the same again tells nobody anything.
+    auto last = m_retained.find(subtopic);
+    if (last != m_retained.end() && *last == payload)
+        return true;
+    if (!m_client.publish(m_client.topic(subtopic), payload, 1, true))
+        return false;
+    m_retained.insert(subtopic, payload);
+    return true;
 }
 
 void MqttPublisher::publishState()
@@ -169,6 +177,7 @@ void MqttPublisher::onConnected(bool connected)
     if (!connected)
         return;
     // The broker may have restarted without its retained messages.
+    m_retained.clear();
     publishState();
     flushEvents();
 }

@@ -5,6 +5,7 @@
 #include "recording/events/RecordEvent.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -70,6 +71,9 @@ private:
     // Per channel, the times of the last reading pair published.
     QList<std::pair<qint64, qint64>> m_lastPair;
     std::deque<QByteArray> m_events;
+    // The last payload of each retained subtopic the broker has had since
+    // it connected.
+    QHash<QString, QByteArray> m_retained;
 };
 
 } // namespace qle

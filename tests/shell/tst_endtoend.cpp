@@ -983,13 +983,15 @@ private slots:
         const auto toldOf = [&](const QString &part) { return !told.filter(part).isEmpty(); };
         QTRY_VERIFY2_WITH_TIMEOUT(toldOf("MQTT broker 127.0.0.1:" + QString::number(port) + " not reachable"),
                                   qPrintable(told.join(" | ")), 10000);
-        QVERIFY(sim->control("load 1 10"));
-        connectSerial();
-        w->setPolling(PollingChoice{true, 250});
         QVERIFY(broker.start({}, port));
         TopicReader reader;
         QVERIFY(reader.start(port));
         QTRY_VERIFY_WITH_TIMEOUT(toldOf("MQTT connected to 127.0.0.1:" + QString::number(port)), 15000);
+        // The instrument is published once identified, not only when the
+        // broker connects.
+        QVERIFY(sim->control("load 1 10"));
+        connectSerial();
+        w->setPolling(PollingChoice{true, 250});
 
         const QString at = "qle/bench7/";
         const auto payloadIs = [](const QByteArray &payload) {
@@ -1000,6 +1002,7 @@ private slots:
         };
         QVERIFY(reader.waitFor(at + "status", payloadIs("online")));
         QCOMPARE(json(reader.waitFor(at + "instrument")).value("model").toString(), QString("KMA-3303T"));
+        QVERIFY(reader.waitFor(at + "ch3/set"));
         const std::unique_ptr<QTcpSocket> client = portClient();
         QVERIFY(client);
         QCOMPARE(askPort(*client, "VOLT 1,5"), QString("OK"));
@@ -1019,6 +1022,10 @@ private slots:
         }));
         QCOMPARE(set.value("source").toString(), QString("script"));
         QCOMPARE(set.value("channel").toInt(), 1);
+        // A retained topic is published again only when its payload changes.
+        const QList<TopicReader::Message> sets = reader.on(at + "ch1/set");
+        for (qsizetype i = 1; i < sets.size(); ++i)
+            QVERIFY2(sets.at(i).payload != sets.at(i - 1).payload, sets.at(i).payload.constData());
 
         // A mark on the recording's timeline is published with its text.
         QCOMPARE(askPort(*client, "REC:SETUP 0,0,5,0,0,0"), QString("OK"));
