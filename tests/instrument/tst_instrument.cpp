@@ -420,7 +420,8 @@ private slots:
         QSignalSpy gaveUp(&reconnector, &LinkReconnector::gaveUp);
         first.kill();
         reconnector.start(ReconnectPolicy{true, 1, 0}, identity);
-        QTRY_VERIFY_WITH_TIMEOUT(trying.size() >= 2, 5000);
+        // A try finding a stranger on a reused terminal waits out its 5 s.
+        QTRY_VERIFY_WITH_TIMEOUT(trying.size() >= 2, 15000);
         QVERIFY(again.start({"--model", "KMA-3303T", "--no-noise", "--serial", "SN-7"}, path));
         QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 10000);
         QCOMPARE(reconnected.at(0).at(0).toInt(), trying.size());
