@@ -931,11 +931,16 @@ private slots:
 
         // Rows of the outage are gaps: readings before, blanks, readings after.
         QSqlQuery q(QSqlDatabase::database(DataForm::ConnectionName));
-        QVERIFY(q.exec("select coalesce(PVal, '') from datatemp order by SeqNo"));
         QString shape;
-        while (q.next())
-            shape += q.value(0).toString().isEmpty() ? u'_' : u'v';
-        QVERIFY2(QRegularExpression("^v+_{2,}v{3,}$").match(shape).hasMatch(), qPrintable(shape));
+        const auto rowShape = [&] {
+            shape.clear();
+            if (q.exec("select coalesce(PVal, '') from datatemp order by SeqNo"))
+                while (q.next())
+                    shape += q.value(0).toString().isEmpty() ? u'_' : u'v';
+            return shape;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(QRegularExpression("^v+_{2,}v{3,}$").match(rowShape()).hasMatch(), qPrintable(shape),
+                                  10000);
         QList<RecordEvent::Kind> linkEvents;
         for (const RecordEvent &event : w->timeline().events().events())
             if (event.kind == RecordEvent::Kind::LinkLost || event.kind == RecordEvent::Kind::LinkBack)

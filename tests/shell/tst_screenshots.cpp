@@ -310,7 +310,7 @@ private slots:
         w->mnuRecordStart_Click();
         QTRY_VERIFY_WITH_TIMEOUT(table->iCurrentRow >= 2, 5000);
         sim.kill();
-        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains("reconnecting (try 2)"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains("reconnecting (try 2)"), 20000);
         QVERIFY(fx.boxes.shown().isEmpty());
         QCOMPARE(w->MainFormState, 3);
         QVERIFY(!table->lstEvents->findItems("Link lost", Qt::MatchContains).isEmpty());

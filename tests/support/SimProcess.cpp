@@ -3,6 +3,7 @@
 #include "EndsWithTest.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QTest>
 
 namespace qle::testing {
@@ -48,6 +49,11 @@ void SimProcess::kill()
 {
     m_process.kill();
     m_process.waitForFinished(3000);
+    // As an unplugged adapter's device goes, the link goes with the
+    // instrument: left behind, it would point at the next terminal the
+    // system hands out, another test's.
+    if (QFileInfo(m_link).isSymLink())
+        QFile::remove(m_link);
 }
 
 bool SimProcess::control(const QString &command)
