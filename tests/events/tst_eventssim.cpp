@@ -1,9 +1,9 @@
-#include "EventsCatalogue.h"
 #include "MemorySettings.h"
 #include "protocol/ReplyReaders.h"
 #include "recording/events/EnergyCounter.h"
 #include "recording/events/EventRecorder.h"
 #include "recording/events/LimitWatcher.h"
+#include "ShippedCatalogue.h"
 #include "SimProcess.h"
 
 #include <QTest>

@@ -1,4 +1,3 @@
-#include "EventsCatalogue.h"
 #include "ManualClock.h"
 #include "MemorySettings.h"
 #include "recording/events/ChannelLimits.h"
@@ -6,6 +5,7 @@
 #include "recording/events/EventRecorder.h"
 #include "recording/events/LimitWatcher.h"
 #include "recording/events/ModeDetector.h"
+#include "ShippedCatalogue.h"
 
 #include <QLocale>
 #include <QSignalSpy>

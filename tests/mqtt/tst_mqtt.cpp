@@ -6,7 +6,7 @@
 #include "mqtt/MqttPayloads.h"
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/MqttSettings.h"
-#include "protocol/Catalogue.h"
+#include "ShippedCatalogue.h"
 #include "SimProcess.h"
 #include "TopicReader.h"
 
@@ -15,7 +15,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSqlDatabase>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,7 +30,6 @@ class TestMqtt : public QObject {
     Q_OBJECT
 
 private:
-    QList<CatalogueRow> catalogue;
     MemorySettings settings;
     SimProcess sim;
     std::unique_ptr<Instrument> instrument;
@@ -80,13 +78,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "catalogue");
-        db.setDatabaseName(QStringLiteral(QLE_SHIPPED_CATALOGUE));
-        db.setConnectOptions("QSQLITE_OPEN_READONLY");
-        QVERIFY(db.open());
-        QString error;
-        QVERIFY2(ReadCatalogue(db, &catalogue, &error), qPrintable(error));
-
+        QVERIFY(!shippedCatalogue().isEmpty());
         QVERIFY(sim.start({"--model", "KMA-3303T", "--no-noise", "--tcp", "0"}));
         instrument = std::make_unique<Instrument>();
         LinkOptions link;
@@ -97,9 +89,7 @@ private slots:
         instrument->open(link, settings, [&](const QString &e) { opened = e; });
         QTRY_VERIFY(opened.has_value());
         QCOMPARE(*opened, QString());
-        const Outcome identified = wait([&](OutcomeHandler done) {
-            instrument->identify([this](const QString &m) { return FindCatalogueRow(catalogue, m); }, done);
-        });
+        const Outcome identified = wait([&](OutcomeHandler done) { instrument->identify(catalogueLookup(), done); });
         QVERIFY2(identified.done(), qPrintable(identified.text));
         // What polling would have read at the start.
         instrument->noteOutput(false, ChangeSource::Instrument);

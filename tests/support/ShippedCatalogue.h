@@ -13,14 +13,14 @@ inline const QList<CatalogueRow> &shippedCatalogue()
     static const QList<CatalogueRow> rows = [] {
         QList<CatalogueRow> read;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "events-catalogue");
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "shipped-catalogue");
             db.setDatabaseName(QStringLiteral(QLE_SHIPPED_CATALOGUE));
             db.setConnectOptions("QSQLITE_OPEN_READONLY");
             QString error;
             if (!db.open() || !ReadCatalogue(db, &read, &error))
                 qWarning("catalogue not read: %s", qPrintable(error));
         }
-        QSqlDatabase::removeDatabase("events-catalogue");
+        QSqlDatabase::removeDatabase("shipped-catalogue");
         return read;
     }();
     return rows;
